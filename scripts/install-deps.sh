@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12; skips what is there.
+set -euo pipefail
+pkgs=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
+      libbenchmark-dev fonts-liberation2 sigrok-cli xvfb xauth)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

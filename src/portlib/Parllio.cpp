@@ -1,0 +1,72 @@
+#include "portlib/Parllio.h"
+
+#include <cstdio>
+
+namespace portlib {
+namespace {
+
+std::unique_ptr<PortBackend> g_backend;
+bool g_droppedNoted = false;
+std::function<void(const std::string&)> g_sink;
+
+PortBackend& backend() {
+    if (!g_backend) throw PortError("no port back end is active");
+    return *g_backend;
+}
+
+void noteDropped(uint16_t address) {
+    if (g_droppedNoted) return;
+    g_droppedNoted = true;
+    char buf[160];
+    std::snprintf(buf, sizeof buf,
+                  "qz4471: no printer port at I/O 0x%04X; port writes are dropped until a port is chosen",
+                  address);
+    diagnostic(buf);
+}
+
+}  // namespace
+
+std::unique_ptr<PortBackend> setActiveBackend(std::unique_ptr<PortBackend> b) {
+    std::swap(g_backend, b);
+    g_droppedNoted = false;
+    return b;
+}
+
+PortBackend* activeBackend() { return g_backend.get(); }
+
+void flushActive() {
+    if (g_backend) g_backend->flush();
+}
+
+void setDiagnosticSink(std::function<void(const std::string&)> sink) { g_sink = std::move(sink); }
+
+void diagnostic(const std::string& line) {
+    if (g_sink) g_sink(line);
+    else std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace portlib
+
+using portlib::backend;
+
+int32_t GetParallelPortCount() { return backend().GetParallelPortCount(); }
+int32_t ClaimParallelPort(int32_t port, int32_t flags) { return backend().ClaimParallelPort(port, flags); }
+int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info) { return backend().GetParallelPortInfo(port, info); }
+
+int32_t InByte(uint16_t address) {
+    PortBackend& b = backend();
+    if (!b.ownsAddress(address)) {
+        portlib::noteDropped(address);
+        return 0xFF;  // what a floating bus reads
+    }
+    return b.InByte(address) & 0xFF;
+}
+
+void OutByte(uint16_t address, int32_t value) {
+    PortBackend& b = backend();
+    if (!b.ownsAddress(address)) {
+        portlib::noteDropped(address);
+        return;
+    }
+    b.OutByte(address, value & 0xFF);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The port library as the rest of the program sees it: five calls that go to
+// the active back end. Writes to addresses no port owns are dropped here.
+#include "portlib/PortBackend.h"
+
+#include <functional>
+
+int32_t GetParallelPortCount();
+int32_t ClaimParallelPort(int32_t port, int32_t flags);
+int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info);
+int32_t InByte(uint16_t address);
+void OutByte(uint16_t address, int32_t value);
+
+namespace portlib {
+
+// Installs the back end all calls go to; returns the previous one.
+std::unique_ptr<PortBackend> setActiveBackend(std::unique_ptr<PortBackend> backend);
+PortBackend* activeBackend();
+// Flushes trace output of the active back end (timer, exit paths).
+void flushActive();
+// Where the one-time "writes are dropped" note goes (stderr by default).
+void setDiagnosticSink(std::function<void(const std::string&)> sink);
+void diagnostic(const std::string& line);
+
+}  // namespace portlib

@@ -1,0 +1,56 @@
+#pragma once
+// One back end of the parallel-port library: a simulated board, a Linux ppdev
+// port, or a decorator (trace, VCD, recording) around another back end.
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// The record the library fills for GetParallelPortInfo.
+struct ParallelPortInfo {
+    int32_t size = 12;
+    int32_t baseAddress = 0;
+    int32_t reserved = 0;
+};
+
+// A port operation that failed (device gone, ioctl refused).
+struct PortError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class PortBackend {
+public:
+    virtual ~PortBackend() = default;
+    virtual int32_t GetParallelPortCount() = 0;
+    // Non-zero when the port is now ours.
+    virtual int32_t ClaimParallelPort(int32_t port, int32_t flags) = 0;
+    // Non-zero when info.baseAddress holds the port's base.
+    virtual int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info) = 0;
+    virtual int32_t InByte(uint16_t address) = 0;
+    virtual void OutByte(uint16_t address, int32_t value) = 0;
+    // Whether the address is a register of a port this back end drives.
+    virtual bool ownsAddress(uint16_t address) const = 0;
+    // Writes buffered output through (trace files); default nothing.
+    virtual void flush() {}
+    virtual std::string describe() const = 0;
+};
+
+// Forwards everything to an inner back end; decorators override what they watch.
+class PortBackendDecorator : public PortBackend {
+public:
+    explicit PortBackendDecorator(std::unique_ptr<PortBackend> inner) : inner_(std::move(inner)) {}
+    int32_t GetParallelPortCount() override { return inner_->GetParallelPortCount(); }
+    int32_t ClaimParallelPort(int32_t port, int32_t flags) override { return inner_->ClaimParallelPort(port, flags); }
+    int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info) override {
+        return inner_->GetParallelPortInfo(port, info);
+    }
+    int32_t InByte(uint16_t address) override { return inner_->InByte(address); }
+    void OutByte(uint16_t address, int32_t value) override { inner_->OutByte(address, value); }
+    bool ownsAddress(uint16_t address) const override { return inner_->ownsAddress(address); }
+    void flush() override { inner_->flush(); }
+    std::string describe() const override { return inner_->describe(); }
+    PortBackend& inner() { return *inner_; }
+
+private:
+    std::unique_ptr<PortBackend> inner_;
+};
