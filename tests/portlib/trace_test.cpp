@@ -1,0 +1,138 @@
+#include "board/SimulatedBoard.h"
+#include "link/CommsFunctions.h"
+#include "portlib/Parllio.h"
+#include "portlib/TracePort.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> fileLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+struct ManualClock {
+    std::shared_ptr<std::chrono::nanoseconds> now = std::make_shared<std::chrono::nanoseconds>(0);
+    portlib::Clock fn() const {
+        auto p = now;
+        return [p] { return *p; };
+    }
+};
+
+class TraceTest : public ::testing::Test {
+protected:
+    void TearDown() override { portlib::setActiveBackend(nullptr); }
+    std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
+    SimulatedBoard* install(const std::string& file, portlib::Clock clock = portlib::sinceProgramStart) {
+        auto board = std::make_unique<SimulatedBoard>();
+        SimulatedBoard* b = board.get();
+        portlib::setActiveBackend(std::make_unique<TracePort>(std::move(board), file, std::move(clock)));
+        return b;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(TraceTest, EveryLineHasTheFixedFormat) {
+    const std::string file = path("t.trace");
+    portlib::markProgramStart();
+    portlib::setActiveBackend(std::make_unique<TracePort>(std::make_unique<SimulatedBoard>(), file));
+    SendWord(SimulatedBoard::kBase, 0xA5C3);
+    (void)InByte(SimulatedBoard::kBase + 2);
+    portlib::setActiveBackend(nullptr);  // flushes on destruction
+
+    const auto lines = fileLines(file);
+    ASSERT_EQ(lines.size(), 53u);
+    const std::regex re(R"(^(\d+\.\d{9}) (OUT|IN) 0x([0-9A-F]{4}) 0x([0-9A-F]{2})$)");
+    double last = 0;
+    std::vector<uint8_t> written;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(lines[i], m, re)) << lines[i];
+        const double t = std::stod(m[1]);
+        EXPECT_GE(t, last) << lines[i];
+        last = t;
+        EXPECT_EQ(m[3], i < 52 ? "0378" : "037A");
+        EXPECT_EQ(m[2], i < 52 ? "OUT" : "IN");
+        if (i < 52) written.push_back(static_cast<uint8_t>(std::stoul(m[4], nullptr, 16)));
+    }
+    EXPECT_EQ(decodeWire(written).words, std::vector<uint16_t>{0xA5C3});
+}
+
+TEST_F(TraceTest, LinesInOrderWithExactTimesAndInValues) {
+    ManualClock clock;
+    const std::string file = path("o.trace");
+    install(file, clock.fn());
+    *clock.now = 12345678ns;
+    OutByte(0x37A, 0xD5);
+    *clock.now = 1s + 5ns;
+    (void)InByte(0x37A);  // reads back what was written
+    (void)InByte(0x379);  // status register of the simulated board
+    OutByte(0x378, 0x104);  // only the byte reaches the port
+    portlib::setActiveBackend(nullptr);
+
+    EXPECT_EQ(fileLines(file), (std::vector<std::string>{
+                                   "0.012345678 OUT 0x037A 0xD5",
+                                   "1.000000005 IN 0x037A 0xD5",
+                                   "1.000000005 IN 0x0379 0x7F",
+                                   "1.000000005 OUT 0x0378 0x04",
+                               }));
+}
+
+TEST_F(TraceTest, DroppedWritesAreNotTraced) {
+    const std::string file = path("d.trace");
+    install(file);
+    std::vector<std::string> said;
+    portlib::setDiagnosticSink([&](const std::string& l) { said.push_back(l); });
+    OutByte(0x0000, 4);
+    OutByte(0x0002, 4);
+    portlib::setActiveBackend(nullptr);
+    portlib::setDiagnosticSink(nullptr);
+    EXPECT_TRUE(fileLines(file).empty());
+    EXPECT_EQ(said.size(), 1u);
+}
+
+TEST_F(TraceTest, WritesFlushOnceAQuarterSecondHasPassed) {
+    ManualClock clock;
+    const std::string file = path("f.trace");
+    install(file, clock.fn());
+    OutByte(0x378, 4);
+    *clock.now = 249ms;
+    OutByte(0x378, 0);
+    EXPECT_TRUE(fileLines(file).empty()) << "flushed before the interval";
+    *clock.now = 250ms;
+    OutByte(0x378, 1);
+    EXPECT_EQ(fileLines(file).size(), 3u);
+    *clock.now = 400ms;
+    OutByte(0x378, 0);
+    EXPECT_EQ(fileLines(file).size(), 3u) << "interval runs from the last flush";
+    portlib::flushActive();  // the timer and the exit hooks
+    EXPECT_EQ(fileLines(file).size(), 4u);
+}
+
+TEST_F(TraceTest, FlushReachesEveryLayer) {
+    ManualClock clock;
+    const std::string inner = path("inner.trace"), outer = path("outer.trace");
+    auto in = std::make_unique<TracePort>(std::make_unique<SimulatedBoard>(), inner, clock.fn());
+    portlib::setActiveBackend(std::make_unique<TracePort>(std::move(in), outer, clock.fn()));
+    OutByte(0x378, 4);
+    portlib::flushActive();
+    EXPECT_EQ(fileLines(inner), fileLines(outer));
+    EXPECT_EQ(fileLines(outer).size(), 1u);
+}
+
+TEST_F(TraceTest, UncreatableFileThrowsPortError) {
+    EXPECT_THROW(TracePort(std::make_unique<SimulatedBoard>(), path("missing/dir/x.trace")), PortError);
+}
+
+}  // namespace
