@@ -28,9 +28,9 @@ void setFonts(std::initializer_list<QWidget*> widgets, const QFont& font) {
     for (QWidget* w : widgets) w->setFont(font);
 }
 
-void setBlueText(QWidget* w) {
+void setTextColour(QWidget* w, const QColor& colour) {
     QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, kBlue);
+    pal.setColor(QPalette::WindowText, colour);
     w->setPalette(pal);
 }
 
@@ -66,7 +66,11 @@ void styleMainForm(Ui::MainForm& ui, QMainWindow& w) {
     setFonts({ui.Label16, ui.Label17}, logo);
 
     for (QWidget* label : {ui.Label15, ui.Label19, ui.Label18, ui.Label16, ui.Label17})
-        setBlueText(label);
+        setTextColour(label, kBlue);
+
+    // The classic inactive-caption grey and window white; the banner hides them.
+    setTextColour(ui.Line1, QColor(128, 128, 128));
+    setTextColour(ui.Line2, Qt::white);
 
     w.setWindowIcon(platform::appIcon());
 
