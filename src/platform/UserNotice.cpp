@@ -13,7 +13,7 @@ void showMessage(const Notice& n, QWidget* parent) {
     if (g_message) return g_message(n);
     QMessageBox box(parent);
     box.setWindowTitle(n.title);
-    box.setText(n.text);
+    box.setText(QString(n.text).replace(QChar(13), QChar(10)));  // a carriage return breaks the line
     box.setStandardButtons(QMessageBox::Ok);
     switch (n.icon) {
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;

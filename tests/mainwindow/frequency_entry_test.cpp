@@ -1,0 +1,112 @@
+// Frequency fields: clamping, the rewrite rules of the two fields, the
+// tuning-word display and the four load words, all through typed keys.
+#include "MainFormFixture.h"
+#include "registers/Declare.h"
+
+struct FreqCase {
+    const char* typed;
+    const char* shown;
+    const char* hex;
+    std::vector<uint16_t> words;
+};
+
+class Freq0Entry : public MainFormTest, public ::testing::WithParamInterface<FreqCase> {};
+
+TEST_P(Freq0Entry, EnterLoadsFreq0) {
+    const FreqCase& c = GetParam();
+    typeInto(ui().Text1, c.typed);
+    pressEnter();
+    EXPECT_EQ(ui().Text1->text().toStdString(), c.shown);
+    EXPECT_EQ(ui().Label11->text().toStdString(), c.hex);
+    EXPECT_EQ(hexWords(words()), hexWords(c.words));
+    EXPECT_EQ(focus(), ui().Picture1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Freq0Entry,
+    ::testing::Values(
+        FreqCase{"1", "1.0000000000", "051EB852", {0x3052, 0x21B8, 0x321E, 0x2305}},
+        FreqCase{"12.5", "12.5000000000", "40000000", {0x3000, 0x2100, 0x3200, 0x2340}},
+        FreqCase{"10", "10.0000000000", "33333333", {0x3033, 0x2133, 0x3233, 0x2333}},
+        FreqCase{"0", "0.0000000000", "00000000", {0x3000, 0x2100, 0x3200, 0x2300}},
+        FreqCase{"25", "25.0000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        FreqCase{"99", "25.0000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        // Nine characters or more stay as typed, even when clamped.
+        FreqCase{"99.000000", "99.000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        FreqCase{"30.000000000", "30.000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        FreqCase{"-1", "0.0000000000", "00000000", {0x3000, 0x2100, 0x3200, 0x2300}},
+        FreqCase{" 1e1 ", "10.0000000000", "33333333", {0x3033, 0x2133, 0x3233, 0x2333}},
+        // A tiny word shows with its leading zeros.
+        FreqCase{"0.0001", "0.0001000000", "0000218E", {0x308E, 0x2121, 0x3200, 0x2300}}));
+
+class Freq1Entry : public MainFormTest, public ::testing::WithParamInterface<FreqCase> {};
+
+TEST_P(Freq1Entry, EnterLoadsFreq1) {
+    const FreqCase& c = GetParam();
+    typeInto(ui().Text2, c.typed);
+    pressEnter();
+    EXPECT_EQ(ui().Text2->text().toStdString(), c.shown);
+    EXPECT_EQ(ui().Label12->text().toStdString(), c.hex);
+    EXPECT_EQ(hexWords(words()), hexWords(c.words));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Freq1Entry,
+    ::testing::Values(
+        FreqCase{"10", "10.0000000000", "33333333", {0x3433, 0x2533, 0x3633, 0x2733}},
+        FreqCase{"30", "25.0000000000", "7FFFFFFF", {0x34FF, 0x25FF, 0x36FF, 0x277F}},
+        // Always rewritten, also when long; single precision shown by its shortest form.
+        FreqCase{"30.000000000", "25.0000000000", "7FFFFFFF", {0x34FF, 0x25FF, 0x36FF, 0x277F}},
+        FreqCase{"1.1", "1.1000000000", "05A1CAC3", {0x34C3, 0x25CA, 0x36A1, 0x2705}},
+        FreqCase{"-5", "0.0000000000", "00000000", {0x3400, 0x2500, 0x3600, 0x2700}}));
+
+TEST_F(MainFormTest, TextThatIsNoNumberEmptiesTheFieldAndSendsNothing) {
+    for (const char* bad : {"abc", "", "-", ".", "1.2.3", "1,5", "inf", "nan", "0x10", "1e999"}) {
+        typeInto(ui().Text1, bad);
+        pressEnter();
+        EXPECT_EQ(ui().Text1->text(), "") << bad;
+        EXPECT_EQ(focus(), ui().Text1) << bad;
+        EXPECT_TRUE(words().empty()) << bad << ": " << hexWords(words());
+    }
+    EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(MainFormTest, MasterClockThatIsNoNumberEmptiesTheFrequencyField) {
+    ui().Text7->setText("fifty");
+    typeInto(ui().Text2, "10");
+    pressEnter();
+    EXPECT_EQ(ui().Text2->text(), "");
+    EXPECT_EQ(ui().Text7->text(), "fifty");
+    EXPECT_EQ(focus(), ui().Text2);
+    EXPECT_TRUE(words().empty());
+}
+
+TEST_F(MainFormTest, NewMasterClockComputesWordsButKeepsTheOldLimit) {
+    typeInto(ui().Text7, "60");
+    pressEnter();
+    EXPECT_EQ(ui().Text7->text(), "60.000000");
+    EXPECT_TRUE(words().empty());  // the clock alone sends nothing
+    EXPECT_FLOAT_EQ(MaxFreq, 25.0f);
+    typeInto(ui().Text1, "30");
+    pressEnter();
+    // Clamped to half the old clock, computed against the new one: 2^32 * 25 / 60.
+    EXPECT_EQ(ui().Text1->text(), "25.0000000000");
+    EXPECT_EQ(ui().Label11->text(), "6AAAAAAB");
+    EXPECT_WORDS(words(), 0x30AB, 0x21AA, 0x32AA, 0x236A);
+}
+
+TEST_F(MainFormTest, MasterClockFormatsOnEnterOnly) {
+    struct { const char* typed; const char* shown; } cases[] = {
+        {"0.5", ".500000"}, {"50", "50.000000"}, {"150", "150.000000"}, {"-0.5", "-.500000"}, {"abc", ""}};
+    for (auto& c : cases) {
+        typeInto(ui().Text7, c.typed);
+        pressEnter();
+        EXPECT_EQ(ui().Text7->text().toStdString(), c.shown) << c.typed;
+        EXPECT_EQ(focus(), ui().Text7);
+    }
+    // Leaving the clock field checks nothing.
+    typeInto(ui().Text7, "junk");
+    pressTab();
+    EXPECT_EQ(ui().Text7->text(), "junk");
+    EXPECT_TRUE(words().empty());
+}
