@@ -1,0 +1,88 @@
+#pragma once
+// The sweep window: two groups of sweep fields with Start and Stop, and Back.
+// A thin face over SweepRunner; field entry rules live here, step rules do not.
+#include "sweep/SweepRunner.h"
+#include "sweep/SweepTimer.h"
+
+#include <QDialog>
+
+#include <array>
+#include <memory>
+
+class QLineEdit;
+namespace Ui {
+class Sweep;
+}
+
+class Sweep : public QDialog {
+    Q_OBJECT
+public:
+    explicit Sweep(QWidget* parent = nullptr);
+    ~Sweep() override;
+
+    // The form's four timers; idle until a Start arms one.
+    SweepTimer Countup1, Countdown1, Countup2, countdown2;
+
+    void Command1_Click();  // group 0 Start
+    void Command2_Click();  // group 0 Stop
+    void Command3_Click();  // group 1 Stop
+    void Command4_Click();  // group 1 Start
+    void countup1_Timer();
+    void countdown1_Timer();
+    void countup2_Timer();
+    void countdown2_Timer();
+    void Back_Click();
+
+    // Key handlers get the character code; setting it to 0 consumes the key.
+    void text1_keypress(int& KeyAscii);
+    void text2_keypress(int& KeyAscii);
+    void text3_keypress(int& KeyAscii);
+    void text4_keypress(int& KeyAscii);
+    void text5_keypress(int& KeyAscii);
+    void text6_keypress(int& KeyAscii);
+    void text7_keypress(int& KeyAscii);
+    void text8_keypress(int& KeyAscii);
+    void text9_keypress(int& KeyAscii);
+    void text10_keypress(int& KeyAscii);
+    void Text1_LostFocus();
+    void Text2_LostFocus();
+    void Text3_LostFocus();
+    void Text4_LostFocus();
+    void Text5_LostFocus();
+    void Text6_LostFocus();
+    void Text7_LostFocus();
+    void Text8_LostFocus();
+    void Text9_LostFocus();
+    void Text10_LostFocus();
+
+    // Pulls EntryValue into 0..MaxFreq.
+    void check_max();
+    float EntryValue = 0;
+
+    // Group 0 sweeps FREQ0, group 1 FREQ1.
+    SweepRunner& group(int n) { return n == 0 ? group0_ : group1_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void done(int result) override;
+
+private:
+    void Form_Load();
+    void applyFonts();
+    void stopAllTimers();
+    void keypress(int field, int& KeyAscii);
+    void entry(int field);
+    void startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
+                    QLineEdit* delay);
+    QLineEdit* field(int n) const { return fields_[n - 1]; }
+
+    std::unique_ptr<Ui::Sweep> ui_;
+    std::array<QLineEdit*, 10> fields_{};
+    std::array<bool, 10> hadFocus_{};  // focus loss commits only a field that had the focus
+    bool inLostFocus_ = false;         // an error path's refocus must not commit another field
+    bool loaded_ = false;
+    SweepRunner group0_;
+    SweepRunner group1_;
+};
