@@ -1,0 +1,26 @@
+#pragma once
+// Builds the port back end the command line asks for, with its recorders.
+#include "link/CommandLine.h"
+#include "portlib/PortBackend.h"
+
+#include <memory>
+#include <string>
+
+class SimulatedBoard;
+
+// Where devices are looked for; tests point these at fake trees.
+struct DeviceLocations {
+    std::string devDir = "/dev";
+    std::string procRoot = "/proc/sys/dev/parport";
+};
+
+struct OpenedBackend {
+    std::unique_ptr<PortBackend> backend;  // to hand to portlib::setActiveBackend
+    SimulatedBoard* board = nullptr;       // the simulated board in use, else null
+    std::string device;                    // "/dev/parport0", or empty for the simulated board
+};
+
+// auto: the first devDir/parport0..7 that exists, otherwise the simulated
+// board, and one line on stderr saying which. Throws PortError when a trace or
+// waveform file cannot be created.
+OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocations& where = {});

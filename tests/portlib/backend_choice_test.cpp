@@ -1,0 +1,110 @@
+#include "board/SimulatedBoard.h"
+#include "link/BackendChoice.h"
+#include "portlib/Parllio.h"
+#include "portlib/TracePort.h"
+#include "portlib/VcdPort.h"
+#include "portlib/ppdev/PpdevPort.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <fstream>
+
+namespace {
+
+class BackendChoiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); });
+        QDir().mkpath(dir.filePath("dev"));
+        where.devDir = dir.filePath("dev").toStdString();
+        where.procRoot = dir.filePath("proc").toStdString();
+    }
+    void TearDown() override { portlib::setDiagnosticSink(nullptr); }
+    void fakeDevice(const char* name) { std::ofstream(where.devDir + "/" + name) << ""; }
+    CommandLineOptions port(const char* spec) {
+        CommandLineOptions o;
+        o.port = spec;
+        return o;
+    }
+    QTemporaryDir dir;
+    DeviceLocations where;
+    std::vector<std::string> said;
+};
+
+TEST_F(BackendChoiceTest, AutoWithoutPortsTakesTheSimulatedBoard) {
+    OpenedBackend b = openBackend(port("auto"), where);
+    ASSERT_NE(b.board, nullptr);
+    EXPECT_EQ(b.backend.get(), b.board);
+    EXPECT_TRUE(b.device.empty());
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], "qz4471: no printer port at " + where.devDir + "/parport0..7; using the simulated board");
+}
+
+TEST_F(BackendChoiceTest, AutoTakesTheFirstPortThatExists) {
+    fakeDevice("parport2");
+    fakeDevice("parport5");
+    OpenedBackend b = openBackend(port("auto"), where);
+    EXPECT_EQ(b.board, nullptr);
+    EXPECT_NE(dynamic_cast<PpdevPort*>(b.backend.get()), nullptr);
+    EXPECT_EQ(b.device, where.devDir + "/parport2");
+    EXPECT_EQ(said, std::vector<std::string>{"qz4471: using printer port " + where.devDir + "/parport2"});
+}
+
+TEST_F(BackendChoiceTest, AutoLooksNoFurtherThanParport7) {
+    fakeDevice("parport8");
+    EXPECT_NE(openBackend(port("auto"), where).board, nullptr);
+}
+
+TEST_F(BackendChoiceTest, SimIsTheBoardEvenWithAPortPresent) {
+    fakeDevice("parport0");
+    OpenedBackend b = openBackend(port("sim"), where);
+    EXPECT_NE(b.board, nullptr);
+    EXPECT_TRUE(said.empty());
+}
+
+TEST_F(BackendChoiceTest, ANamedDeviceIsUsedAsGiven) {
+    OpenedBackend b = openBackend(port("/dev/parport3"), where);
+    EXPECT_EQ(b.board, nullptr);
+    EXPECT_EQ(b.device, "/dev/parport3");
+    EXPECT_EQ(b.backend->describe(), "printer port /dev/parport3");
+    EXPECT_TRUE(said.empty());
+}
+
+TEST_F(BackendChoiceTest, TraceAndVcdWrapTheBoardAndBothRecord) {
+    CommandLineOptions o = port("sim");
+    o.tracePath = dir.filePath("x.trace").toStdString();
+    o.vcdPath = dir.filePath("x.vcd").toStdString();
+    OpenedBackend b = openBackend(o, where);
+    auto* trace = dynamic_cast<TracePort*>(b.backend.get());
+    ASSERT_NE(trace, nullptr);
+    ASSERT_NE(dynamic_cast<VcdPort*>(&trace->inner()), nullptr);
+    ASSERT_NE(b.board, nullptr);
+
+    int words = 0;
+    b.board->addWordObserver([&](uint16_t) { ++words; });
+    portlib::setActiveBackend(std::move(b.backend));
+    OutByte(0x378, 0);
+    OutByte(0x378, 4);
+    portlib::setActiveBackend(nullptr);
+    EXPECT_EQ(words, 0);
+    std::ifstream t(o.tracePath);
+    std::string l1, l2;
+    std::getline(t, l1);
+    std::getline(t, l2);
+    EXPECT_NE(l1.find(" OUT 0x0378 0x00"), std::string::npos) << l1;
+    EXPECT_NE(l2.find(" OUT 0x0378 0x04"), std::string::npos) << l2;
+    std::ifstream v(o.vcdPath);
+    const std::string vcd((std::istreambuf_iterator<char>(v)), std::istreambuf_iterator<char>());
+    EXPECT_NE(vcd.find("0f\n"), std::string::npos);
+}
+
+TEST_F(BackendChoiceTest, UncreatableTraceFileThrows) {
+    CommandLineOptions o = port("sim");
+    o.tracePath = dir.filePath("no/dir/x.trace").toStdString();
+    EXPECT_THROW(openBackend(o, where), PortError);
+}
+
+}  // namespace
