@@ -5,13 +5,13 @@
 #include "platform/OsVersion.h"
 #include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
-#include "ui_MainForm.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <memory>
 
 std::string WindowsVersionName;
 
-namespace link {
+namespace startup {
 namespace {
 std::unique_ptr<MainForm> g_mainForm;
 }
@@ -38,7 +38,7 @@ MainForm& runStartup(const QStringList& arguments) {
     return mainForm();
 }
 
-}  // namespace link
+}  // namespace startup
 
 std::string GetWindowsVersion() {
     OSVERSIONINFOA info;
@@ -77,19 +77,19 @@ void GetPortAddress() {
     // needs the main window, so it is created (and loaded) here.
     switch (PortAddress) {
     case 0x278: {
-        Ui::MainForm& f = link::mainForm().form();
+        Ui::MainForm& f = startup::mainForm().form();
         f.MnuLpt1->setEnabled(false);
         f.Mnuprn->setEnabled(false);
         break;
     }
     case 0x378: {
-        Ui::MainForm& f = link::mainForm().form();
+        Ui::MainForm& f = startup::mainForm().form();
         f.MnuLpt2->setEnabled(false);
         f.Mnuprn->setEnabled(false);
         break;
     }
     case 0x3BC: {
-        Ui::MainForm& f = link::mainForm().form();
+        Ui::MainForm& f = startup::mainForm().form();
         f.MnuLpt1->setEnabled(false);
         f.MnuLpt2->setEnabled(false);
         break;

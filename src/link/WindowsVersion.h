@@ -15,7 +15,7 @@ void SetupPort();
 // Shows the status box when "/SS" stands anywhere in the arguments, any case.
 void ShowStatus(const QStringList& arguments);
 
-namespace link {
+namespace startup {
 
 // The main window, created with its load step on first use.
 MainForm& mainForm();
@@ -25,4 +25,4 @@ void resetStartup();
 // The whole entry procedure up to showing the main window.
 MainForm& runStartup(const QStringList& arguments);
 
-}  // namespace link
+}  // namespace startup

@@ -41,10 +41,6 @@ std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()) {
     ui->setupUi(this);
     styleMainForm(*ui, *this);
-    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint) &
-                   ~Qt::WindowMaximizeButtonHint);
-    adjustSize();
-    setFixedSize(size());
 
     fields_ = {{ui->Text1, &MainForm::text1_keypress, &MainForm::Text1_LostFocus},
                {ui->Text2, &MainForm::text2_keypress, &MainForm::Text2_LostFocus},

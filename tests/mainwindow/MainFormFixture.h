@@ -4,7 +4,7 @@
 #include "mainwindow/MainForm.h"
 #include "platform/UserNotice.h"
 #include "support/WireHarness.h"
-#include "ui_MainForm.h"
+#include "mainwindow/MainFormControls.h"
 
 #include <QLineEdit>
 #include <gtest/gtest.h>
