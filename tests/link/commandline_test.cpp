@@ -1,0 +1,113 @@
+#include "link/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ValidCase {
+    std::vector<std::string> args;
+    std::string port;
+    std::string trace;
+    std::string vcd;
+    std::optional<double> clock;
+    bool noMonitor;
+    size_t statusSwitches;
+};
+
+class ValidCommandLine : public ::testing::TestWithParam<ValidCase> {};
+
+TEST_P(ValidCommandLine, RunsWithTheseOptions) {
+    const auto& c = GetParam();
+    const CommandLineResult r = parseCommandLine(c.args);
+    EXPECT_TRUE(r.run);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.options.port, c.port);
+    EXPECT_EQ(r.options.tracePath, c.trace);
+    EXPECT_EQ(r.options.vcdPath, c.vcd);
+    EXPECT_EQ(r.options.boardClockMHz, c.clock);
+    EXPECT_EQ(r.options.noMonitor, c.noMonitor);
+    EXPECT_EQ(r.options.statusSwitches.size(), c.statusSwitches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ValidCommandLine,
+    ::testing::Values(
+        ValidCase{{}, "auto", "", "", std::nullopt, false, 0},
+        ValidCase{{"--port", "sim"}, "sim", "", "", std::nullopt, false, 0},
+        ValidCase{{"--port=sim"}, "sim", "", "", std::nullopt, false, 0},
+        ValidCase{{"--port", "auto"}, "auto", "", "", std::nullopt, false, 0},
+        ValidCase{{"--port", "/dev/parport0"}, "/dev/parport0", "", "", std::nullopt, false, 0},
+        ValidCase{{"--port=/dev/parport12"}, "/dev/parport12", "", "", std::nullopt, false, 0},
+        ValidCase{{"--trace", "out.txt", "--vcd=w.vcd"}, "auto", "out.txt", "w.vcd", std::nullopt, false, 0},
+        ValidCase{{"--board-clock", "50"}, "auto", "", "", 50.0, false, 0},
+        ValidCase{{"--board-clock=12.5e0"}, "auto", "", "", 12.5, false, 0},
+        ValidCase{{"--no-monitor", "--port", "sim"}, "sim", "", "", std::nullopt, true, 0},
+        ValidCase{{"/SS"}, "auto", "", "", std::nullopt, false, 1},
+        ValidCase{{"/ss", "x/Ssy"}, "auto", "", "", std::nullopt, false, 2},
+        ValidCase{{"--port", "sim", "-foo/sS", "--no-monitor"}, "sim", "", "", std::nullopt, true, 1},
+        ValidCase{{"--port", "sim", "--port", "auto"}, "auto", "", "", std::nullopt, false, 0}));
+
+struct EndingCase {
+    std::vector<std::string> args;
+    int exitStatus;
+    std::string outHas;  // on stdout
+    std::string errHas;  // on stderr
+};
+
+class EndingCommandLine : public ::testing::TestWithParam<EndingCase> {};
+
+TEST_P(EndingCommandLine, EndsBeforeAnyWindow) {
+    const auto& c = GetParam();
+    const CommandLineResult r = parseCommandLine(c.args);
+    EXPECT_FALSE(r.run);
+    EXPECT_EQ(r.exitStatus, c.exitStatus);
+    if (c.outHas.empty()) EXPECT_EQ(r.out, "");
+    else EXPECT_NE(r.out.find(c.outHas), std::string::npos) << r.out;
+    if (c.errHas.empty()) {
+        EXPECT_EQ(r.err, "");
+    } else {
+        EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Usage: qz4471"), std::string::npos) << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EndingCommandLine,
+    ::testing::Values(
+        EndingCase{{"--help"}, 0, "--port VALUE", ""},
+        EndingCase{{"--port", "sim", "--help"}, 0, "Usage: qz4471", ""},
+        EndingCase{{"--version"}, 0, "qz4471 2.0.0\n", ""},
+        EndingCase{{"--bogus"}, 2, "", "unknown option '--bogus'"},
+        EndingCase{{"--port"}, 2, "", "'--port' needs a value"},
+        EndingCase{{"--port", "--no-monitor"}, 2, "", "'--port' needs a value"},
+        EndingCase{{"--port="}, 2, "", "'--port' needs a value"},
+        EndingCase{{"--port", "lpt1"}, 2, "", "bad port 'lpt1'"},
+        EndingCase{{"--port", "/dev/parport"}, 2, "", "bad port"},
+        EndingCase{{"--port", "/dev/ttyS0"}, 2, "", "bad port"},
+        EndingCase{{"--trace"}, 2, "", "'--trace' needs a value"},
+        EndingCase{{"--vcd", "--trace", "x"}, 2, "", "'--vcd' needs a value"},
+        EndingCase{{"--board-clock", "0"}, 2, "", "bad board clock '0'"},
+        EndingCase{{"--board-clock", "-5"}, 2, "", "bad board clock"},
+        EndingCase{{"--board-clock", "50MHz"}, 2, "", "bad board clock"},
+        EndingCase{{"--board-clock", "1,5"}, 2, "", "bad board clock"},
+        EndingCase{{"--board-clock", "nan"}, 2, "", "bad board clock"},
+        EndingCase{{"--board-clock", "1e999"}, 2, "", "bad board clock"},
+        EndingCase{{"--no-monitor=yes"}, 2, "", "takes no value"},
+        EndingCase{{"--help=1"}, 2, "", "takes no value"},
+        EndingCase{{"status"}, 2, "", "unexpected argument 'status'"},
+        EndingCase{{"-platform", "offscreen"}, 2, "", "unexpected argument '-platform'"},
+        EndingCase{{"/S"}, 2, "", "unexpected argument"},
+        EndingCase{{"--"}, 2, "", "unknown option"},
+        EndingCase{{"--bogus", "--help"}, 2, "", "unknown option"}));
+
+TEST(CommandLine, ArgvSkipsTheProgramName) {
+    char prog[] = "qz4471", port[] = "--port", sim[] = "sim";
+    char* argv[] = {prog, port, sim, nullptr};
+    const CommandLineResult r = parseCommandLine(3, argv);
+    EXPECT_TRUE(r.run);
+    EXPECT_EQ(r.options.port, "sim");
+}
+
+}  // namespace
