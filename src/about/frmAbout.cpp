@@ -1,6 +1,7 @@
 #include "about/frmAbout.h"
 
 #include "about/ProgramStart.h"
+#include "platform/AppIcon.h"
 #include "platform/UserNotice.h"
 #include "ui_frmAbout.h"
 
@@ -37,6 +38,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::f
         f.setPointSizeF(kFontPoints);
         w->setFont(f);
     }
+
+    ui->picIcon->setPixmap(platform::appIconPixmap());
 
     connect(ui->cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(ui->cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);

@@ -3,6 +3,7 @@
 #include "FakeRegistry.h"
 #include "about/ProgramStart.h"
 #include "about/frmAbout.h"
+#include "platform/AppIcon.h"
 #include "platform/UserNotice.h"
 
 #include <QApplication>
@@ -341,6 +342,19 @@ TEST_F(AboutBox, LongNoticeWrapsWithinItsLabel) {
     const int needed = notice->heightForWidth(notice->width());
     EXPECT_GT(needed, notice->fontMetrics().lineSpacing()) << "more than one line";
     EXPECT_LE(needed, notice->height()) << "no line cut off";
+}
+
+TEST_F(AboutBox, ShowsTheApplicationIconInTheMiddleOfItsBox) {
+    open();
+    const QImage icon = appIconPixmap().toImage();
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    const QImage image = box->grab().toImage();
+    // picIcon is 36 x 36 at (16, 16): the picture sits 2 pixels in.
+    int differing = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (image.pixelColor(18 + x, 18 + y) != icon.pixelColor(x, y)) ++differing;
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(AboutBox, TheTwoLinesDrawAnEtchedSeparator) {
