@@ -3,6 +3,12 @@
 #include <cstdio>
 
 namespace portlib {
+
+namespace detail {
+PortBackend* active = nullptr;
+int32_t lastOwned = -1;
+}  // namespace detail
+
 namespace {
 
 std::unique_ptr<PortBackend> g_backend;
@@ -28,6 +34,8 @@ void noteDropped(uint16_t address) {
 
 std::unique_ptr<PortBackend> setActiveBackend(std::unique_ptr<PortBackend> b) {
     std::swap(g_backend, b);
+    detail::active = g_backend.get();
+    detail::lastOwned = -1;
     g_droppedNoted = false;
     return b;
 }
@@ -50,7 +58,10 @@ void diagnostic(const std::string& line) {
 using portlib::backend;
 
 int32_t GetParallelPortCount() { return backend().GetParallelPortCount(); }
-int32_t ClaimParallelPort(int32_t port, int32_t flags) { return backend().ClaimParallelPort(port, flags); }
+int32_t ClaimParallelPort(int32_t port, int32_t flags) {
+    portlib::detail::lastOwned = -1;
+    return backend().ClaimParallelPort(port, flags);
+}
 int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info) { return backend().GetParallelPortInfo(port, info); }
 
 int32_t InByte(uint16_t address) {
@@ -62,11 +73,12 @@ int32_t InByte(uint16_t address) {
     return b.InByte(address) & 0xFF;
 }
 
-void OutByte(uint16_t address, int32_t value) {
+void portlib::detail::outByteChecked(uint16_t address, int32_t value) {
     PortBackend& b = backend();
     if (!b.ownsAddress(address)) {
         portlib::noteDropped(address);
         return;
     }
+    lastOwned = address;
     b.OutByte(address, value & 0xFF);
 }

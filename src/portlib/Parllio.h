@@ -9,7 +9,7 @@ int32_t GetParallelPortCount();
 int32_t ClaimParallelPort(int32_t port, int32_t flags);
 int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info);
 int32_t InByte(uint16_t address);
-void OutByte(uint16_t address, int32_t value);
+inline void OutByte(uint16_t address, int32_t value);
 
 namespace portlib {
 
@@ -23,3 +23,20 @@ void setDiagnosticSink(std::function<void(const std::string&)> sink);
 void diagnostic(const std::string& line);
 
 }  // namespace portlib
+
+namespace portlib::detail {
+// The active back end and the last address it was found to own. Ownership
+// only changes with a claim or a new back end, both of which clear this.
+extern PortBackend* active;
+extern int32_t lastOwned;  // -1: none
+void outByteChecked(uint16_t address, int32_t value);
+}  // namespace portlib::detail
+
+// Inline so a word's 52 writes to one address skip the ownership question.
+inline void OutByte(uint16_t address, int32_t value) {
+    if (address == portlib::detail::lastOwned) [[likely]] {
+        portlib::detail::active->OutByte(address, value & 0xFF);
+        return;
+    }
+    portlib::detail::outByteChecked(address, value);
+}
