@@ -1,6 +1,5 @@
 #include "portlib/TracePort.h"
 
-#include <cstdio>
 
 TracePort::TracePort(std::unique_ptr<PortBackend> inner, const std::string& path)
     : TracePort(std::move(inner), path, portlib::sinceProgramStart) {}
@@ -30,12 +29,42 @@ void TracePort::flush() {
 
 std::string TracePort::describe() const { return PortBackendDecorator::describe() + ", traced to " + file_.path(); }
 
+namespace {
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Digits of v into the end of [.., end), at least minDigits; returns the start.
+char* digitsBackwards(char* end, unsigned long long v, int minDigits) {
+    do {
+        *--end = static_cast<char>('0' + v % 10);
+        v /= 10;
+        --minDigits;
+    } while (v != 0 || minDigits > 0);
+    return end;
+}
+}  // namespace
+
+// Hand-formatted: this runs for every port write while tracing.
 void TracePort::line(const char* kind, uint16_t address, int32_t value) {
     const auto now = clock_();
-    const long long ns = now.count();
+    const unsigned long long ns = static_cast<unsigned long long>(now.count());
     char buf[64];
-    const int n = std::snprintf(buf, sizeof buf, "%lld.%09lld %s 0x%04X 0x%02X\n", ns / 1000000000, ns % 1000000000,
-                                kind, static_cast<unsigned>(address), static_cast<unsigned>(value & 0xFF));
-    file_.append(std::string_view(buf, static_cast<size_t>(n)));
+    char* frac = buf + 32;
+    char* p = digitsBackwards(frac, ns % 1000000000, 9);
+    *--p = '.';
+    p = digitsBackwards(p, ns / 1000000000, 1);
+    char* q = frac;
+    *q++ = ' ';
+    while (*kind) *q++ = *kind++;
+    *q++ = ' ';
+    *q++ = '0';
+    *q++ = 'x';
+    for (int shift = 12; shift >= 0; shift -= 4) *q++ = kHex[(address >> shift) & 0xF];
+    *q++ = ' ';
+    *q++ = '0';
+    *q++ = 'x';
+    *q++ = kHex[(value >> 4) & 0xF];
+    *q++ = kHex[value & 0xF];
+    *q++ = '\n';
+    file_.append(std::string_view(p, static_cast<size_t>(q - p)));
     file_.flushIfDue(now);
 }
