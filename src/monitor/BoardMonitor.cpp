@@ -1,0 +1,257 @@
+#include "monitor/BoardMonitor.h"
+
+#include "board/ChipModel.h"
+#include "monitor/FrequencyPlot.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QString kFontFamily = QStringLiteral("Liberation Sans");
+const char* const kRegisterNames[6] = {"FREQ0", "FREQ1", "PHASE0", "PHASE1", "PHASE2", "PHASE3"};
+
+QString mhzText(double mhz) { return QString::number(mhz, 'f', 6) + QStringLiteral(" MHz"); }
+QString degreesText(double deg) { return QString::number(deg, 'f', 3) + QChar(0x00B0); }
+QString onOff(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
+
+QString logLine(const LoggedWord& e) {
+    return QStringLiteral("%1 s  0x%2  %3")
+        .arg(e.time, 9, 'f', 3)
+        .arg(QString::number(e.word, 16).rightJustified(4, QChar('0')).toUpper())
+        .arg(QString::fromStdString(ChipModel::describe(e.word, e.outcome)));
+}
+
+}  // namespace
+
+BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
+    : QWidget(parent, Qt::Window), model_(std::move(model)) {
+    setWindowTitle(QStringLiteral("Board Monitor"));
+    setObjectName(QStringLiteral("BoardMonitor"));
+    // Opening beside the main window must leave the keyboard where the user is typing.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setFont(QFont(kFontFamily, 9));
+
+    auto* top = new QVBoxLayout(this);
+
+    // Output in large type.
+    auto* outputBox = new QGroupBox(QStringLiteral("Output"), this);
+    auto* outputLayout = new QGridLayout(outputBox);
+    outputFrequency_ = value("outputFrequency", outputBox);
+    outputPhase_ = value("outputPhase", outputBox);
+    QFont big(kFontFamily, 20, QFont::Bold);
+    outputFrequency_->setFont(big);
+    big.setPointSize(16);
+    outputPhase_->setFont(big);
+    outputState_ = value("outputState", outputBox);
+    selection_ = value("selection", outputBox);
+    outputLayout->addWidget(outputFrequency_, 0, 0);
+    outputLayout->addWidget(outputPhase_, 0, 1, Qt::AlignRight);
+    outputLayout->addWidget(outputState_, 1, 0);
+    outputLayout->addWidget(selection_, 1, 1, Qt::AlignRight);
+    top->addWidget(outputBox);
+
+    // Registers, control bits and counters side by side.
+    auto* middle = new QHBoxLayout;
+    auto* regBox = new QGroupBox(QStringLiteral("Registers"), this);
+    auto* regLayout = new QGridLayout(regBox);
+    regLayout->setHorizontalSpacing(14);
+    for (int r = 0; r < 6; ++r) {
+        const QString base = QString::fromLatin1(kRegisterNames[r]).toLower();
+        regLayout->addWidget(new QLabel(QString::fromLatin1(kRegisterNames[r]), regBox), r, 0);
+        hex_[r] = value((base + "Hex").toLatin1().constData(), regBox);
+        units_[r] = value((base + "Units").toLatin1().constData(), regBox);
+        inUse_[r] = value((base + "InUse").toLatin1().constData(), regBox);
+        units_[r]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        regLayout->addWidget(hex_[r], r, 1);
+        regLayout->addWidget(units_[r], r, 2);
+        regLayout->addWidget(inUse_[r], r, 3);
+    }
+    middle->addWidget(regBox, 3);
+
+    auto* controlBox = new QGroupBox(QStringLiteral("Control bits"), this);
+    auto* controlLayout = new QVBoxLayout(controlBox);
+    sync_ = value("syncBit", controlBox);
+    selsrc_ = value("selsrcBit", controlBox);
+    sleep_ = value("sleepBit", controlBox);
+    reset_ = value("resetBit", controlBox);
+    pending_ = value("pendingHalf", controlBox);
+    auto* clock = value("boardClock", controlBox);
+    clock->setText(QStringLiteral("Clock %1").arg(mhzText(model_->clockMHz())));
+    for (QLabel* l : {sync_, selsrc_, sleep_, reset_, pending_, clock}) controlLayout->addWidget(l);
+    controlLayout->addStretch();
+    middle->addWidget(controlBox, 2);
+
+    auto* countBox = new QGroupBox(QStringLiteral("Counters"), this);
+    auto* countLayout = new QGridLayout(countBox);
+    words_ = value("wordCount", countBox);
+    framingErrors_ = value("framingErrorCount", countBox);
+    unknown_ = value("unknownCount", countBox);
+    unpaired_ = value("unpairedCount", countBox);
+    clears_ = value("clearCount", countBox);
+    const std::pair<const char*, QLabel*> counters[] = {{"Words", words_},
+                                                        {"Framing errors", framingErrors_},
+                                                        {"Unknown commands", unknown_},
+                                                        {"Unpaired halves", unpaired_},
+                                                        {"Clears", clears_}};
+    int row = 0;
+    for (const auto& [name, label] : counters) {
+        countLayout->addWidget(new QLabel(QString::fromLatin1(name), countBox), row, 0);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        countLayout->addWidget(label, row++, 1);
+    }
+    countLayout->setRowStretch(row, 1);
+    middle->addWidget(countBox, 2);
+    top->addLayout(middle);
+
+    auto* plotBox = new QGroupBox(QStringLiteral("Output frequency, last 10 s"), this);
+    auto* plotLayout = new QVBoxLayout(plotBox);
+    plot_ = new FrequencyPlot(*model_, plotBox);
+    plot_->setObjectName(QStringLiteral("frequencyPlot"));
+    plotLayout->addWidget(plot_);
+    top->addWidget(plotBox, 3);
+
+    auto* logBox = new QGroupBox(QStringLiteral("Last %1 words").arg(ChipModel::kLogLength), this);
+    auto* logLayout = new QVBoxLayout(logBox);
+    log_ = new QPlainTextEdit(logBox);
+    log_->setObjectName(QStringLiteral("wordLog"));
+    log_->setReadOnly(true);
+    log_->setFocusPolicy(Qt::NoFocus);
+    log_->setMaximumBlockCount(static_cast<int>(ChipModel::kLogLength));
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_->setTextInteractionFlags(Qt::NoTextInteraction);
+    logLayout->addWidget(log_);
+    top->addWidget(logBox, 2);
+
+    resize(660, 740);
+
+    model_->setChangeListener([this] { dirty_ = true; });
+    connect(&timer_, &QTimer::timeout, this, &BoardMonitor::tick);
+    timer_.start(kRefreshMs);
+    refresh();
+}
+
+BoardMonitor::~BoardMonitor() { model_->setChangeListener(nullptr); }
+
+QLabel* BoardMonitor::value(const char* objectName, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+void BoardMonitor::tick() {
+    if (dirty_)
+        refresh();
+    else if (plot_->scrolling())
+        plot_->update();
+}
+
+void BoardMonitor::refresh() {
+    dirty_ = false;
+    const ChipModel& m = *model_;
+
+    if (m.outputActive()) {
+        outputFrequency_->setText(mhzText(m.outputMHz()));
+        outputPhase_->setText(degreesText(m.outputDegrees()));
+        outputState_->setText(QStringLiteral("Running"));
+    } else {
+        outputFrequency_->setText(QStringLiteral("no output"));
+        outputPhase_->setText(QStringLiteral("-"));
+        outputState_->setText(m.sleep() && m.reset() ? QStringLiteral("Sleep and Reset")
+                              : m.sleep()            ? QStringLiteral("Sleep")
+                                                     : QStringLiteral("Reset"));
+    }
+    selection_->setText(QStringLiteral("FREQ%1, PHASE%2 by %3")
+                            .arg(m.selectedFreq())
+                            .arg(m.selectedPhase())
+                            .arg(m.selsrc() ? QStringLiteral("select words") : QStringLiteral("select pins")));
+
+    for (int r = 0; r < 2; ++r) {
+        hex_[r]->setText(QStringLiteral("%1").arg(m.freq(r), 8, 16, QChar('0')).toUpper());
+        units_[r]->setText(mhzText(m.registerMHz(r)));
+        inUse_[r]->setText(m.selectedFreq() == r ? QStringLiteral("in use") : QString());
+    }
+    for (int r = 0; r < 4; ++r) {
+        hex_[2 + r]->setText(QStringLiteral("%1").arg(m.phase(r), 3, 16, QChar('0')).toUpper());
+        units_[2 + r]->setText(degreesText(ChipModel::registerDegrees(m.phase(r))));
+        inUse_[2 + r]->setText(m.selectedPhase() == r ? QStringLiteral("in use") : QString());
+    }
+
+    sync_->setText(QStringLiteral("Sync ") + onOff(m.sync()));
+    selsrc_->setText(QStringLiteral("SELSRC ") + onOff(m.selsrc()));
+    sleep_->setText(QStringLiteral("Sleep ") + onOff(m.sleep()));
+    reset_->setText(QStringLiteral("Reset ") + onOff(m.reset()));
+    pending_->setText(m.hasPendingHalf() ? QStringLiteral("Half pair held") : QStringLiteral("No half pair held"));
+
+    words_->setText(QString::number(m.words()));
+    framingErrors_->setText(QString::number(m.framingErrors()));
+    unknown_->setText(QString::number(m.unknownCommands()));
+    unpaired_->setText(QString::number(m.unpairedHalves()));
+    clears_->setText(QString::number(m.clears()));
+
+    appendNewLogLines();
+    plot_->update();
+}
+
+void BoardMonitor::appendNewLogLines() {
+    const auto& ring = model_->log();
+    const uint64_t fresh = std::min<uint64_t>(ring.total() - loggedTotal_, ring.size());
+    loggedTotal_ = ring.total();
+    if (fresh == 0) return;
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(fresh));
+    for (std::size_t i = ring.size() - fresh; i < ring.size(); ++i) lines << logLine(ring[i]);
+    log_->appendPlainText(lines.join(QChar('\n')));
+}
+
+void BoardMonitor::placeBeside(const QWidget* window) {
+    const QRect main = window->frameGeometry();
+    const QScreen* screen = window->screen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    constexpr int gap = 8;
+    // Leave room for the window manager's frame, which is not known before showing.
+    const QSize frame = size() + QSize(8, 32);
+    if (frame.height() > avail.height()) resize(width(), avail.height() - 32);
+
+    int x;
+    if (main.right() + gap + frame.width() <= avail.right())
+        x = main.right() + 1 + gap;
+    else if (main.left() - gap - frame.width() >= avail.left())
+        x = main.left() - gap - frame.width();
+    else
+        x = std::max(avail.left(), avail.right() + 1 - frame.width());
+    const int y = std::clamp(main.top(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - frame.height()));
+    move(x, y);
+}
+
+void BoardMonitor::showWithoutActivating() {
+    // The offscreen platform activates every window it shows except tooltips,
+    // whatever WA_ShowWithoutActivating says, which would take the focus from
+    // the main window's field (and run its focus-loss load). There only, show
+    // as a tooltip and put the real flags back once shown.
+    const bool activatesOnShow = QGuiApplication::platformName() == QLatin1String("offscreen");
+    if (activatesOnShow) {
+        winId();
+        windowHandle()->setFlags(Qt::ToolTip);
+    }
+    show();
+    if (activatesOnShow) windowHandle()->setFlags(windowFlags());
+}
+
+BoardMonitor* openBoardMonitor(SimulatedBoard& board, double clockMHz, QWidget* beside) {
+    auto* monitor = new BoardMonitor(attachChipModel(board, clockMHz), beside);
+    if (beside) monitor->placeBeside(beside);
+    monitor->showWithoutActivating();
+    return monitor;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The Board Monitor: what the chip on the simulated board is doing, live.
+// Words only mark the view dirty; a 33 ms timer repaints, so a fast sweep
+// costs the sender almost nothing and the window refreshes at most 30 times a second.
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class ChipModel;
+class FrequencyPlot;
+class QLabel;
+class QPlainTextEdit;
+class SimulatedBoard;
+
+class BoardMonitor : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMs = 33;
+
+    // The window is top-level even with a parent; the parent only ties its lifetime.
+    explicit BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent = nullptr);
+    ~BoardMonitor() override;
+
+    const ChipModel& model() const { return *model_; }
+    // Brings every widget up to the model now (the timer does this when dirty).
+    void refresh();
+    // To the right of `window` when the screen has room, else to its left.
+    void placeBeside(const QWidget* window);
+    bool dirty() const { return dirty_; }
+    // Shows the window and leaves the active window and its focus alone.
+    void showWithoutActivating();
+
+private:
+    void tick();
+    QLabel* value(const char* objectName, QWidget* parent);
+    void appendNewLogLines();
+
+    std::shared_ptr<ChipModel> model_;
+    QTimer timer_;
+    bool dirty_ = true;
+    uint64_t loggedTotal_ = 0;
+
+    QLabel* outputFrequency_;
+    QLabel* outputPhase_;
+    QLabel* outputState_;
+    QLabel* selection_;
+    std::array<QLabel*, 6> hex_{};
+    std::array<QLabel*, 6> units_{};
+    std::array<QLabel*, 6> inUse_{};
+    QLabel* sync_;
+    QLabel* selsrc_;
+    QLabel* sleep_;
+    QLabel* reset_;
+    QLabel* pending_;
+    QLabel* words_;
+    QLabel* framingErrors_;
+    QLabel* unknown_;
+    QLabel* unpaired_;
+    QLabel* clears_;
+    FrequencyPlot* plot_;
+    QPlainTextEdit* log_;
+};
+
+// Creates the chip model on `board` (clock in MHz) and shows the monitor beside
+// `beside` without taking the keyboard focus from it. The monitor is a child
+// window of `beside` and goes with it.
+BoardMonitor* openBoardMonitor(SimulatedBoard& board, double clockMHz, QWidget* beside);
