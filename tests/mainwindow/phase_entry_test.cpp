@@ -23,7 +23,7 @@ TEST_P(PhaseEntry, EnterLoadsThePhaseRegister) {
     pressEnter();
     EXPECT_EQ(field(c.field)->text().toStdString(), c.shown);
     EXPECT_EQ(hexWords(words()), hexWords(c.words));
-    EXPECT_EQ(focus(), c.words.empty() ? field(c.field) : ui().Picture1);
+    EXPECT_EQ(focus(), c.words.empty() ? static_cast<QWidget*>(field(c.field)) : ui().Picture1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
