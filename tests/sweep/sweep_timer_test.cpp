@@ -1,0 +1,97 @@
+// The sweep timer's bookkeeping: stale and surplus ticks. No timing asserted.
+#include "sweep/SweepTimer.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Blocks the owner thread (no events run) until the helper has posted `n` ticks.
+bool waitForPosted(const SweepTimer& t, int n) {
+    for (int i = 0; i < 5000 && t.pendingTicks() < n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return t.pendingTicks() >= n;
+}
+
+TEST(SweepTimer, IsIdleUntilEnabled) {
+    SweepTimer t;
+    int ticks = 0;
+    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+    t.setInterval(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(t.pendingTicks(), 0);
+}
+
+TEST(SweepTimer, DisablingDropsTicksAlreadyPosted) {
+    SweepTimer t;
+    int ticks = 0;
+    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+    t.setInterval(1);
+    t.setEnabled(true);
+    ASSERT_TRUE(waitForPosted(t, 2));
+    t.setEnabled(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST(SweepTimer, NewIntervalDropsTicksOfTheOldSchedule) {
+    SweepTimer t;
+    int ticks = 0;
+    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+    t.setInterval(1);
+    t.setEnabled(true);
+    ASSERT_TRUE(waitForPosted(t, 2));
+    t.setInterval(100000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks, 0);
+    EXPECT_TRUE(t.isEnabled());
+    EXPECT_EQ(t.interval(), 100000);
+}
+
+TEST(SweepTimer, AStallIsFollowedByABoundedCatchUpNotABurst) {
+    SweepTimer t;
+    int ticks = 0;
+    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+    t.setInterval(1);
+    t.setEnabled(true);
+    ASSERT_TRUE(waitForPosted(t, SweepTimer::kMaxQueued));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // 30 periods without an event loop
+    EXPECT_EQ(t.pendingTicks(), SweepTimer::kMaxQueued);
+    QCoreApplication::processEvents();
+    EXPECT_GE(ticks, 1);
+    EXPECT_LE(ticks, SweepTimer::kMaxQueued);
+    t.setEnabled(false);
+}
+
+TEST(SweepTimer, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
+    SweepTimer t;
+    int ticks = 0;
+    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+    t.setInterval(0);
+    t.setEnabled(true);
+    for (int i = 0; i < 10000 && ticks < 5; ++i) QTest::qWait(1);
+    EXPECT_GE(ticks, 5);
+    t.setEnabled(false);
+    const int stopped = ticks;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks, stopped);
+}
+
+TEST(SweepTimer, ALongPeriodIsHeldAndDelivers) {
+    SweepTimer t;
+    int ticks = 0;
+    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+    t.setInterval(100000);
+    t.setEnabled(true);
+    EXPECT_EQ(t.interval(), 100000);
+    EXPECT_TRUE(t.isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks, 0) << "first tick is one period away";
+}
+
+}  // namespace
