@@ -145,6 +145,19 @@ TEST_F(BoardMonitorTest, WordsOnlyMarkTheViewUntilTheTimerRefreshes) {
     EXPECT_EQ(text("outputFrequency"), "12.500000 MHz");
 }
 
+TEST_F(BoardMonitorTest, WordsAfterTheMonitorClosesStillReachTheModelSafely) {
+    open();
+    std::weak_ptr<const ChipModel> model;
+    {
+        auto probe = attachChipModel(harness.board());  // a second listener on the same board
+        model = probe;
+        monitor.reset();
+        send({0x3000, 0x2100, 0x3200, 0x2340});
+        EXPECT_EQ(probe->freq(0), 0x40000000u);
+    }
+    EXPECT_FALSE(model.expired());  // the board keeps its models alive
+}
+
 struct ModeCase {
     uint16_t word;
     const char* state;
