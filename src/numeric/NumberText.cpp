@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace numeric {
@@ -74,9 +73,9 @@ int16_t toInt16(double w) {
 }
 
 std::string formatFixed(double v, int minIntDigits, int decimals) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    std::string s(buf);
+    char buf[512];  // to_chars, unlike printf, ignores the user's locale
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    std::string s(buf, res.ec == std::errc() ? res.ptr : buf);
     bool neg = !s.empty() && s.front() == '-';
     if (neg) s.erase(0, 1);
     size_t point = s.find('.');
@@ -101,8 +100,8 @@ std::string formatFixedSingle(float v, int minIntDigits, int decimals) {
 
 std::string formatGeneral(float v) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v));
-    std::string s(buf);
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7);
+    std::string s(buf, res.ptr);
     size_t e = s.find('e');
     std::string mant = s.substr(0, e), exp = e == std::string::npos ? "" : s.substr(e);
     if (mant.find('.') != std::string::npos) {
