@@ -58,6 +58,7 @@ void SweepTimer::rearm() {
         if (armed_) {
             period_ = std::chrono::milliseconds(intervalMs_);
             due_ = Clock::now() + period_;
+            maxPending_ = catchUpLimit(intervalMs_);
         }
     }
     if (enabled_ && intervalMs_ == 0) zeroTimerId_ = startTimer(0);
@@ -83,8 +84,8 @@ void SweepTimer::schedule() {
             continue;
         }
         const auto overdue = (now - due_) / period_;
-        if (overdue > kMaxQueued) due_ += overdue * period_;
-        if (pending_ < kMaxQueued) {
+        if (overdue > maxPending_) due_ += overdue * period_;
+        if (pending_ < maxPending_) {
             ++pending_;
             QCoreApplication::postEvent(this, new TickEvent(generation_), Qt::HighEventPriority);
         }

@@ -28,9 +28,14 @@ public:
     // Ticks posted but not yet run (tests watch the catch-up bound with it).
     int pendingTicks() const;
 
-    // At most this many ticks wait in the event queue; a longer stall skips
-    // ahead in the schedule instead of bursting when the owner thread is back.
-    static constexpr int kMaxQueued = 3;
+    // How many ticks may wait in the event queue at one period: a stall of the
+    // owner thread up to about kCatchUpMs is made up in a short burst, a longer
+    // one skips ahead in the schedule instead.
+    static constexpr int kCatchUpMs = 20;
+    static constexpr int catchUpLimit(int periodMs) {
+        const int n = periodMs > 0 ? (kCatchUpMs + periodMs - 1) / periodMs : 1;
+        return n < 3 ? 3 : n;
+    }
 
 signals:
     void timeout();
@@ -57,4 +62,5 @@ private:
     Clock::duration period_{};
     Clock::time_point due_{};
     int pending_ = 0;
+    int maxPending_ = 3;
 };

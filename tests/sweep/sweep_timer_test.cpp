@@ -59,13 +59,21 @@ TEST(SweepTimer, AStallIsFollowedByABoundedCatchUpNotABurst) {
     QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
     t.setInterval(1);
     t.setEnabled(true);
-    ASSERT_TRUE(waitForPosted(t, SweepTimer::kMaxQueued));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // 30 periods without an event loop
-    EXPECT_EQ(t.pendingTicks(), SweepTimer::kMaxQueued);
+    const int limit = SweepTimer::catchUpLimit(1);
+    ASSERT_TRUE(waitForPosted(t, limit));
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * limit));  // far more periods without an event loop
+    EXPECT_EQ(t.pendingTicks(), limit);
     QCoreApplication::processEvents();
     EXPECT_GE(ticks, 1);
-    EXPECT_LE(ticks, SweepTimer::kMaxQueued);
+    EXPECT_LE(ticks, limit);
     t.setEnabled(false);
+}
+
+TEST(SweepTimer, CatchUpCoversAShortStallAtAnyPeriod) {
+    EXPECT_EQ(SweepTimer::catchUpLimit(1), 20);
+    EXPECT_EQ(SweepTimer::catchUpLimit(10), 3);
+    EXPECT_EQ(SweepTimer::catchUpLimit(3), 7);
+    EXPECT_EQ(SweepTimer::catchUpLimit(100000), 3);
 }
 
 TEST(SweepTimer, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
