@@ -120,6 +120,16 @@ TEST_F(TraceTest, WritesFlushOnceAQuarterSecondHasPassed) {
     EXPECT_EQ(fileLines(file).size(), 4u);
 }
 
+TEST_F(TraceTest, DestroyingThePortCompletesTheFile) {
+    ManualClock clock;
+    const std::string file = path("end.trace");
+    install(file, clock.fn());
+    SendWord(SimulatedBoard::kBase, 0x2100);
+    EXPECT_TRUE(fileLines(file).empty());
+    portlib::setActiveBackend(nullptr);
+    EXPECT_EQ(fileLines(file).size(), 52u);
+}
+
 TEST_F(TraceTest, FlushReachesEveryLayer) {
     ManualClock clock;
     const std::string inner = path("inner.trace"), outer = path("outer.trace");
