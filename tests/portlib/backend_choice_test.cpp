@@ -24,9 +24,9 @@ protected:
     }
     void TearDown() override { portlib::setDiagnosticSink(nullptr); }
     void fakeDevice(const char* name) { std::ofstream(where.devDir + "/" + name) << ""; }
-    CommandLineOptions port(const char* spec) {
+    CommandLineOptions port(const char* value) {
         CommandLineOptions o;
-        o.port = spec;
+        o.port = value;
         return o;
     }
     QTemporaryDir dir;
