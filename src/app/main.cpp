@@ -2,6 +2,7 @@
 #include "link/BackendChoice.h"
 #include "link/CommandLine.h"
 #include "link/WindowsVersion.h"
+#include "board/ChipModel.h"
 #include "mainwindow/MainForm.h"
 #include "monitor/BoardMonitor.h"
 #include "platform/ProgramEnd.h"
@@ -45,10 +46,14 @@ int main(int argc, char** argv) {
     QObject::connect(&flushTimer, &QTimer::timeout, [] { portlib::flushActive(); });
     flushTimer.start(250);
 
+    // The chip model listens from the first word, so the monitor shows the
+    // start-up words too.
+    std::shared_ptr<ChipModel> chip;
+    if (board && !cmd.options.noMonitor) chip = attachChipModel(*board, cmd.options.boardClockMHz.value_or(50.0));
+
     MainForm& mainForm = startup::runStartup(arguments);
     mainForm.show();
-    if (board && !cmd.options.noMonitor)
-        openBoardMonitor(*board, cmd.options.boardClockMHz.value_or(50.0), &mainForm);
+    if (chip) QTimer::singleShot(0, &mainForm, [&mainForm, chip] { openBoardMonitor(chip, &mainForm); });
 
     app.exec();
     platform::endProgram(0);

@@ -249,8 +249,8 @@ void BoardMonitor::showWithoutActivating() {
     if (activatesOnShow) windowHandle()->setFlags(windowFlags());
 }
 
-BoardMonitor* openBoardMonitor(SimulatedBoard& board, double clockMHz, QWidget* beside) {
-    auto* monitor = new BoardMonitor(attachChipModel(board, clockMHz), beside);
+BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside) {
+    auto* monitor = new BoardMonitor(std::move(model), beside);
     if (beside) monitor->placeBeside(beside);
     monitor->showWithoutActivating();
     return monitor;

@@ -64,7 +64,7 @@ private:
     QPlainTextEdit* log_;
 };
 
-// Creates the chip model on `board` (clock in MHz) and shows the monitor beside
-// `beside` without taking the keyboard focus from it. The monitor is a child
+// Shows the monitor of a chip model (see attachChipModel) beside `beside`
+// without taking the keyboard focus from it. The monitor is a child
 // window of `beside` and goes with it.
-BoardMonitor* openBoardMonitor(SimulatedBoard& board, double clockMHz, QWidget* beside);
+BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside);

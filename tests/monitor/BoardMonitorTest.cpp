@@ -60,7 +60,7 @@ struct MainStandIn {
 
 class BoardMonitorTest : public ::testing::Test {
 protected:
-    void open(double clock = 50.0) { monitor.reset(openBoardMonitor(harness.board(), clock, &main.window)); }
+    void open(double clock = 50.0) { monitor.reset(openBoardMonitor(attachChipModel(harness.board(), clock), &main.window)); }
     QString text(const char* name) const {
         auto* label = monitor->findChild<QLabel*>(name);
         return label ? label->text() : QStringLiteral("<no label %1>").arg(name);
