@@ -2,12 +2,15 @@
 // the first write of each register load is the moment of that step.
 //   bench_sweep_timing [--ticks N] [--periods 1,10] [--keep-trace DIR] [--realtime] [--monitor]
 // --realtime runs the program under SCHED_FIFO where allowed, to tell the
-// design's jitter apart from other load on the machine.
+// design's jitter apart from other load on the machine. --monitor opens the
+// Board Monitor on the board during each sweep, to compare its cost.
+#include "board/ChipModel.h"
 #include "board/SimulatedBoard.h"
 #include "link/CommsFunctions.h"
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
 #include "portlib/TracePort.h"
+#include "monitor/BoardMonitor.h"
 #include "registers/Declare.h"
 #include "sweep/Sweep.h"
 
@@ -72,7 +75,7 @@ Figures measure(const std::vector<double>& times, int ticks, int periodMs) {
 }
 
 // Runs group 0 for `ticks` steps at `periodMs`, tracing to `path`.
-void sweepOnce(int periodMs, int ticks, const std::string& path) {
+void sweepOnce(int periodMs, int ticks, const std::string& path, bool withMonitor) {
     auto board = std::make_unique<SimulatedBoard>();
     SimulatedBoard* chip = board.get();
     portlib::setActiveBackend(std::make_unique<TracePort>(std::move(board), path));
@@ -80,6 +83,8 @@ void sweepOnce(int periodMs, int ticks, const std::string& path) {
 
     Sweep w;
     w.show();
+    std::unique_ptr<BoardMonitor> monitor;
+    if (withMonitor) monitor.reset(openBoardMonitor(attachChipModel(*chip), nullptr));
     QCoreApplication::processEvents();  // first paint and font loading before the clock starts
     // One long loop: 25 MHz in 10000 steps outlasts any run here.
     const char* texts[] = {"0", "25", "0.0025", "1", nullptr};
@@ -105,12 +110,13 @@ int main(int argc, char** argv) {
     portlib::markProgramStart();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int ticks = 2000;
+    bool withMonitor = false;
     std::vector<int> periods = {1, 10};
     std::string keep;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--monitor") continue;  // the Board Monitor is not wired in yet
-        if (a == "--realtime") {
+        if (a == "--monitor") withMonitor = true;
+        else if (a == "--realtime") {
             sched_param p{};
             p.sched_priority = 10;
             if (sched_setscheduler(0, SCHED_FIFO, &p) != 0) std::perror("SCHED_FIFO");
@@ -133,7 +139,7 @@ int main(int argc, char** argv) {
     for (int period : periods) {
         const std::string dir = keep.empty() ? "/tmp" : keep;
         const std::string path = dir + "/sweep-timing-" + std::to_string(getpid()) + "-" + std::to_string(period) + ".trace";
-        sweepOnce(period, ticks, path);
+        sweepOnce(period, ticks, path, withMonitor);
         const Figures f = measure(loadTimes(path), ticks, period);
         if (keep.empty()) std::remove(path.c_str());
         if (period == 0) {

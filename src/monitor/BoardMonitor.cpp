@@ -133,6 +133,23 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
     logLayout->addWidget(log_);
     top->addWidget(logBox, 2);
 
+    // Values that change during a sweep get room for their widest text up
+    // front, so a new value repaints its label only, not the whole layout.
+    auto reserve = [](QLabel* l, const QString& widest) {
+        l->setMinimumWidth(QFontMetrics(l->font()).horizontalAdvance(widest) + 2);
+    };
+    reserve(outputFrequency_, mhzText(8888.888888));
+    reserve(outputPhase_, degreesText(888.888));
+    reserve(outputState_, QStringLiteral("Sleep and Reset"));
+    reserve(selection_, QStringLiteral("FREQ8, PHASE8 by select words"));
+    for (int r = 0; r < 6; ++r) {
+        reserve(hex_[r], QStringLiteral("88888888"));
+        reserve(units_[r], r < 2 ? mhzText(8888.888888) : degreesText(888.888));
+        reserve(inUse_[r], QStringLiteral("in use"));
+    }
+    for (QLabel* l : {words_, framingErrors_, unknown_, unpaired_, clears_}) reserve(l, QStringLiteral("8888888888"));
+    reserve(pending_, QStringLiteral("No half pair held"));
+
     resize(660, 740);
 
     model_->setChangeListener([this] { dirty_ = true; });
