@@ -143,7 +143,7 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
     reserve(outputState_, QStringLiteral("Sleep and Reset"));
     reserve(selection_, QStringLiteral("FREQ8, PHASE8 by select words"));
     for (int r = 0; r < 6; ++r) {
-        reserve(hex_[r], QStringLiteral("88888888"));
+        reserve(hex_[r], QStringLiteral("DDDDDDDD"));  // the widest hex digit
         reserve(units_[r], r < 2 ? mhzText(8888.888888) : degreesText(888.888));
         reserve(inUse_[r], QStringLiteral("in use"));
     }
