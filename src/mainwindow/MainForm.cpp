@@ -318,10 +318,15 @@ void MainForm::reportPortFailure(const std::string& what) {
                           this);
 }
 
+// Flips a stored bit and shows its state in the button ("&Sync Bit = 1").
+static void flip(int32_t& state, int32_t bit, QPushButton* button, const QString& caption) {
+    state = state == 0 ? bit : 0;
+    button->setText(caption + (state ? " = 1" : " = 0"));
+}
+
 void MainForm::Command13_Click() {
     guarded([&] {
-        SyncBit = SyncBit == 0 ? chip::kSyncBit : 0;
-        ui->Command13->setText(SyncBit ? "&Sync Bit = 1" : "&Sync Bit = 0");
+        flip(SyncBit, chip::kSyncBit, ui->Command13, "&Sync Bit");
         registers::sendSyncSelsrc();
     });
     moveFocus(ui->Picture1);
@@ -329,8 +334,7 @@ void MainForm::Command13_Click() {
 
 void MainForm::Command11_Click() {
     guarded([&] {
-        SelsrcBit = SelsrcBit == 0 ? chip::kSelsrcBit : 0;
-        ui->Command11->setText(SelsrcBit ? "SE&LSRC = 1" : "SE&LSRC = 0");
+        flip(SelsrcBit, chip::kSelsrcBit, ui->Command11, "SE&LSRC");
         if (SelsrcBit) ena_sel();
         else dis_sel();
         registers::sendSyncSelsrc();
@@ -340,8 +344,7 @@ void MainForm::Command11_Click() {
 
 void MainForm::Command8_Click() {
     guarded([&] {
-        ResetBit = ResetBit == 0 ? chip::kResetBit : 0;
-        ui->Command8->setText(ResetBit ? "&Reset Bit = 1" : "&Reset Bit = 0");
+        flip(ResetBit, chip::kResetBit, ui->Command8, "&Reset Bit");
         registers::sendSleepReset();
     });
     moveFocus(ui->Picture1);
