@@ -2,12 +2,14 @@
 
 #include "board/ChipModel.h"
 #include "monitor/FrequencyPlot.h"
+#include "monitor/WordLogModel.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QListView>
+#include <QScrollBar>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
@@ -23,13 +25,6 @@ const char* const kRegisterNames[6] = {"FREQ0", "FREQ1", "PHASE0", "PHASE1", "PH
 QString mhzText(double mhz) { return QString::number(mhz, 'f', 6) + QStringLiteral(" MHz"); }
 QString degreesText(double deg) { return QString::number(deg, 'f', 3) + QChar(0x00B0); }
 QString onOff(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
-
-QString logLine(const LoggedWord& e) {
-    return QStringLiteral("%1 s  0x%2  %3")
-        .arg(e.time, 9, 'f', 3)
-        .arg(QString::number(e.word, 16).rightJustified(4, QChar('0')).toUpper())
-        .arg(QString::fromStdString(ChipModel::describe(e.word, e.outcome)));
-}
 
 }  // namespace
 
@@ -123,13 +118,14 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
 
     auto* logBox = new QGroupBox(QStringLiteral("Last %1 words").arg(ChipModel::kLogLength), this);
     auto* logLayout = new QVBoxLayout(logBox);
-    log_ = new QPlainTextEdit(logBox);
+    logModel_ = new WordLogModel(*model_, this);
+    log_ = new QListView(logBox);
     log_->setObjectName(QStringLiteral("wordLog"));
-    log_->setReadOnly(true);
+    log_->setModel(logModel_);
+    log_->setUniformItemSizes(true);  // rows are laid out by arithmetic, not measured
+    log_->setSelectionMode(QAbstractItemView::NoSelection);
+    log_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     log_->setFocusPolicy(Qt::NoFocus);
-    log_->setMaximumBlockCount(static_cast<int>(ChipModel::kLogLength));
-    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    log_->setTextInteractionFlags(Qt::NoTextInteraction);
     logLayout->addWidget(log_);
     top->addWidget(logBox, 2);
 
@@ -164,6 +160,8 @@ QLabel* BoardMonitor::value(const char* objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
     label->setFocusPolicy(Qt::NoFocus);
+    // Opaque, so a new value repaints the label alone and not its group box.
+    label->setAutoFillBackground(true);
     return label;
 }
 
@@ -222,14 +220,10 @@ void BoardMonitor::refresh() {
 }
 
 void BoardMonitor::appendNewLogLines() {
-    const auto& ring = model_->log();
-    const uint64_t fresh = std::min<uint64_t>(ring.total() - loggedTotal_, ring.size());
-    loggedTotal_ = ring.total();
-    if (fresh == 0) return;
-    QStringList lines;
-    lines.reserve(static_cast<qsizetype>(fresh));
-    for (std::size_t i = ring.size() - fresh; i < ring.size(); ++i) lines << logLine(ring[i]);
-    log_->appendPlainText(lines.join(QChar('\n')));
+    // Follow the newest word unless the user has scrolled up to read.
+    QScrollBar* bar = log_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    if (logModel_->refresh() && atEnd) log_->scrollToBottom();
 }
 
 void BoardMonitor::placeBeside(const QWidget* window) {

@@ -12,7 +12,8 @@
 class ChipModel;
 class FrequencyPlot;
 class QLabel;
-class QPlainTextEdit;
+class QListView;
+class WordLogModel;
 class SimulatedBoard;
 
 class BoardMonitor : public QWidget {
@@ -41,7 +42,6 @@ private:
     std::shared_ptr<ChipModel> model_;
     QTimer timer_;
     bool dirty_ = true;
-    uint64_t loggedTotal_ = 0;
 
     QLabel* outputFrequency_;
     QLabel* outputPhase_;
@@ -61,7 +61,8 @@ private:
     QLabel* unpaired_;
     QLabel* clears_;
     FrequencyPlot* plot_;
-    QPlainTextEdit* log_;
+    QListView* log_;
+    WordLogModel* logModel_;
 };
 
 // Shows the monitor of a chip model (see attachChipModel) beside `beside`

@@ -47,7 +47,6 @@ bool FrequencyPlot::scrolling() const {
 
 void FrequencyPlot::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), palette().base());
     const QFontMetrics fm(font());
     const QRect plot = rect().adjusted(fm.horizontalAdvance(QStringLiteral("00.000000")) + 10, fm.height() / 2 + 4,
                                        -12, -(fm.height() + 8));
@@ -83,31 +82,8 @@ void FrequencyPlot::paintEvent(QPaintEvent*) {
     auto xOf = [&](double t) { return plot.left() + (t - t0) / kSpanSeconds * plot.width(); };
     auto yOf = [&](double v) { return plot.bottom() - (v - lo) / (hi - lo) * plot.height(); };
 
-    // Grid and axis labels.
-    const QColor grid = palette().color(QPalette::Mid);
-    p.setPen(palette().color(QPalette::Text));
-    const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 6);
-    for (double v = lo; v <= hi + step / 2; v += step) {
-        const double y = yOf(v);
-        p.setPen(grid);
-        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.setPen(palette().color(QPalette::Text));
-        p.drawText(QRectF(0, y - fm.height() / 2.0, plot.left() - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(v, 'f', decimals));
-    }
-    for (int s = 0; s <= static_cast<int>(kSpanSeconds); s += 2) {
-        const double x = plot.left() + s / kSpanSeconds * plot.width();
-        p.setPen(grid);
-        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        p.setPen(palette().color(QPalette::Text));
-        const QString label = s == static_cast<int>(kSpanSeconds) ? QStringLiteral("now")
-                                                                  : QStringLiteral("%1 s").arg(s - kSpanSeconds);
-        p.drawText(QRectF(x - 30, plot.bottom() + 4, 60, fm.height()), Qt::AlignHCenter | Qt::AlignTop, label);
-    }
-    p.setPen(palette().color(QPalette::Text));
-    p.drawRect(plot);
-    p.drawText(QRectF(plot.left() + 4, plot.top() + 2, 60, fm.height()), Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("MHz"));
+    if (backgroundSize_ != size() || backgroundLo_ != lo || backgroundHi_ != hi) drawBackground(plot, lo, hi, step);
+    p.drawPixmap(0, 0, background_);
 
     if (h.size() == 0) return;
     // Many steps can fall in one pixel column: draw each column's span once.
@@ -148,4 +124,44 @@ void FrequencyPlot::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(QColor(0, 90, 200), 1));
     p.drawPolyline(path);
+}
+
+void FrequencyPlot::drawBackground(const QRect& plot, double lo, double hi, double step) {
+    background_ = QPixmap(size() * devicePixelRatioF());
+    background_.setDevicePixelRatio(devicePixelRatioF());
+    background_.fill(palette().color(QPalette::Base));
+    backgroundSize_ = size();
+    backgroundLo_ = lo;
+    backgroundHi_ = hi;
+    QPainter p(&background_);
+    p.setFont(font());
+    const QFontMetrics fm(font());
+    auto yOf = [&](double v) { return plot.bottom() - (v - lo) / (hi - lo) * plot.height(); };
+
+    // Grid and axis labels.
+    const QColor grid = palette().color(QPalette::Mid);
+    p.setPen(palette().color(QPalette::Text));
+    const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 6);
+    for (double v = lo; v <= hi + step / 2; v += step) {
+        const double y = yOf(v);
+        p.setPen(grid);
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(QRectF(0, y - fm.height() / 2.0, plot.left() - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(v, 'f', decimals));
+    }
+    for (int s = 0; s <= static_cast<int>(kSpanSeconds); s += 2) {
+        const double x = plot.left() + s / kSpanSeconds * plot.width();
+        p.setPen(grid);
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.setPen(palette().color(QPalette::Text));
+        const QString label = s == static_cast<int>(kSpanSeconds) ? QStringLiteral("now")
+                                                                  : QStringLiteral("%1 s").arg(s - kSpanSeconds);
+        p.drawText(QRectF(x - 30, plot.bottom() + 4, 60, fm.height()), Qt::AlignHCenter | Qt::AlignTop, label);
+    }
+    p.setPen(palette().color(QPalette::Text));
+    p.drawRect(plot);
+    p.drawText(QRectF(plot.left() + 4, plot.top() + 2, 60, fm.height()), Qt::AlignLeft | Qt::AlignTop,
+               QStringLiteral("MHz"));
+
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Output frequency against time over the last few seconds, drawn straight from
 // the model's history so a sweep's sawtooth shows as it runs.
+#include <QPixmap>
 #include <QWidget>
 
 class ChipModel;
@@ -19,5 +20,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Grid, axes and labels change only with the size or the range, so they
+    // are drawn once into a pixmap and reused at every refresh.
+    void drawBackground(const QRect& plot, double lo, double hi, double step);
+
     const ChipModel& model_;
+    QPixmap background_;
+    QSize backgroundSize_;
+    double backgroundLo_ = 0, backgroundHi_ = 0;
 };

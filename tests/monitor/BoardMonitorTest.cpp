@@ -12,7 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QListView>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -66,7 +66,10 @@ protected:
         return label ? label->text() : QStringLiteral("<no label %1>").arg(name);
     }
     QStringList logLines() const {
-        return monitor->findChild<QPlainTextEdit*>("wordLog")->toPlainText().split('\n');
+        const QAbstractItemModel* m = monitor->findChild<QListView*>("wordLog")->model();
+        QStringList lines;
+        for (int r = 0; r < m->rowCount(); ++r) lines << m->index(r, 0).data().toString();
+        return lines;
     }
     // Lets the refresh timer run; the condition is the refresh, not a deadline.
     bool waitForRefresh() {
