@@ -160,8 +160,6 @@ QLabel* BoardMonitor::value(const char* objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
     label->setFocusPolicy(Qt::NoFocus);
-    // Opaque, so a new value repaints the label alone and not its group box.
-    label->setAutoFillBackground(true);
     return label;
 }
 
