@@ -1,0 +1,138 @@
+// The real program, run as a user runs it: its command line, the start-up
+// words in the trace and the waveform, and a trace that is complete and
+// current however the program ends.
+#include "board/WireDecoder.h"
+#include "support/WireHarness.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <csignal>
+
+namespace {
+
+struct Trace {
+    QStringList lines;
+    std::vector<uint8_t> dataWrites;  // bytes written to 0x0378
+    int firstControlLine = -1;
+};
+
+Trace readTrace(const QString& path) {
+    Trace t;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return t;
+    t.lines = QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (int i = 0; i < t.lines.size(); ++i) {
+        const QStringList parts = t.lines[i].split(' ');
+        if (parts.size() != 4) continue;
+        if (parts[2] == "0x037A" && t.firstControlLine < 0) t.firstControlLine = i;
+        if (parts[1] == "OUT" && parts[2] == "0x0378") t.dataWrites.push_back(uint8_t(parts[3].toUInt(nullptr, 16)));
+    }
+    return t;
+}
+
+class Program : public ::testing::Test {
+protected:
+    void start(const QStringList& args, const QByteArray& winver = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        if (!winver.isEmpty()) env.insert("QZ4471_WINVER", winver);
+        else env.remove("QZ4471_WINVER");
+        proc.setProcessEnvironment(env);
+        proc.start(QZ4471_BINARY, args);
+        ASSERT_TRUE(proc.waitForStarted(10000));
+    }
+    // Waits while the program runs until its trace holds `words` words.
+    Trace waitForWords(size_t words) {
+        QElapsedTimer t;
+        t.start();
+        Trace trace;
+        while (t.elapsed() < 10000) {
+            trace = readTrace(tracePath());
+            if (decodeWire(trace.dataWrites).words.size() >= words) break;
+            QTest::qWait(50);
+        }
+        return trace;
+    }
+    int stop(int signo) {
+        ::kill(static_cast<pid_t>(proc.processId()), signo);
+        EXPECT_TRUE(proc.waitForFinished(10000));
+        return proc.exitCode();
+    }
+    QString tracePath() const { return dir.filePath("run.trace"); }
+
+    QTemporaryDir dir;
+    QProcess proc;
+};
+
+}  // namespace
+
+TEST_F(Program, BadOptionsStopBeforeAnyWindow) {
+    struct { QStringList args; int status; const char* out; const char* err; } cases[] = {
+        {{"--bogus"}, 2, "", "usage"},
+        {{"--port"}, 2, "", "usage"},
+        {{"--board-clock", "fast"}, 2, "", "usage"},
+        {{"stray"}, 2, "", "usage"},
+        {{"--version"}, 0, "qz4471 2.0.0", ""},
+        {{"--help"}, 0, "--trace", ""},
+    };
+    for (auto& c : cases) {
+        start(c.args);
+        ASSERT_TRUE(proc.waitForFinished(10000));
+        EXPECT_EQ(proc.exitCode(), c.status) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(QString(proc.readAllStandardOutput()).contains(c.out)) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(QString(proc.readAllStandardError()).toLower().contains(c.err)) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST_F(Program, ClaimPathTraceIsCurrentWhileRunningAndCompleteAfterSigterm) {
+    start({"--port", "sim", "--no-monitor", "--trace", tracePath()});
+    // Without any flush from us the start-up words reach the file while the program runs.
+    const Trace running = waitForWords(3);
+    EXPECT_EQ(hexWords(decodeWire(running.dataWrites).words), hexWords({0xD800, 0xC000, 0x8000}));
+    EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
+
+    const Trace t = readTrace(tracePath());
+    static const QRegularExpression line(R"(^\d+\.\d{9} (OUT|IN) 0x[0-9A-F]{4} 0x[0-9A-F]{2}$)");
+    for (const QString& l : t.lines) EXPECT_TRUE(line.match(l).hasMatch()) << l.toStdString();
+    ASSERT_EQ(t.lines.size(), 3 * 52 + 2);
+    // On this path the main window loads, and sends, before the control register is prepared.
+    EXPECT_EQ(t.firstControlLine, 3 * 52);
+    EXPECT_TRUE(t.lines[3 * 52].endsWith("IN 0x037A 0xCC"));
+    EXPECT_TRUE(t.lines[3 * 52 + 1].endsWith("OUT 0x037A 0xC4"));
+}
+
+TEST_F(Program, DirectPathPreparesTheControlRegisterFirst) {
+    start({"--port", "sim", "--no-monitor", "--trace", tracePath(), "/ss"}, "1 4 10");
+    // "/ss" shows the status box, which waits for OK; the words come after it.
+    // The trace is current while the box is up, so the control register shows.
+    QElapsedTimer waited;
+    waited.start();
+    while (readTrace(tracePath()).lines.size() < 2 && waited.elapsed() < 10000) QTest::qWait(50);
+    EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
+    const Trace t = readTrace(tracePath());
+    ASSERT_GE(t.lines.size(), 2);
+    EXPECT_EQ(t.firstControlLine, 0);
+    EXPECT_TRUE(t.dataWrites.empty());
+}
+
+TEST_F(Program, WaveformDecodesWithSigrok) {
+    const QString vcd = dir.filePath("run.vcd");
+    start({"--port", "sim", "--no-monitor", "--trace", tracePath(), "--vcd", vcd});
+    waitForWords(3);
+    EXPECT_EQ(stop(SIGINT), 128 + SIGINT);
+    QProcess sigrok;
+    sigrok.start("sigrok-cli", {"-I", "vcd", "-i", vcd, "-P",
+                                "spi:clk=clk:mosi=data:cs=frame:cs_polarity=active-low:cpol=0:cpha=1:wordsize=16:"
+                                "bitorder=msb-first",
+                                "-A", "spi=mosi-data"});
+    ASSERT_TRUE(sigrok.waitForFinished(60000));
+    const QString out = sigrok.readAllStandardOutput();
+    QStringList words;
+    for (const QString& l : out.split('\n', Qt::SkipEmptyParts)) words << l.section(':', -1).trimmed().toUpper();
+    EXPECT_EQ(words, (QStringList{"D800", "C000", "8000"})) << out.toStdString();
+}
