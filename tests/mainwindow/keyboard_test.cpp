@@ -135,3 +135,16 @@ TEST_F(MainFormTest, SweepAndAboutOpenModallyAndLeaveTheFieldsAlone) {
     EXPECT_EQ(opened, (QStringList{"Sweep Control", "About QZ4471 Evaluation Software"}));
     EXPECT_EQ(ui().Text4->text(), "12.9");
 }
+
+TEST_F(MainFormTest, AltKeysOpenTheirMenus) {
+    for (QMenu* menu : {ui().MnuFile, ui().MnuPort, ui().MnuHelp}) {
+        const QChar key = menu->title().at(menu->title().indexOf('&') + 1).toUpper();
+        QTest::keyClick(focus(), static_cast<Qt::Key>(key.unicode()), Qt::AltModifier);
+        for (int i = 0; i < 200 && !menu->isVisible(); ++i) QTest::qWait(10);
+        EXPECT_TRUE(menu->isVisible()) << menu->title().toStdString();
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTest::keyClick(ui().menubar, Qt::Key_Escape);
+        for (int i = 0; i < 200 && menu->isVisible(); ++i) QTest::qWait(10);
+    }
+    EXPECT_TRUE(words().empty());
+}
