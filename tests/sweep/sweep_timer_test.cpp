@@ -16,10 +16,15 @@ bool waitForPosted(const SweepTimer& t, int n) {
     return t.pendingTicks() >= n;
 }
 
-TEST(SweepTimer, IsIdleUntilEnabled) {
+// A timer that counts its ticks.
+class SweepTimerTest : public ::testing::Test {
+protected:
+    SweepTimerTest() { QObject::connect(&t, &SweepTimer::timeout, [this] { ++ticks; }); }
     SweepTimer t;
     int ticks = 0;
-    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+};
+
+TEST_F(SweepTimerTest, IsIdleUntilEnabled) {
     t.setInterval(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     QCoreApplication::processEvents();
@@ -27,10 +32,7 @@ TEST(SweepTimer, IsIdleUntilEnabled) {
     EXPECT_EQ(t.pendingTicks(), 0);
 }
 
-TEST(SweepTimer, DisablingDropsTicksAlreadyPosted) {
-    SweepTimer t;
-    int ticks = 0;
-    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+TEST_F(SweepTimerTest, DisablingDropsTicksAlreadyPosted) {
     t.setInterval(1);
     t.setEnabled(true);
     ASSERT_TRUE(waitForPosted(t, 2));
@@ -39,10 +41,7 @@ TEST(SweepTimer, DisablingDropsTicksAlreadyPosted) {
     EXPECT_EQ(ticks, 0);
 }
 
-TEST(SweepTimer, NewIntervalDropsTicksOfTheOldSchedule) {
-    SweepTimer t;
-    int ticks = 0;
-    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+TEST_F(SweepTimerTest, NewIntervalDropsTicksOfTheOldSchedule) {
     t.setInterval(1);
     t.setEnabled(true);
     ASSERT_TRUE(waitForPosted(t, 2));
@@ -53,10 +52,7 @@ TEST(SweepTimer, NewIntervalDropsTicksOfTheOldSchedule) {
     EXPECT_EQ(t.interval(), 100000);
 }
 
-TEST(SweepTimer, AStallIsFollowedByABoundedCatchUpNotABurst) {
-    SweepTimer t;
-    int ticks = 0;
-    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+TEST_F(SweepTimerTest, AStallIsFollowedByABoundedCatchUpNotABurst) {
     t.setInterval(1);
     t.setEnabled(true);
     const int limit = SweepTimer::catchUpLimit(1);
@@ -76,10 +72,7 @@ TEST(SweepTimer, CatchUpCoversAShortStallAtAnyPeriod) {
     EXPECT_EQ(SweepTimer::catchUpLimit(100000), 3);
 }
 
-TEST(SweepTimer, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
-    SweepTimer t;
-    int ticks = 0;
-    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+TEST_F(SweepTimerTest, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
     t.setInterval(0);
     t.setEnabled(true);
     for (int i = 0; i < 10000 && ticks < 5; ++i) QTest::qWait(1);
@@ -90,10 +83,7 @@ TEST(SweepTimer, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
     EXPECT_EQ(ticks, stopped);
 }
 
-TEST(SweepTimer, ALongPeriodIsHeldAndDelivers) {
-    SweepTimer t;
-    int ticks = 0;
-    QObject::connect(&t, &SweepTimer::timeout, [&] { ++ticks; });
+TEST_F(SweepTimerTest, ALongPeriodIsHeldAndDelivers) {
     t.setInterval(100000);
     t.setEnabled(true);
     EXPECT_EQ(t.interval(), 100000);
