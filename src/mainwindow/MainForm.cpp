@@ -11,6 +11,7 @@
 #include "registers/Declare.h"
 #include "sweep/Sweep.h"
 #include "ui_MainForm.h"
+#include "widgets/FieldEntry.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -18,13 +19,6 @@
 #include <QScreen>
 #include <cmath>
 #include <limits>
-
-struct MainForm::FieldState {
-    QLineEdit* edit;
-    void (MainForm::*keypress)(int);
-    void (MainForm::*lostFocus)();  // none for the master clock
-    bool hadFocus = false;
-};
 
 namespace {
 
@@ -42,15 +36,24 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     ui->setupUi(this);
     styleMainForm(*ui, *this);
 
-    fields_ = {{ui->Text1, &MainForm::text1_keypress, &MainForm::Text1_LostFocus},
-               {ui->Text2, &MainForm::text2_keypress, &MainForm::Text2_LostFocus},
-               {ui->Text3, &MainForm::text3_keypress, &MainForm::Text3_LostFocus},
-               {ui->Text4, &MainForm::text4_keypress, &MainForm::Text4_LostFocus},
-               {ui->Text5, &MainForm::text5_keypress, &MainForm::Text5_LostFocus},
-               {ui->Text6, &MainForm::text6_keypress, &MainForm::Text6_LostFocus},
-               {ui->Text7, &MainForm::text7_keypress, nullptr}};
-    for (auto& f : fields_) f.edit->installEventFilter(this);
-    for (QPushButton* b : findChildren<QPushButton*>()) b->installEventFilter(this);
+    entry_ = new FieldEntry(this);
+    const std::pair<QLineEdit*, std::pair<void (MainForm::*)(int), void (MainForm::*)()>> fields[] = {
+        {ui->Text1, {&MainForm::text1_keypress, &MainForm::Text1_LostFocus}},
+        {ui->Text2, {&MainForm::text2_keypress, &MainForm::Text2_LostFocus}},
+        {ui->Text3, {&MainForm::text3_keypress, &MainForm::Text3_LostFocus}},
+        {ui->Text4, {&MainForm::text4_keypress, &MainForm::Text4_LostFocus}},
+        {ui->Text5, {&MainForm::text5_keypress, &MainForm::Text5_LostFocus}},
+        {ui->Text6, {&MainForm::text6_keypress, &MainForm::Text6_LostFocus}},
+        {ui->Text7, {&MainForm::text7_keypress, nullptr}}};  // leaving the clock keeps its text
+    for (auto [edit, handlers] : fields) {
+        auto [keypress, lostFocus] = handlers;
+        FieldEntry::Field f;
+        f.edit = edit;
+        // Enter is not consumed: after the commit it reaches the field as any key.
+        f.enter = [this, keypress](FieldEntry::Trigger) { (this->*keypress)(13); };
+        if (lostFocus) f.leave = [this, lostFocus](FieldEntry::Trigger) { (this->*lostFocus)(); };
+        entry_->add(std::move(f));
+    }
 
     registers::setMasterClockSource([this] { return text(ui->Text7); });
 
@@ -74,6 +77,10 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     connect(ui->MnuLpt1, &QAction::triggered, this, &MainForm::MnuLpt1_Click);
     connect(ui->MnuLpt2, &QAction::triggered, this, &MainForm::MnuLpt2_Click);
     connect(ui->Mnuprn, &QAction::triggered, this, &MainForm::Mnuprn_Click);
+    connect(ui->MnuMonitor, &QAction::triggered, this, [this] {
+        if (openMonitor_) openMonitor_();
+    });
+    ui->MnuMonitor->setEnabled(false);
 
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
@@ -127,59 +134,14 @@ void MainForm::ena_sel() {
 
 // ---- focus -----------------------------------------------------------------
 
-// Focus moves made by the program never commit the field they leave.
-void MainForm::moveFocus(QWidget* target) {
-    ++programFocusMoves_;
-    target->setFocus(Qt::OtherFocusReason);
-    --programFocusMoves_;
-}
+void MainForm::moveFocus(QWidget* target) { entry_->moveFocus(target); }
 
 void MainForm::focusSink() {
     // A commit by focus loss leaves the focus where the user sent it.
     if (trigger_ != Trigger::FocusLoss) moveFocus(ui->Picture1);
 }
 
-void MainForm::loadFailed(QLineEdit* field) {
-    field->setText(QString());
-    moveFocus(field);
-}
-
-MainForm::FieldState* MainForm::fieldOf(QObject* o) {
-    for (auto& f : fields_)
-        if (f.edit == o) return &f;
-    return nullptr;
-}
-
-bool MainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (FieldState* f = fieldOf(watched)) {
-        switch (event->type()) {
-        case QEvent::FocusIn: f->hadFocus = true; break;
-        case QEvent::FocusOut:
-            // Qt can take the focus from a widget that never got it inside
-            // one focus change; such a field has nothing to commit.
-            if (f->hadFocus) {
-                f->hadFocus = false;
-                if (programFocusMoves_ == 0 && f->lostFocus) (this->*(f->lostFocus))();
-            }
-            break;
-        case QEvent::KeyPress: {
-            auto* k = static_cast<QKeyEvent*>(event);
-            if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) (this->*(f->keypress))(13);
-            break;  // the key goes on to the field
-        }
-        default: break;
-        }
-        return false;
-    }
-    if (auto* b = qobject_cast<QPushButton*>(watched); b && event->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(event);
-        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-            b->click();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
+void MainForm::loadFailed(QLineEdit* field) { entry_->refuse(field); }
 
 void MainForm::commitTrigger(Trigger t, void (MainForm::*load)()) {
     const Trigger outer = trigger_;
@@ -422,16 +384,26 @@ void MainForm::closeEvent(QCloseEvent* event) {
     platform::endProgram(0);
 }
 
+// Modal to the main window only, so the Board Monitor stays live beside it.
+void MainForm::openModal(QDialog& dialog) {
+    dialog.setWindowModality(Qt::WindowModal);
+    if (openModal_) openModal_(dialog);
+    else dialog.exec();
+}
+
 void MainForm::Command12_Click() {
-    Sweep w;
-    if (openModal_) openModal_(w);
-    else w.exec();
+    Sweep w(this);
+    openModal(w);
 }
 
 void MainForm::MnuAbout_Click() {
     frmAbout box(this);
-    if (openModal_) openModal_(box);
-    else box.exec();
+    openModal(box);
+}
+
+void MainForm::setMonitorOpener(std::function<void()> opener) {
+    openMonitor_ = std::move(opener);
+    ui->MnuMonitor->setEnabled(static_cast<bool>(openMonitor_));
 }
 
 void MainForm::MnuLpt1_Click() {
