@@ -22,8 +22,9 @@ int main(int argc, char** argv) {
     std::fputs(cmd.err.c_str(), stderr);
     if (!cmd.run) return cmd.exitStatus;
 
+    // "/SS" counts only outside our options and their values (--trace /tmp/ss.log).
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& a : cmd.options.statusSwitches) arguments << QString::fromLocal8Bit(a.c_str());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("QZ4471");

@@ -4,6 +4,7 @@
 #include "link/CommsFunctions.h"
 #include "mainwindow/MainFormStyle.h"
 #include "numeric/NumberText.h"
+#include "portlib/PortBackend.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
 #include "registers/ChipWords.h"
@@ -166,7 +167,9 @@ void MainForm::Text6_LostFocus() { commitTrigger(Trigger::FocusLoss, &MainForm::
 void MainForm::text7_keypress(int k) {
     if (k != 13) return;
     try {
-        ui->Text7->setText(QString::fromStdString(numeric::format_clock(numeric::toSingle(text(ui->Text7)))));
+        const float clock = numeric::toSingle(text(ui->Text7));
+        ui->Text7->setText(QString::fromStdString(numeric::format_clock(clock)));
+        MaxFreq = static_cast<float>(static_cast<double>(clock) / 2);  // the sweep checks follow the clock
     } catch (const std::exception&) {
         loadFailed(ui->Text7);
     }
@@ -185,12 +188,20 @@ static std::string upperHex(int32_t v) {
     return buf;
 }
 
+// A frequency load limits its entry to half the master clock it reads, so the
+// limit follows the clock; the clock is read before the field is touched.
+static float halfClock() { return static_cast<float>(registers::masterClockMHz() / 2); }
+
 void MainForm::Command1_Click() {
     try {
         double f = numeric::toDouble(text(ui->Text1));
+        MaxFreq = halfClock();
+        const double typed = f;
         if (toSingleChecked(f) > MaxFreq) f = MaxFreq;
         if (toSingleChecked(f) < MinFreq) f = MinFreq;
-        if (ui->Text1->text().size() < 9) ui->Text1->setText(QString::fromStdString(numeric::format_0_10(f)));
+        // A long entry stays as typed unless the value loaded differs from it.
+        if (ui->Text1->text().size() < 9 || f != typed)
+            ui->Text1->setText(QString::fromStdString(numeric::format_0_10(f)));
         Freq0 = toSingleChecked(f);
         CalcFreq0Word();
         FreqWordHex = upperHex(FreqWord);
@@ -198,6 +209,10 @@ void MainForm::Command1_Click() {
         ui->Label11->setText(QString::fromStdString(FreqWordHex));
         focusSink();
         LoadFreq0();
+    } catch (const registers::ClockError&) {
+        clockFailed();
+    } catch (const PortError& e) {
+        portFailed(e.what());
     } catch (const std::exception&) {
         loadFailed(ui->Text1);
     }
@@ -206,6 +221,7 @@ void MainForm::Command1_Click() {
 void MainForm::Command2_Click() {
     try {
         float f = numeric::toSingle(text(ui->Text2));
+        MaxFreq = halfClock();
         if (f > MaxFreq) f = MaxFreq;
         if (f < MinFreq) f = MinFreq;
         ui->Text2->setText(QString::fromStdString(numeric::format_0_10(f)));
@@ -216,9 +232,22 @@ void MainForm::Command2_Click() {
         ui->Label12->setText(QString::fromStdString(FreqWordHex));
         focusSink();
         LoadFreq1();
+    } catch (const registers::ClockError&) {
+        clockFailed();
+    } catch (const PortError& e) {
+        portFailed(e.what());
     } catch (const std::exception&) {
         loadFailed(ui->Text2);
     }
+}
+
+// The entry is fine, the clock is not: the entry keeps its text and the user
+// is taken to the field that needs correcting.
+void MainForm::clockFailed() {
+    if (!clockFailed_) platform::beep();
+    clockFailed_ = initialising_;  // one beep for all the loads of an Initialise
+    ui->Text7->setText(QString());
+    moveFocus(ui->Text7);
 }
 
 // ---- phase registers --------------------------------------------------------
@@ -229,10 +258,12 @@ void MainForm::loadPhase(QLineEdit* field, int reg, bool floorAndRewrite) {
     try {
         const double d = numeric::toDouble(text(field));
         int v = numeric::toInt16(floorAndRewrite ? std::floor(d) : numeric::roundHalfEven(d));
+        const int typed = v;
         if (v > 4095) v = 4095;
         if (v < 0) v = 0;
         registers::setPhaseParts(v);
-        if (floorAndRewrite) field->setText(QString::number(v));
+        // Rounding alone never rewrites PHASE1..3; a clamped value does.
+        if (floorAndRewrite || v != typed) field->setText(QString::number(v));
         focusSink();
         switch (reg) {
         case 0: loadp0(); break;
@@ -240,6 +271,8 @@ void MainForm::loadPhase(QLineEdit* field, int reg, bool floorAndRewrite) {
         case 2: loadp2(); break;
         default: loadp3(); break;
         }
+    } catch (const PortError& e) {
+        portFailed(e.what());
     } catch (const std::exception&) {
         loadFailed(field);
     }
@@ -264,7 +297,7 @@ void MainForm::guarded(Fn&& fn) {
     try {
         fn();
     } catch (const std::exception& e) {
-        if (deferredFailure_.empty()) deferredFailure_ = e.what();
+        portFailed(e.what());
     }
     if (--guardDepth_ == 0 && !deferredFailure_.empty()) {
         std::string what;
@@ -273,12 +306,12 @@ void MainForm::guarded(Fn&& fn) {
     }
 }
 
-void MainForm::reportPortFailure(const std::string& what) {
-    platform::showMessage({platform::kAppTitle,
-                           QStringLiteral("The printer port failed: %1").arg(QString::fromStdString(what)),
-                           platform::MessageIcon::Warning},
-                          this);
+void MainForm::portFailed(const std::string& what) {
+    if (guardDepth_ == 0) reportPortFailure(what);
+    else if (deferredFailure_.empty()) deferredFailure_ = what;
 }
+
+void MainForm::reportPortFailure(const std::string& what) { platform::showMessage(platform::portFailureNotice(what), this); }
 
 // Flips a stored bit and shows its state in the button ("&Sync Bit = 1").
 static void flip(int32_t& state, int32_t bit, QPushButton* button, const QString& caption) {
@@ -352,6 +385,8 @@ void MainForm::selectBySystem(QRadioButton* option, void (MainForm::*handler)())
 }
 
 void MainForm::Command15_Click() {
+    initialising_ = true;
+    clockFailed_ = false;
     guarded([&] {
         for (QLineEdit* e : {ui->Text1, ui->Text2, ui->Text3, ui->Text4, ui->Text5, ui->Text6}) e->setText("0");
         commitTrigger(Trigger::Program, &MainForm::Command1_Click);
@@ -372,6 +407,8 @@ void MainForm::Command15_Click() {
         selectBySystem(ui->Option3D1, &MainForm::Option3D1_Click);
         selectBySystem(ui->Option3D3, &MainForm::Option3D3_Click);
     });
+    if (clockFailed_) moveFocus(ui->Text7);  // the clock is what needs correcting
+    initialising_ = clockFailed_ = false;
 }
 
 // ---- windows, menus, the end ------------------------------------------------

@@ -99,6 +99,8 @@ private:
     void setPortChecks();
     template <typename Fn> void guarded(Fn&& fn);
     void reportPortFailure(const std::string& what);
+    void portFailed(const std::string& what);
+    void clockFailed();
     void openModal(QDialog& dialog);
 
     std::unique_ptr<Ui::MainForm> ui;
@@ -106,6 +108,8 @@ private:
     Trigger trigger_ = Trigger::Program;
     int guardDepth_ = 0;
     std::string deferredFailure_;
+    bool initialising_ = false;
+    bool clockFailed_ = false;
     std::function<void(QDialog&)> openModal_;
     std::function<void()> openMonitor_;
 };

@@ -186,11 +186,15 @@ void Sweep::startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, Q
                                   step->text().toStdString(), loops->text().toStdString(),
                                   delay->text().toStdString()};
     const sweep::StartCheck check = runner.start(texts);
-    // A field left empty by its own entry rules has already beeped: refuse quietly.
-    if (!check.plan && check.refusal == sweep::Refusal::StepTooBig)
-        platform::showMessage({platform::kAppTitle, QStringLiteral("Step size is too big for start and stop frequencies"),
-                               platform::MessageIcon::None},
-                              this);
+    if (check.plan) return;
+    QString why;
+    switch (check.refusal) {
+    case sweep::Refusal::NotANumber: return;  // the field's own entry rules have beeped already
+    case sweep::Refusal::StepNotPositive: why = QStringLiteral("Freq. Step must be greater than 0"); break;
+    case sweep::Refusal::StepTooBig: why = QStringLiteral("Step size is too big for start and stop frequencies"); break;
+    case sweep::Refusal::LoopsNotWhole: why = QStringLiteral("No. of Loops must be a whole number"); break;
+    }
+    platform::showMessage({platform::kAppTitle, why, platform::MessageIcon::None}, this);
 }
 
 void Sweep::Command1_Click() { startGroup(group0_, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }

@@ -5,6 +5,7 @@
 #include "support/WireHarness.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -118,6 +119,18 @@ TEST_F(Program, DirectPathPreparesTheControlRegisterFirst) {
     ASSERT_GE(t.lines.size(), 2);
     EXPECT_EQ(t.firstControlLine, 0);
     EXPECT_TRUE(t.dataWrites.empty());
+}
+
+TEST_F(Program, SlashSSInsideAnOptionValueShowsNoStatusBox) {
+    // On the direct path the status box would hold back the start-up words.
+    const QString trace = dir.filePath("SS/run.trace");
+    ASSERT_TRUE(QDir(dir.path()).mkpath("SS"));
+    start({"--port", "sim", "--no-monitor", "--trace", trace}, "1 4 10");
+    QElapsedTimer waited;
+    waited.start();
+    while (decodeWire(readTrace(trace).dataWrites).words.size() < 3 && waited.elapsed() < 10000) QTest::qWait(50);
+    EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
+    EXPECT_EQ(hexWords(decodeWire(readTrace(trace).dataWrites).words), hexWords({0xD800, 0xC000, 0x8000}));
 }
 
 TEST_F(Program, WaveformDecodesWithSigrok) {
