@@ -1,0 +1,78 @@
+// Operation scopes: nesting, the hook reaching the back end through
+// decorators, failures thrown by finish() and reported by the destructor.
+#include "portlib/Parllio.h"
+#include "portlib/TracePort.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+namespace {
+
+// Counts operationDone calls; fails them while failing is set.
+class CountingPort : public PortBackend {
+public:
+    int done = 0;
+    bool failing = false;
+    int32_t GetParallelPortCount() override { return 1; }
+    int32_t ClaimParallelPort(int32_t, int32_t) override { return 1; }
+    int32_t GetParallelPortInfo(int32_t, ParallelPortInfo&) override { return 0; }
+    int32_t InByte(uint16_t) override { return 0; }
+    void OutByte(uint16_t, int32_t) override {}
+    bool ownsAddress(uint16_t) const override { return true; }
+    void operationDone() override {
+        ++done;
+        if (failing) throw PortError("qz4471: the transfer failed");
+    }
+    std::string describe() const override { return "counting"; }
+};
+
+class OperationScopeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto port = std::make_unique<CountingPort>();
+        counting = port.get();
+        portlib::setActiveBackend(std::make_unique<TracePort>(std::move(port), dir.filePath("t").toStdString()));
+        portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); });
+    }
+    void TearDown() override {
+        portlib::setActiveBackend(nullptr);
+        portlib::setDiagnosticSink(nullptr);
+    }
+    QTemporaryDir dir;
+    CountingPort* counting = nullptr;
+    std::vector<std::string> said;
+};
+
+TEST_F(OperationScopeTest, OnlyTheOutermostEndReachesTheBackEndThroughItsDecorators) {
+    {
+        portlib::OperationScope outer;
+        {
+            portlib::OperationScope inner;
+            EXPECT_EQ(portlib::operationDepth(), 2);
+        }
+        EXPECT_EQ(counting->done, 0);
+        outer.finish();
+        EXPECT_EQ(counting->done, 1);
+        outer.finish();  // a second finish is no second end
+    }
+    EXPECT_EQ(counting->done, 1);
+    EXPECT_EQ(portlib::operationDepth(), 0);
+}
+
+TEST_F(OperationScopeTest, FinishThrowsTheFailureAndTheDepthIsRestored) {
+    counting->failing = true;
+    portlib::OperationScope op;
+    EXPECT_THROW(op.finish(), PortError);
+    EXPECT_EQ(portlib::operationDepth(), 0);
+    EXPECT_TRUE(said.empty());
+}
+
+TEST_F(OperationScopeTest, AnUnfinishedScopeEndsQuietlyAndReportsTheFailure) {
+    counting->failing = true;
+    EXPECT_NO_THROW({ portlib::OperationScope op; });
+    EXPECT_EQ(said, std::vector<std::string>{"qz4471: the transfer failed"});
+    EXPECT_EQ(portlib::operationDepth(), 0);
+}
+
+}  // namespace
