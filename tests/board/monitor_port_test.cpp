@@ -4,28 +4,25 @@
 #include "board/MonitorPort.h"
 #include "link/CommsFunctions.h"
 #include "portlib/Parllio.h"
+#include "support/StubPort.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 // A port at a base the test chooses, that keeps nothing.
-class BarePort : public PortBackend {
+class BarePort : public StubPort {
 public:
     explicit BarePort(uint16_t base) : base_(base) {}
-    int32_t GetParallelPortCount() override { return 1; }
-    int32_t ClaimParallelPort(int32_t, int32_t) override { return 1; }
     int32_t GetParallelPortInfo(int32_t, ParallelPortInfo& info) override {
         info.baseAddress = base_;
         return 1;
     }
-    int32_t InByte(uint16_t) override { return 0; }
     void OutByte(uint16_t a, int32_t) override {
         if (failing) throw PortError("gone");
         ++writes[a - base_];
     }
     bool ownsAddress(uint16_t a) const override { return a >= base_ && a <= base_ + 2; }
-    std::string describe() const override { return "bare"; }
     int writes[3] = {};
     bool failing = false;
 

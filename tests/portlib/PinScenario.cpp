@@ -2,6 +2,7 @@
 
 #include "link/WindowsVersion.h"
 #include "platform/UserNotice.h"
+#include "portlib/PortBackend.h"
 #include "registers/Control.h"
 #include "registers/Declare.h"
 #include "support/WireHarness.h"
@@ -26,4 +27,13 @@ std::vector<uint16_t> simulatedBoardWords() {
     WireHarness wire;
     runStartupAndFrequencyEntry();
     return wire.words();
+}
+
+std::string portErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const PortError& e) {
+        return e.what();
+    }
+    return "no PortError";
 }

@@ -191,25 +191,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FtdiTest, UnpluggedTheActionFailsAndTheSameAdapterIsReopenedWhenBack) {
     claimed();
     fake->unplugged = true;
-    try {
-        SendWord(0x378, 0xD800);
-        FAIL() << "no PortError";
-    } catch (const PortError& e) {
-        EXPECT_EQ(std::string(e.what()), "qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC stopped answering "
-                                         "(LIBUSB_ERROR_NO_DEVICE); plug it back in and repeat the action");
-    }
+    EXPECT_EQ(portErrorOf([] { SendWord(0x378, 0xD800); }),
+              "qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC stopped answering (LIBUSB_ERROR_NO_DEVICE); plug it "
+              "back in and repeat the action");
     EXPECT_EQ(fake->calls.back(), "close");
     EXPECT_THROW(SendWord(0x378, 0xD800), PortError) << "still gone";
 
     fake->unplugged = false;
     fake->attached = {{0x6014, "SOMEONE", 1, 7}};
-    try {
-        SendWord(0x378, 0xD800);
-        FAIL() << "another adapter was taken";
-    } catch (const PortError& e) {
-        EXPECT_EQ(std::string(e.what()), "qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC is not attached; plug it "
-                                         "back in and repeat the action");
-    }
+    EXPECT_EQ(portErrorOf([] { SendWord(0x378, 0xD800); }),
+              "qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC is not attached; plug it back in and repeat the action")
+        << "another adapter with the same product is not taken";
 
     fake->attached = {{0x6014, "FT5ABC", 1, 8}};  // a new address after plugging back
     fake->transfers.clear();

@@ -2,6 +2,7 @@
 // decorators, failures thrown by finish() and reported by the destructor.
 #include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
+#include "support/StubPort.h"
 
 #include <gtest/gtest.h>
 
@@ -10,21 +11,14 @@
 namespace {
 
 // Counts operationDone calls; fails them while failing is set.
-class CountingPort : public PortBackend {
+class CountingPort : public StubPort {
 public:
     int done = 0;
     bool failing = false;
-    int32_t GetParallelPortCount() override { return 1; }
-    int32_t ClaimParallelPort(int32_t, int32_t) override { return 1; }
-    int32_t GetParallelPortInfo(int32_t, ParallelPortInfo&) override { return 0; }
-    int32_t InByte(uint16_t) override { return 0; }
-    void OutByte(uint16_t, int32_t) override {}
-    bool ownsAddress(uint16_t) const override { return true; }
     void operationDone() override {
         ++done;
         if (failing) throw PortError("qz4471: the transfer failed");
     }
-    std::string describe() const override { return "counting"; }
 };
 
 class OperationScopeTest : public ::testing::Test {
