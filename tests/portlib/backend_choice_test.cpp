@@ -76,12 +76,6 @@ TEST_F(BackendChoiceTest, ANamedDeviceIsUsedAsGiven) {
     EXPECT_TRUE(said.empty());
 }
 
-TEST_F(BackendChoiceTest, AutoNeverTakesAUsbAdapter) {
-    OpenedBackend b = openBackend(port("auto"), where);
-    EXPECT_EQ(dynamic_cast<FtdiPort*>(b.backend.get()), nullptr);
-    EXPECT_NE(b.board, nullptr);
-}
-
 // The real libraries, on a machine with no adapter and no such chip.
 TEST_F(BackendChoiceTest, AdaptersOpenOnlyWhenClaimedAndSayWhyNot) {
     struct Case {

@@ -218,6 +218,8 @@ TEST_F(FtdiTest, TheProgramsEndSendsWhatIsPendingAndClosesTheAdapter) {
     {
         portlib::OperationScope op;
         SendWord(0x378, 0x8000);
+        portlib::flushActive();  // the trace timer, inside an operation
+        EXPECT_TRUE(fake->transfers.empty());
         portlib::closeActive();
         op.finish();  // nothing left to tell
     }

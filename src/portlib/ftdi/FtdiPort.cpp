@@ -22,7 +22,7 @@ FtdiPort::FtdiPort(std::unique_ptr<Api> api, std::string description, int writes
     : api_(std::move(api)), wanted_(std::move(description)), rate_(writesPerSecond) {}
 
 FtdiPort::~FtdiPort() {
-    flush();
+    sendQuietly();
     if (open_) api_->close();
 }
 
@@ -156,6 +156,11 @@ void FtdiPort::send() {
 }
 
 void FtdiPort::flush() {
+    // A timer may fire inside an operation (a message box): its writes wait for its end.
+    if (portlib::operationDepth() == 0) sendQuietly();
+}
+
+void FtdiPort::sendQuietly() {
     try {
         send();
     } catch (const PortError& e) {

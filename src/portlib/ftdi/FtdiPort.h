@@ -44,6 +44,7 @@ private:
     portlib::ftdi::Result start(const std::string& description);
     std::string faultText(const portlib::ftdi::Result& r, const std::string& description) const;
     void send();
+    void sendQuietly();  // a failure goes to the diagnostic line
     void reopen();
 
     std::unique_ptr<portlib::ftdi::Api> api_;
