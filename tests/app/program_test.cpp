@@ -149,3 +149,24 @@ TEST_F(Program, WaveformDecodesWithSigrok) {
     for (const QString& l : out.split('\n', Qt::SkipEmptyParts)) words << l.section(':', -1).trimmed().toUpper();
     EXPECT_EQ(words, (QStringList{"D800", "C000", "8000"})) << out.toStdString();
 }
+
+TEST_F(Program, AnAdapterThatIsNotThereIsNamedOnStderrAndTheProgramGoesOn) {
+    struct { const char* port; const char* says; } cases[] = {
+        {"ftdi", "qz4471: no FTDI adapter found (looked for USB vendor 0x0403"},
+        {"gpio:qz-no-such-chip:17,27,22", "qz4471: no GPIO chip 'qz-no-such-chip'"},
+    };
+    for (auto& c : cases) {
+        start({"--port", c.port});
+        QString err;
+        QElapsedTimer waited;
+        waited.start();
+        while (!err.contains(c.says) && waited.elapsed() < 10000) {
+            proc.waitForReadyRead(100);
+            err += QString::fromLocal8Bit(proc.readAllStandardError());
+        }
+        EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+        QTest::qWait(300);
+        EXPECT_EQ(proc.state(), QProcess::Running) << c.port;
+        EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
+    }
+}
