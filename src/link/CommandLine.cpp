@@ -39,6 +39,16 @@ bool validPort(const std::string& v) {
     return true;
 }
 
+// A TCP port: 0..65535 in plain digits.
+std::optional<int> parsePort(const std::string& v) {
+    if (v.empty() || v.size() > 5) return std::nullopt;
+    for (char c : v)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    const int port = std::stoi(v);
+    if (port > 65535) return std::nullopt;
+    return port;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -54,6 +64,11 @@ std::string usageText() {
            "                     change dump (GTKWave, PulseView)\n"
            "  --board-clock MHZ  master clock of the simulated board, in MHz\n"
            "  --no-monitor       don't open the simulated board's monitor window\n"
+           "  --scpi             serve SCPI commands on 127.0.0.1 (and ::1) port 5025\n"
+           "  --scpi-port PORT   the same on PORT (0 picks a free port); implies --scpi\n"
+           "  --headless         no window: run the script and/or the SCPI server only\n"
+           "  --script FILE      run the SCPI commands of FILE (- for standard input)\n"
+           "                     after start-up; replies to stdout, errors to stderr\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n"
            "  /SS                show the port status box at start-up\n";
@@ -75,14 +90,18 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock";
-        const bool isFlag = name == "--no-monitor" || name == "--help" || name == "--version";
+        const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock" ||
+                                name == "--scpi-port" || name == "--script";
+        const bool isFlag = name == "--no-monitor" || name == "--help" || name == "--version" || name == "--scpi" ||
+                            name == "--headless";
         if (!takesValue && !isFlag) return usageError("unknown option '" + name + "'");
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
             if (name == "--version") return finished("qz4471 2.0.0\n");
-            o.noMonitor = true;
+            if (name == "--scpi") o.scpi = true;
+            else if (name == "--headless") o.headless = true;
+            else o.noMonitor = true;
             continue;
         }
         if (!value) {
@@ -100,6 +119,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             o.tracePath = *value;
         } else if (name == "--vcd") {
             o.vcdPath = *value;
+        } else if (name == "--script") {
+            o.scriptPath = *value;
+        } else if (name == "--scpi-port") {
+            const auto port = parsePort(*value);
+            if (!port) return usageError("bad SCPI port '" + *value + "' (0..65535, 0 for a free port)");
+            o.scpi = true;
+            o.scpiPort = *port;
         } else {
             const auto mhz = numeric::parseDouble(*value);
             if (!mhz || !(*mhz > 0) || !std::isfinite(*mhz))

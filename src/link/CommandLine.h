@@ -11,6 +11,10 @@ struct CommandLineOptions {
     std::optional<double> boardClockMHz;
     bool noMonitor = false;
     std::vector<std::string> statusSwitches;  // the arguments holding "/SS"
+    bool scpi = false;          // serve SCPI on the loopback addresses
+    int scpiPort = 5025;        // 0: a free port
+    bool headless = false;      // no window, no message box
+    std::string scriptPath;     // empty: no script; "-": standard input
 };
 
 struct CommandLineResult {
