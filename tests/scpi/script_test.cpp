@@ -4,8 +4,10 @@
 #include "scpi/ScriptLines.h"
 #include "scpi/ScriptRunner.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -82,6 +84,35 @@ TEST(ScriptRunner, AnUnreadableFileFails) {
     EXPECT_TRUE(runner.failed());
     EXPECT_NE(err.str().find("qz4471: cannot read script /nonexistent/s.scpi"), std::string::npos) << err.str();
     EXPECT_TRUE(fake.calls.empty());
+}
+
+// Standard input as the program reads it: a pipe line by line, while it
+// stays open; a redirected file at once.
+TEST(ScriptRunner, StandardInputRunsAsLinesArrive) {
+    QProcess p;
+    p.start(SCPI_TEST_SERVER, {"--script", "-"});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    p.write("*IDN?\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.canReadLine(); }, 5000));  // before the input ends
+    EXPECT_EQ(p.readLine(), "Maker,QZ4471,sim,2.0.0\n");
+    p.write("BOGUS\nWORD 1\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(p.readAllStandardError(), "<stdin>:2: -113,\"Undefined header\"\n");
+}
+
+TEST(ScriptRunner, RedirectedStandardInputRunsAtOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("s.scpi");
+    std::ofstream(path.toStdString()) << "# restore\nCONT:SELS ON;:SEL:PHAS 2;PHAS?\n";
+    QProcess p;
+    p.setStandardInputFile(path);
+    p.start(SCPI_TEST_SERVER, {"--script", "-"});
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.readAllStandardOutput(), "2\n");
+    EXPECT_EQ(p.readAllStandardError(), "");
 }
 
 }  // namespace
