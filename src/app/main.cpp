@@ -1,4 +1,6 @@
 // The entry procedure: command line, port back end, start-up, main window.
+#include "app/Automation.h"
+#include "control/ChipControl.h"
 #include "link/BackendChoice.h"
 #include "link/CommandLine.h"
 #include "link/WindowsVersion.h"
@@ -9,6 +11,7 @@
 #include "numeric/NumberText.h"
 #include "platform/ProgramEnd.h"
 #include "platform/TerminationSignals.h"
+#include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
 #include "registers/Declare.h"
@@ -29,9 +32,19 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (const std::string& a : cmd.options.statusSwitches) arguments << QString::fromLocal8Bit(a.c_str());
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("QZ4471");
-    QApplication::setApplicationVersion("2.0.0");
+    // Headless needs no display: no window, and no message box either.
+    const bool headless = cmd.options.headless;
+    std::unique_ptr<QCoreApplication> app;
+    if (headless) app = std::make_unique<QCoreApplication>(argc, argv);
+    else app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName("QZ4471");
+    QCoreApplication::setApplicationVersion("2.0.0");
+    if (headless) {
+        platform::setMessageHandler([](const platform::Notice& n) {
+            std::fprintf(stderr, "qz4471: %s\n", QString(n.text).replace(QChar(13), QChar(' ')).toLocal8Bit().constData());
+        });
+        platform::setBeepHandler([] {});
+    }
 
     OpenedBackend opened;
     try {
@@ -58,7 +71,9 @@ int main(int argc, char** argv) {
     // start-up words too.
     std::shared_ptr<ChipModel> chip;
     QString monitorTitle = QStringLiteral("Board Monitor");
-    if (board && !cmd.options.noMonitor) {
+    if (headless) {
+        // no monitor window
+    } else if (board && !cmd.options.noMonitor) {
         chip = attachChipModel(*board, cmd.options.boardClockMHz.value_or(50.0));
     } else if (sent) {
         // Words as sent are worth the MHz of the clock the program computes with.
@@ -70,6 +85,12 @@ int main(int argc, char** argv) {
     }
 
     startup::runStartup(arguments);
+    Automation automation(cmd.options, control::chip());
+    if (headless) {
+        if (!automation.start()) platform::endProgram(1);
+        platform::endProgram(app->exec());
+    }
+
     MainForm mainForm;
     mainForm.Form_Load();
     mainForm.show();
@@ -87,6 +108,6 @@ int main(int argc, char** argv) {
         });
     }
 
-    app.exec();
-    platform::endProgram(0);
+    if (!automation.start()) platform::endProgram(1);
+    platform::endProgram(app->exec());
 }

@@ -45,6 +45,7 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
 
     // Frequency loads read the master clock from its field as it stands.
     chip_.setClockSource([this] { return text(ui->Text7); });
+    for (int f = 0; f < 7; ++f) lastShown_[f] = fieldFor(static_cast<control::Field>(f))->text();
     connect(&chip_, &control::ChipControl::fieldTextChanged, this, &MainForm::showFieldText);
     connect(&chip_, &control::ChipControl::tuningWordChanged, this, [this](int reg, const QString& hex) {
         (reg == 0 ? ui->Label11 : ui->Label12)->setText(hex);
@@ -133,6 +134,10 @@ QLineEdit* MainForm::fieldFor(control::Field f) const {
 
 void MainForm::showFieldText(control::Field f, const QString& t) {
     QLineEdit* e = fieldFor(f);
+    QString& last = lastShown_[static_cast<int>(f)];
+    // A remote change never overwrites what the user is typing.
+    if (chip_.remote() && e->hasFocus() && e->text() != last) return;
+    last = t;
     if (e->text() != t) e->setText(t);  // an unchanged text keeps its cursor
 }
 
