@@ -1,11 +1,17 @@
 #pragma once
-// The main window: register fields, mode controls and menus. The handlers
-// keep their classic names; the chip work happens in registers/.
+// The main window: register fields, mode controls and menus. A view over the
+// chip control layer: its handlers keep their classic names and call the
+// control layer; what it shows follows the control layer's signals.
+#include "control/ChipControl.h"
+
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace Ui { class MainForm; }
+class FieldEntry;
+class QDialog;
 class QLineEdit;
 class QRadioButton;
 
@@ -13,10 +19,8 @@ class MainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainForm(QWidget* parent = nullptr);
+    MainForm(control::ChipControl& chip, QWidget* parent);
     ~MainForm() override;
-
-    // Controls by name, for the start-up code and the tests.
-    Ui::MainForm& form() { return *ui; }
 
     void Form_Load();
 
@@ -70,40 +74,38 @@ public:
     // The sweep window and About box open through these, so tests can
     // watch them without a nested modal loop.
     void setModalOpener(std::function<void(QDialog&)> opener) { openModal_ = std::move(opener); }
+    // "Board Monitor" in the port menu shows the monitor again; without an
+    // opener (no chip model to show) the item is disabled.
+    void setMonitorOpener(std::function<void()> opener);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     enum class Trigger { Enter, FocusLoss, Program };
-    struct FieldState;
 
     void initialize();
     void dis_sel();
     void ena_sel();
-    void fill_string();
-    void loadp0();
-    void loadp1();
-    void loadp2();
-    void loadp3();
 
-    void commitTrigger(Trigger t, void (MainForm::*load)());
+    void commit(Trigger t, void (MainForm::*load)());
+    void afterLoad(QLineEdit* field, const control::Outcome& r);
+    void afterCommand(const control::Outcome& r, bool focusToSink);
     void focusSink();
     void moveFocus(QWidget* target);
-    void loadFailed(QLineEdit* field);
-    void loadPhase(QLineEdit* field, int reg, bool floorAndRewrite);
-    void selectBySystem(QRadioButton* option, void (MainForm::*handler)());
-    void setPortChecks();
-    template <typename Fn> void guarded(Fn&& fn);
+    void clockFailed();
     void reportPortFailure(const std::string& what);
-    FieldState* fieldOf(QObject* o);
+    void openModal(QDialog& dialog);
+    void setPortChecks();
+    QLineEdit* fieldFor(control::Field f) const;
+    void showFieldText(control::Field f, const QString& text);
+    void showBits();
+    void showSelection();
 
     std::unique_ptr<Ui::MainForm> ui;
-    std::vector<FieldState> fields_;
+    control::ChipControl& chip_;
+    FieldEntry* entry_;
     Trigger trigger_ = Trigger::Program;
-    int programFocusMoves_ = 0;
-    int guardDepth_ = 0;
-    std::string deferredFailure_;
     std::function<void(QDialog&)> openModal_;
+    std::function<void()> openMonitor_;
 };

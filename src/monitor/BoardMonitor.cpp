@@ -32,9 +32,9 @@ QString widestMHz(double clockMHz) {
 
 }  // namespace
 
-BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
+BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, const QString& title)
     : QWidget(parent, Qt::Window), model_(std::move(model)) {
-    setWindowTitle(QStringLiteral("Board Monitor"));
+    setWindowTitle(title);
     setObjectName(QStringLiteral("BoardMonitor"));
     // Opening beside the main window must leave the keyboard where the user is typing.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -77,11 +77,10 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
         regLayout->addWidget(inUse_[r], r, 3);
     }
     // The clock every MHz figure is scaled by, under the registers.
-    auto* clock = value("boardClock", regBox);
-    clock->setText(mhzText(model_->clockMHz()));
-    clock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    clock_ = value("boardClock", regBox);
+    clock_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     regLayout->addWidget(new QLabel(QStringLiteral("Clock"), regBox), 6, 0);
-    regLayout->addWidget(clock, 6, 2);
+    regLayout->addWidget(clock_, 6, 2);
     middle->addWidget(regBox, 3);
 
     auto* controlBox = new QGroupBox(QStringLiteral("Control bits"), this);
@@ -197,6 +196,7 @@ void BoardMonitor::refresh() {
                             .arg(m.selectedPhase())
                             .arg(m.selsrc() ? QStringLiteral("select words") : QStringLiteral("select pins")));
 
+    clock_->setText(mhzText(m.clockMHz()));  // words as sent follow the program's master clock
     for (int r = 0; r < 2; ++r) {
         hex_[r]->setText(QStringLiteral("%1").arg(m.freq(r), 8, 16, QChar('0')).toUpper());
         units_[r]->setText(mhzText(m.registerMHz(r)));
@@ -238,8 +238,8 @@ void BoardMonitor::showWithoutActivating() {
     if (activatesOnShow) windowHandle()->setFlags(windowFlags());
 }
 
-BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside) {
-    auto* monitor = new BoardMonitor(std::move(model), beside);
+BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside, const QString& title) {
+    auto* monitor = new BoardMonitor(std::move(model), beside, title);
     if (beside) widgets::placeBeside(*monitor, *beside);
     monitor->showWithoutActivating();
     return monitor;

@@ -194,6 +194,9 @@ TEST_F(BoardMonitorTest, OtherBoardClockScalesEveryFrequency) {
     EXPECT_EQ(text("boardClock"), "100.000000 MHz");
     EXPECT_EQ(text("freq0Units"), "2.000000 MHz");
     EXPECT_EQ(text("outputFrequency"), "2.000000 MHz");
+    model->setClockMHz(25.0);  // words as sent: the program's master clock changed
+    ASSERT_TRUE(waitForRefresh());
+    EXPECT_EQ(text("boardClock"), "25.000000 MHz");
 }
 
 TEST_F(BoardMonitorTest, LogKeepsTheLastTenThousandWords) {
