@@ -111,11 +111,6 @@ TEST_F(HandMovedClock, ALongPeriodIsHeldAndDelivers) {
     EXPECT_EQ(ticks, 0) << "one millisecond early";
     moveTo(milliseconds(100000));
     EXPECT_TRUE(QTest::qWaitFor([this] { return ticks == 1; }, 5000)) << "due at one period";
-    moveTo(milliseconds(199999));
-    settle();
-    EXPECT_EQ(ticks, 1);
-    moveTo(milliseconds(200000));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return ticks == 2; }, 5000)) << "and again one period later";
     t.setEnabled(false);
 }
 

@@ -9,8 +9,6 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 const QRect kScreens[] = {{0, 0, 1366, 768}, {1366, 0, 1280, 1024}, {2646, 0, 1920, 1080}, {4566, 0, 320, 240}};
@@ -47,14 +45,8 @@ TEST_P(BesideTheMainWindow, StaysInsideAndLeavesTheMainWindowFreeWhenThereIsRoom
     }
 }
 
-std::string caseName(const ::testing::TestParamInfo<std::tuple<QRect, double>>& info) {
-    const auto [g, across] = info.param;
-    const char* where = across == 0.0 ? "MainAtLeft" : across == 1.0 ? "MainAtRight" : "MainCentred";
-    return std::to_string(g.width()) + "x" + std::to_string(g.height()) + where;
-}
-
 INSTANTIATE_TEST_SUITE_P(Screens, BesideTheMainWindow,
-                         ::testing::Combine(::testing::ValuesIn(kScreens), ::testing::Values(0.0, 0.5, 1.0)), caseName);
+                         ::testing::Combine(::testing::ValuesIn(kScreens), ::testing::Values(0.0, 0.5, 1.0)));
 
 TEST(BesideRect, WithoutRoomTakesTheWiderSidesEdgeAndNeverLeavesTheScreen) {
     const QRect avail(0, 0, 1000, 800);
@@ -74,9 +66,8 @@ TEST(PlaceBeside, TakesTheLayoutsMinimumBeforeTheFirstShow) {
 }
 
 TEST(CentreOnScreen, CentresTheOuterFrameOnTheOwnersScreen) {
-    QWidget owner;
+    QWidget owner, dialog(&owner, Qt::Dialog);
     putMain(owner, kScreens[1], 0.0);  // not the primary screen
-    QWidget dialog(&owner, Qt::Dialog);
     dialog.resize(300, 200);
     widgets::centreOnScreen(dialog);
     dialog.show();
