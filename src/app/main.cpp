@@ -15,6 +15,7 @@
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
 #include "registers/Declare.h"
+#include "widgets/Placement.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -102,7 +103,7 @@ int main(int argc, char** argv) {
         });
         mainForm.setMonitorOpener([&mainForm] {
             if (!monitor) return;
-            monitor->placeBeside(&mainForm);
+            widgets::placeBeside(*monitor, mainForm);
             monitor->showWithoutActivating();
             monitor->raise();
         });
