@@ -239,8 +239,9 @@ void BoardMonitor::showWithoutActivating() {
 }
 
 BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside, const QString& title) {
-    auto* monitor = new BoardMonitor(std::move(model), beside, title);
-    if (beside) widgets::placeBeside(*monitor, *beside);
+    // No parent: a window modal to the main window must not block the monitor.
+    auto* monitor = new BoardMonitor(std::move(model), nullptr, title);
+    if (beside) widgets::placePair(*beside, *monitor);
     monitor->showWithoutActivating();
     return monitor;
 }

@@ -63,7 +63,8 @@ private:
 };
 
 // Shows the monitor of a chip model (see attachChipModel) beside `beside`
-// (see widgets::placeBeside) without taking the keyboard focus from it. The
-// monitor is a child window of `beside` and goes with it.
+// (see widgets::placePair) without taking the keyboard focus from it. The
+// monitor has no parent, so a window modal to `beside` leaves it live; the
+// caller owns it.
 BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside,
                                const QString& title = QStringLiteral("Board Monitor"));

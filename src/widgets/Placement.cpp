@@ -70,4 +70,19 @@ void placeBeside(QWidget& tool, const QWidget& anchor) {
     tool.move(placed.topLeft());
 }
 
+void placePair(QWidget& anchor, QWidget& tool) {
+    const QScreen* screen = anchor.screen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    QMargins frame = frameMargins(tool);
+    if (frame.isNull() && !tool.isVisible()) frame = shownFrame(anchor);
+    const QSize outer = tool.size().expandedTo(tool.minimumSizeHint()).grownBy(frame);
+    const QRect anchorFrame = anchor.frameGeometry();
+    const int pairWidth = anchorFrame.width() + kBesideGap + outer.width();
+    const bool covers = besideRect(anchorFrame, outer, available).intersects(anchorFrame);
+    if (covers && pairWidth <= available.width())
+        anchor.move(available.left() + (available.width() - pairWidth) / 2, anchor.pos().y());
+    placeBeside(tool, anchor);
+}
+
 }  // namespace widgets

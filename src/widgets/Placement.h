@@ -33,4 +33,8 @@ QRect besideRect(const QRect& anchor, QSize outer, const QRect& available, int g
 // than its minimum size).
 void placeBeside(QWidget& tool, const QWidget& anchor);
 
+// As placeBeside, but where the tool would cover the anchor and the screen
+// holds both side by side, the anchor first moves so the pair is centred.
+void placePair(QWidget& anchor, QWidget& tool);
+
 }  // namespace widgets
