@@ -9,6 +9,7 @@
 #include "sweep/Sweep.h"
 #include "ui_MainForm.h"
 #include "widgets/FieldEntry.h"
+#include "widgets/Placement.h"
 
 #include <QCloseEvent>
 #include <QScreen>
@@ -106,10 +107,7 @@ void MainForm::setPortChecks() {
 // The start-up procedure has normally started the chip up already; a window
 // loaded on its own (tests) does it here.
 void MainForm::initialize() {
-    if (QScreen* s = screen()) {
-        const QRect g = s->geometry();
-        move(g.x() + (g.width() - frameGeometry().width()) / 2, g.y() + (g.height() - frameGeometry().height()) / 2);
-    }
+    widgets::centreOnScreen(*this);
     if (!chip_.startedUp()) afterCommand(chip_.startUp(), false);
     dis_sel();
     showBits();

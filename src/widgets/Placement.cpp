@@ -31,6 +31,8 @@ void centreOnScreen(QWidget& window) {
     // A window not yet shown is on its owner's screen.
     const QScreen* screen = window.screen();
     if (!screen) return;
+    // Some window systems know the frame as soon as the native window exists.
+    if (window.isWindow() && !window.windowHandle()) window.winId();
     const QSize outer = window.size().grownBy(frameMargins(window));
     const QRect g = screen->geometry();
     window.move(g.x() + (g.width() - outer.width()) / 2, g.y() + (g.height() - outer.height()) / 2);
