@@ -227,37 +227,19 @@ Outcome ChipControl::toggleSync() { return setSync(!sync()); }
 Outcome ChipControl::toggleSelsrc() { return setSelsrc(!selsrc()); }
 Outcome ChipControl::toggleReset() { return setReset(!reset()); }
 
-Outcome ChipControl::setSync(bool on) {
-    return act([this, on](Outcome&) {
-        SyncBit = on ? chip::kSyncBit : 0;
+Outcome ChipControl::setBit(int32_t& state, int32_t bit, bool on, bool syncWord) {
+    return act([&](Outcome&) {
+        state = on ? bit : 0;
         emit bitsChanged();
-        registers::sendSyncSelsrc();
+        if (syncWord) registers::sendSyncSelsrc();
+        else registers::sendSleepReset();
     });
 }
 
-Outcome ChipControl::setSelsrc(bool on) {
-    return act([this, on](Outcome&) {
-        SelsrcBit = on ? chip::kSelsrcBit : 0;
-        emit bitsChanged();
-        registers::sendSyncSelsrc();
-    });
-}
-
-Outcome ChipControl::setReset(bool on) {
-    return act([this, on](Outcome&) {
-        ResetBit = on ? chip::kResetBit : 0;
-        emit bitsChanged();
-        registers::sendSleepReset();
-    });
-}
-
-Outcome ChipControl::setSleep(bool on) {
-    return act([this, on](Outcome&) {
-        SleepBit = on ? chip::kSleepBit : 0;
-        emit bitsChanged();
-        registers::sendSleepReset();
-    });
-}
+Outcome ChipControl::setSync(bool on) { return setBit(SyncBit, chip::kSyncBit, on, true); }
+Outcome ChipControl::setSelsrc(bool on) { return setBit(SelsrcBit, chip::kSelsrcBit, on, true); }
+Outcome ChipControl::setReset(bool on) { return setBit(ResetBit, chip::kResetBit, on, false); }
+Outcome ChipControl::setSleep(bool on) { return setBit(SleepBit, chip::kSleepBit, on, false); }
 
 // Sync and SELSRC are forgotten without a word of their own; the Clear bit
 // is never stored, so the next Sleep/Reset word releases it.

@@ -115,6 +115,8 @@ private:
     void loadFrequency(int reg, const std::string& text);
     void loadPhase(int reg, const std::string& text);
     void sweepStep(int reg, float mhz);
+    // Stores a control bit and sends the word that carries it.
+    Outcome setBit(int32_t& state, int32_t bit, bool on, bool syncWord);
     std::string clockText() const;
 
     SweepEngine sweeps_;
