@@ -4,6 +4,7 @@
 #include "monitor/FrequencyPlot.h"
 #include "monitor/WordLogView.h"
 #include "widgets/Placement.h"
+#include "widgets/WindowStyle.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,7 +19,6 @@
 
 namespace {
 
-const QString kFontFamily = QStringLiteral("Liberation Sans");
 const char* const kRegisterNames[6] = {"FREQ0", "FREQ1", "PHASE0", "PHASE1", "PHASE2", "PHASE3"};
 
 QString mhzText(double mhz) { return QString::number(mhz, 'f', 6) + QStringLiteral(" MHz"); }
@@ -39,7 +39,7 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
     // Opening beside the main window must leave the keyboard where the user is typing.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
-    setFont(QFont(kFontFamily, 9));
+    setFont(widgets::uiFont(9, false));
 
     auto* top = new QVBoxLayout(this);
 
@@ -48,7 +48,7 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
     auto* outputLayout = new QGridLayout(outputBox);
     outputFrequency_ = value("outputFrequency", outputBox);
     outputPhase_ = value("outputPhase", outputBox);
-    QFont big(kFontFamily, 20, QFont::Bold);
+    QFont big = widgets::uiFont(20);
     outputFrequency_->setFont(big);
     big.setPointSize(16);
     outputPhase_->setFont(big);
