@@ -1,4 +1,5 @@
 // The entry procedure: command line, port back end, start-up, main window.
+#include "Version.h"
 #include "link/BackendChoice.h"
 #include "link/CommandLine.h"
 #include "link/WindowsVersion.h"
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("QZ4471");
-    QApplication::setApplicationVersion("2.0.0");
+    QApplication::setApplicationVersion(qz::kVersion);
+    QGuiApplication::setDesktopFileName(qz::kDesktopId);
 
     OpenedBackend opened;
     try {

@@ -1,5 +1,6 @@
 #include "link/CommandLine.h"
 
+#include "Version.h"
 #include "numeric/NumberText.h"
 
 #include <cctype>
@@ -81,7 +82,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
-            if (name == "--version") return finished("qz4471 2.0.0\n");
+            if (name == "--version") return finished(std::string("qz4471 ") + qz::kVersion + "\n");
             o.noMonitor = true;
             continue;
         }
