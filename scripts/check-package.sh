@@ -44,9 +44,10 @@ title=$(sed -n 's/^Name=//p' "$desktop")
 timeout 120 xvfb-run -a bash -c '
   '"$command"' & pid=$!
   window=$(timeout 60 xdotool search --sync --onlyvisible --name "^'"$title"'\$" | head -n1)
-  xwininfo -id "$window" | grep -E "Map State|geometry"
+  [ -n "$window" ] && xwininfo -id "$window" | grep -E "Map State|geometry"
+  found=$?
   kill "$pid"; wait "$pid" || true
-  [ -n "$window" ]'
+  exit $found'
 
 step "remove"
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q qz4471
