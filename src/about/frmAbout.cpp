@@ -4,6 +4,7 @@
 #include "platform/AppIcon.h"
 #include "platform/UserNotice.h"
 #include "ui_frmAbout.h"
+#include "widgets/WindowStyle.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,10 +25,8 @@ constexpr qreal kFontPoints = 8.25;
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmAbout>()) {
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(size());
+    widgets::fixWindowFrame(*this, false);
+    widgets::installFocusFrameStyle();
 
     QFont boxFont = font();
     boxFont.setPointSizeF(kFontPoints);

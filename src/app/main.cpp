@@ -4,12 +4,15 @@
 #include "link/CommandLine.h"
 #include "link/WindowsVersion.h"
 #include "board/ChipModel.h"
+#include "board/MonitorPort.h"
 #include "mainwindow/MainForm.h"
 #include "monitor/BoardMonitor.h"
+#include "numeric/NumberText.h"
 #include "platform/ProgramEnd.h"
 #include "platform/TerminationSignals.h"
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
+#include "registers/Declare.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -23,8 +26,9 @@ int main(int argc, char** argv) {
     std::fputs(cmd.err.c_str(), stderr);
     if (!cmd.run) return cmd.exitStatus;
 
+    // "/SS" counts only outside our options and their values (--trace /tmp/ss.log).
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& a : cmd.options.statusSwitches) arguments << QString::fromLocal8Bit(a.c_str());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("QZ4471");
@@ -39,8 +43,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     SimulatedBoard* board = opened.board;
+    MonitorPort* sent = opened.monitor;
     portlib::setActiveBackend(std::move(opened.backend));
     platform::addExitHook([] { portlib::flushActive(); });
+    // Every end, Quit's included, closes the port: an adapter goes back to its
+    // kernel serial driver.
+    platform::addExitHook([] { portlib::closeActive(); });
     platform::installTerminationSignals();
 
     // Trace files are never more than half a second behind.
@@ -51,11 +59,24 @@ int main(int argc, char** argv) {
     // The chip model listens from the first word, so the monitor shows the
     // start-up words too.
     std::shared_ptr<ChipModel> chip;
-    if (board && !cmd.options.noMonitor) chip = attachChipModel(*board, cmd.options.boardClockMHz.value_or(50.0));
+    QString monitorTitle = QStringLiteral("Board Monitor");
+    if (board && !cmd.options.noMonitor) {
+        chip = attachChipModel(*board, cmd.options.boardClockMHz.value_or(50.0));
+    } else if (sent) {
+        // Words as sent are worth the MHz of the clock the program computes with.
+        chip = attachChipModel(*sent, [last = ChipModel::kDefaultClockMHz]() mutable {
+            if (const auto mhz = numeric::parseDouble(registers::masterClockText()); mhz && *mhz > 0) last = *mhz;
+            return last;
+        });
+        monitorTitle = QStringLiteral("Board Monitor (as sent)");
+    }
 
     MainForm& mainForm = startup::runStartup(arguments);
     mainForm.show();
-    if (chip) QTimer::singleShot(0, &mainForm, [&mainForm, chip] { openBoardMonitor(chip, &mainForm); });
+    if (chip)
+        QTimer::singleShot(0, &mainForm, [&mainForm, chip, monitorTitle] {
+            openBoardMonitor(chip, &mainForm, monitorTitle);
+        });
 
     app.exec();
     platform::endProgram(0);

@@ -73,6 +73,13 @@ void ChipModel::setTimeSource(std::function<double()> now) {
 
 double ChipModel::now() const { return timeSource_(); }
 
+void ChipModel::setClockMHz(double mhz) {
+    if (mhz == clockMHz_ || !(mhz > 0)) return;
+    clockMHz_ = mhz;
+    noteOutput();
+    changed();
+}
+
 double ChipModel::registerMHz(int reg) const { return freq(reg) * clockMHz_ / 4294967296.0; }
 
 double ChipModel::outputMHz() const { return outputActive() ? registerMHz(selectedFreq()) : 0.0; }

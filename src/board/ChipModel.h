@@ -89,6 +89,8 @@ public:
     static double registerDegrees(uint16_t phase) { return phase * 360.0 / 4096.0; }
 
     double clockMHz() const { return clockMHz_; }
+    // A new master clock: the MHz shown follow it from now on.
+    void setClockMHz(double mhz);
 
     // Counters.
     uint64_t words() const { return words_; }

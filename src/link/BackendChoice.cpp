@@ -1,9 +1,14 @@
 #include "link/BackendChoice.h"
 
+#include "board/MonitorPort.h"
 #include "board/SimulatedBoard.h"
 #include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
 #include "portlib/VcdPort.h"
+#include "portlib/ftdi/FtdiPort.h"
+#include "portlib/ftdi/LibFtdi.h"
+#include "portlib/gpio/GpioPort.h"
+#include "portlib/gpio/LibGpiod.h"
 #include "portlib/ppdev/PpdevPort.h"
 
 #include <sys/stat.h>
@@ -19,10 +24,21 @@ std::string firstParport(const std::string& devDir) {
     return {};
 }
 
-}  // namespace
+// An adapter named on the command line, or null for a printer port or the board.
+std::unique_ptr<PortBackend> adapter(const CommandLineOptions& options) {
+    if (const auto description = ftdiDescription(options.port))
+        return std::make_unique<FtdiPort>(std::make_unique<portlib::ftdi::LibFtdi>(), *description,
+                                          options.ftdiRate.value_or(FtdiPort::kDefaultRate));
+    if (const auto text = gpioWiringText(options.port)) {
+        if (const auto wiring = parseGpioWiring(*text))
+            return std::make_unique<GpioPort>(std::make_unique<portlib::gpio::LibGpiod>(), *wiring);
+        throw PortError("bad GPIO lines '" + options.port + "'");
+    }
+    return nullptr;
+}
 
-OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocations& where) {
-    OpenedBackend opened;
+// A printer port (auto or named), or the simulated board.
+void printerPortOrBoard(const CommandLineOptions& options, const DeviceLocations& where, OpenedBackend& opened) {
     std::string device;
     if (options.port == "auto") {
         device = firstParport(where.devDir);
@@ -33,7 +49,6 @@ OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocatio
     } else if (options.port != "sim") {
         device = options.port;
     }
-
     if (device.empty()) {
         auto board = std::make_unique<SimulatedBoard>();
         opened.board = board.get();
@@ -41,6 +56,22 @@ OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocatio
     } else {
         opened.backend = std::make_unique<PpdevPort>(device, where.procRoot);
         opened.device = device;
+    }
+}
+
+}  // namespace
+
+OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocations& where) {
+    OpenedBackend opened;
+    opened.backend = adapter(options);
+    if (opened.backend) opened.device = options.port;
+    else printerPortOrBoard(options, where, opened);
+
+    // The simulated board shows what it received; any other port what was sent.
+    if (options.monitor && !opened.board) {
+        auto monitor = std::make_unique<MonitorPort>(std::move(opened.backend));
+        opened.monitor = monitor.get();
+        opened.backend = std::move(monitor);
     }
     if (!options.vcdPath.empty()) opened.backend = std::make_unique<VcdPort>(std::move(opened.backend), options.vcdPath);
     if (!options.tracePath.empty())

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+class MonitorPort;
 class SimulatedBoard;
 
 // Where devices are looked for; tests point these at fake trees.
@@ -17,10 +18,12 @@ struct DeviceLocations {
 struct OpenedBackend {
     std::unique_ptr<PortBackend> backend;  // to hand to portlib::setActiveBackend
     SimulatedBoard* board = nullptr;       // the simulated board in use, else null
-    std::string device;                    // "/dev/parport0", or empty for the simulated board
+    MonitorPort* monitor = nullptr;        // with --monitor on any other port: the words sent
+    std::string device;                    // "/dev/parport0", "ftdi:...", "gpio:...", or empty for the board
 };
 
 // auto: the first devDir/parport0..7 that exists, otherwise the simulated
-// board, and one line on stderr saying which. Throws PortError when a trace or
-// waveform file cannot be created.
+// board, and one line on stderr saying which; never a USB adapter, which may be
+// somebody's serial cable. ftdi and gpio ports are opened only when claimed.
+// Throws PortError when a trace or waveform file cannot be created.
 OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocations& where = {});

@@ -2,9 +2,11 @@
 
 #include "Version.h"
 #include "numeric/NumberText.h"
+#include "portlib/gpio/GpioPort.h"
 
 #include <cctype>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -31,33 +33,92 @@ bool holdsStatusSwitch(const std::string& arg) {
     return upper.find("/SS") != std::string::npos;
 }
 
-bool validPort(const std::string& v) {
+bool isParport(const std::string& v) {
     static const std::string prefix = "/dev/parport";
-    if (v == "auto" || v == "sim") return true;
     if (v.size() <= prefix.size() || v.compare(0, prefix.size(), prefix) != 0) return false;
     for (size_t i = prefix.size(); i < v.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(v[i]))) return false;
     return true;
 }
 
+// Why a --port value cannot be used, or nothing when it can.
+std::optional<std::string> portProblem(const std::string& v) {
+    if (v == "auto" || v == "sim" || v == "ftdi" || isParport(v)) return std::nullopt;
+    if (const auto d = ftdiDescription(v)) {
+        // libftdi reads the rest; only its three kinds of description are known.
+        if (d->size() > 2 && (*d)[1] == ':' && std::string_view("isd").find((*d)[0]) != std::string_view::npos)
+            return std::nullopt;
+        return "bad FTDI description '" + *d +
+               "' (i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL or d:BUS/DEV, e.g. ftdi:i:0x0403:0x6014)";
+    }
+    if (const auto g = gpioWiringText(v)) {
+        if (parseGpioWiring(*g)) return std::nullopt;
+        return "bad GPIO lines '" + v +
+               "' (gpio:CHIP:CLK,DATA,FRAME with three different line offsets, e.g. gpio:gpiochip0:17,27,22)";
+    }
+    return "bad port '" + v + "' (auto, sim, /dev/parportN, ftdi[:DESCRIPTION] or gpio:CHIP:CLK,DATA,FRAME)";
+}
+
+std::optional<int> parseRate(const std::string& v) {
+    if (v.empty() || v.size() > 8) return std::nullopt;
+    int rate = 0;
+    for (char c : v) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        rate = rate * 10 + (c - '0');
+    }
+    if (rate < kMinFtdiRate || rate > kMaxFtdiRate) return std::nullopt;
+    return rate;
+}
+
 }  // namespace
+
+std::optional<std::string> ftdiDescription(const std::string& port) {
+    if (port == "ftdi") return std::string();
+    if (port.compare(0, 5, "ftdi:") == 0) return port.substr(5);
+    return std::nullopt;
+}
+
+std::optional<std::string> gpioWiringText(const std::string& port) {
+    if (port.compare(0, 5, "gpio:") == 0) return port.substr(5);
+    return std::nullopt;
+}
 
 std::string usageText() {
     return std::string(kUsageLine) +
            "Control program for the QZ4471 evaluation board.\n"
            "\n"
-           "  --port VALUE       where the board is: auto (default) takes the first of\n"
-           "                     /dev/parport0..7 that exists, else the simulated board;\n"
-           "                     sim is the simulated board; /dev/parportN is that printer\n"
-           "                     port (needs membership of group lp)\n"
+           "  --port VALUE       where the board is:\n"
+           "                       auto (default): the first of /dev/parport0..7 that\n"
+           "                         exists, else the simulated board; never a USB adapter\n"
+           "                       sim: the simulated board\n"
+           "                       /dev/parportN: that printer port (group lp)\n"
+           "                       ftdi: the one FTDI USB adapter attached (vendor\n"
+           "                         0x0403, products 0x6001 0x6010 0x6011 0x6014 0x6015)\n"
+           "                       ftdi:DESCRIPTION: the FTDI adapter libftdi's\n"
+           "                         i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL\n"
+           "                         or d:BUS/DEV names\n"
+           "                       gpio:CHIP:CLK,DATA,FRAME: three lines of a GPIO chip\n"
+           "                         (name, path, label or number) for clock, data, frame\n"
+           "  --ftdi-rate N      FTDI pin writes per second, " + std::to_string(kMinFtdiRate) + " to " +
+           std::to_string(kMaxFtdiRate) + "\n"
+           "                     (default 1000000, about a fast printer port)\n"
            "  --trace FILE       write one line per port operation to FILE\n"
            "  --vcd FILE         write the clk, data and frame lines to FILE as a value\n"
            "                     change dump (GTKWave, PulseView)\n"
            "  --board-clock MHZ  master clock of the simulated board, in MHz\n"
            "  --no-monitor       don't open the simulated board's monitor window\n"
+           "  --monitor          open the Board Monitor for any port: it shows the words\n"
+           "                     as sent (the simulated board opens it by default)\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n"
-           "  /SS                show the port status box at start-up\n";
+           "  /SS                show the port status box at start-up\n"
+           "\n"
+           "Examples:\n"
+           "  qz4471 --port ftdi\n"
+           "  qz4471 --port ftdi:i:0x0403:0x6014 --ftdi-rate 250000\n"
+           "  qz4471 --port ftdi:s:0x0403:0x6001:A10K3XYZ --monitor\n"
+           "  qz4471 --port ftdi:d:001/007\n"
+           "  qz4471 --port gpio:gpiochip0:17,27,22 --monitor\n";
 }
 
 CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
@@ -76,14 +137,15 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock";
-        const bool isFlag = name == "--no-monitor" || name == "--help" || name == "--version";
+        const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock" ||
+                                name == "--ftdi-rate";
+        const bool isFlag = name == "--no-monitor" || name == "--monitor" || name == "--help" || name == "--version";
         if (!takesValue && !isFlag) return usageError("unknown option '" + name + "'");
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
             if (name == "--version") return finished(std::string("qz4471 ") + qz::kVersion + "\n");
-            o.noMonitor = true;
+            (name == "--monitor" ? o.monitor : o.noMonitor) = true;
             continue;
         }
         if (!value) {
@@ -94,9 +156,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
         }
         if (value->empty()) return usageError("option '" + name + "' needs a value");
         if (name == "--port") {
-            if (!validPort(*value))
-                return usageError("bad port '" + *value + "' (auto, sim or /dev/parportN)");
+            if (const auto problem = portProblem(*value)) return usageError(*problem);
             o.port = *value;
+        } else if (name == "--ftdi-rate") {
+            o.ftdiRate = parseRate(*value);
+            if (!o.ftdiRate)
+                return usageError("bad FTDI rate '" + *value + "' (writes per second, " + std::to_string(kMinFtdiRate) +
+                                  " to " + std::to_string(kMaxFtdiRate) + ")");
         } else if (name == "--trace") {
             o.tracePath = *value;
         } else if (name == "--vcd") {
@@ -108,6 +174,8 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             o.boardClockMHz = *mhz;
         }
     }
+    if (o.ftdiRate && !ftdiDescription(o.port)) return usageError("option '--ftdi-rate' needs --port ftdi");
+    if (o.monitor && o.noMonitor) return usageError("options '--monitor' and '--no-monitor' exclude each other");
     return result;
 }
 

@@ -5,11 +5,13 @@
 #include <vector>
 
 struct CommandLineOptions {
-    std::string port = "auto";  // auto | sim | /dev/parportN
+    std::string port = "auto";  // auto | sim | /dev/parportN | ftdi[:DESCRIPTION] | gpio:CHIP:CLK,DATA,FRAME
     std::string tracePath;      // empty: no trace
     std::string vcdPath;        // empty: no waveform
     std::optional<double> boardClockMHz;
+    std::optional<int> ftdiRate;  // pin writes per second
     bool noMonitor = false;
+    bool monitor = false;  // the Board Monitor for any port
     std::vector<std::string> statusSwitches;  // the arguments holding "/SS"
 };
 
@@ -25,3 +27,12 @@ struct CommandLineResult {
 CommandLineResult parseCommandLine(const std::vector<std::string>& args);
 CommandLineResult parseCommandLine(int argc, char** argv);
 std::string usageText();
+
+constexpr int kMinFtdiRate = 1000;
+constexpr int kMaxFtdiRate = 3000000;
+
+// The FTDI description of an ftdi port value ("" for plain "ftdi"), or nothing
+// when the value names no FTDI adapter.
+std::optional<std::string> ftdiDescription(const std::string& port);
+// What follows "gpio:" in a GPIO port value, or nothing.
+std::optional<std::string> gpioWiringText(const std::string& port);

@@ -112,7 +112,7 @@ void SetupPort() {
     try {
         OutByte(control, InByte(control) & 0xD4);
     } catch (const PortError& e) {
-        portlib::diagnostic(std::string("qz4471: control register not prepared: ") + e.what());
+        platform::showMessage(platform::portFailureNotice(e.what()));
     }
 }
 

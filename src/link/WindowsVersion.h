@@ -12,7 +12,8 @@ std::string GetWindowsVersion();
 void ClaimPort();
 void GetPortAddress();
 void SetupPort();
-// Shows the status box when "/SS" stands anywhere in the arguments, any case.
+// Shows the status box when "/SS" stands anywhere in the arguments, any case;
+// the caller passes the arguments that are not options or option values.
 void ShowStatus(const QStringList& arguments);
 
 namespace startup {

@@ -4,6 +4,7 @@
 #include "link/CommsFunctions.h"
 #include "mainwindow/MainFormStyle.h"
 #include "numeric/NumberText.h"
+#include "portlib/PortBackend.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
 #include "registers/ChipWords.h"
@@ -11,6 +12,7 @@
 #include "registers/Declare.h"
 #include "sweep/Sweep.h"
 #include "ui_MainForm.h"
+#include "widgets/FieldEntry.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -18,13 +20,6 @@
 #include <QScreen>
 #include <cmath>
 #include <limits>
-
-struct MainForm::FieldState {
-    QLineEdit* edit;
-    void (MainForm::*keypress)(int);
-    void (MainForm::*lostFocus)();  // none for the master clock
-    bool hadFocus = false;
-};
 
 namespace {
 
@@ -42,15 +37,24 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     ui->setupUi(this);
     styleMainForm(*ui, *this);
 
-    fields_ = {{ui->Text1, &MainForm::text1_keypress, &MainForm::Text1_LostFocus},
-               {ui->Text2, &MainForm::text2_keypress, &MainForm::Text2_LostFocus},
-               {ui->Text3, &MainForm::text3_keypress, &MainForm::Text3_LostFocus},
-               {ui->Text4, &MainForm::text4_keypress, &MainForm::Text4_LostFocus},
-               {ui->Text5, &MainForm::text5_keypress, &MainForm::Text5_LostFocus},
-               {ui->Text6, &MainForm::text6_keypress, &MainForm::Text6_LostFocus},
-               {ui->Text7, &MainForm::text7_keypress, nullptr}};
-    for (auto& f : fields_) f.edit->installEventFilter(this);
-    for (QPushButton* b : findChildren<QPushButton*>()) b->installEventFilter(this);
+    entry_ = new FieldEntry(this);
+    const std::pair<QLineEdit*, std::pair<void (MainForm::*)(int), void (MainForm::*)()>> fields[] = {
+        {ui->Text1, {&MainForm::text1_keypress, &MainForm::Text1_LostFocus}},
+        {ui->Text2, {&MainForm::text2_keypress, &MainForm::Text2_LostFocus}},
+        {ui->Text3, {&MainForm::text3_keypress, &MainForm::Text3_LostFocus}},
+        {ui->Text4, {&MainForm::text4_keypress, &MainForm::Text4_LostFocus}},
+        {ui->Text5, {&MainForm::text5_keypress, &MainForm::Text5_LostFocus}},
+        {ui->Text6, {&MainForm::text6_keypress, &MainForm::Text6_LostFocus}},
+        {ui->Text7, {&MainForm::text7_keypress, nullptr}}};  // leaving the clock keeps its text
+    for (auto [edit, handlers] : fields) {
+        auto [keypress, lostFocus] = handlers;
+        FieldEntry::Field f;
+        f.edit = edit;
+        // Enter is not consumed: after the commit it reaches the field as any key.
+        f.enter = [this, keypress](FieldEntry::Trigger) { (this->*keypress)(13); };
+        if (lostFocus) f.leave = [this, lostFocus](FieldEntry::Trigger) { (this->*lostFocus)(); };
+        entry_->add(std::move(f));
+    }
 
     registers::setMasterClockSource([this] { return text(ui->Text7); });
 
@@ -74,6 +78,10 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<U
     connect(ui->MnuLpt1, &QAction::triggered, this, &MainForm::MnuLpt1_Click);
     connect(ui->MnuLpt2, &QAction::triggered, this, &MainForm::MnuLpt2_Click);
     connect(ui->Mnuprn, &QAction::triggered, this, &MainForm::Mnuprn_Click);
+    connect(ui->MnuMonitor, &QAction::triggered, this, [this] {
+        if (openMonitor_) openMonitor_();
+    });
+    ui->MnuMonitor->setEnabled(false);
 
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
@@ -127,59 +135,14 @@ void MainForm::ena_sel() {
 
 // ---- focus -----------------------------------------------------------------
 
-// Focus moves made by the program never commit the field they leave.
-void MainForm::moveFocus(QWidget* target) {
-    ++programFocusMoves_;
-    target->setFocus(Qt::OtherFocusReason);
-    --programFocusMoves_;
-}
+void MainForm::moveFocus(QWidget* target) { entry_->moveFocus(target); }
 
 void MainForm::focusSink() {
     // A commit by focus loss leaves the focus where the user sent it.
     if (trigger_ != Trigger::FocusLoss) moveFocus(ui->Picture1);
 }
 
-void MainForm::loadFailed(QLineEdit* field) {
-    field->setText(QString());
-    moveFocus(field);
-}
-
-MainForm::FieldState* MainForm::fieldOf(QObject* o) {
-    for (auto& f : fields_)
-        if (f.edit == o) return &f;
-    return nullptr;
-}
-
-bool MainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (FieldState* f = fieldOf(watched)) {
-        switch (event->type()) {
-        case QEvent::FocusIn: f->hadFocus = true; break;
-        case QEvent::FocusOut:
-            // Qt can take the focus from a widget that never got it inside
-            // one focus change; such a field has nothing to commit.
-            if (f->hadFocus) {
-                f->hadFocus = false;
-                if (programFocusMoves_ == 0 && f->lostFocus) (this->*(f->lostFocus))();
-            }
-            break;
-        case QEvent::KeyPress: {
-            auto* k = static_cast<QKeyEvent*>(event);
-            if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) (this->*(f->keypress))(13);
-            break;  // the key goes on to the field
-        }
-        default: break;
-        }
-        return false;
-    }
-    if (auto* b = qobject_cast<QPushButton*>(watched); b && event->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(event);
-        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-            b->click();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
+void MainForm::loadFailed(QLineEdit* field) { entry_->refuse(field); }
 
 void MainForm::commitTrigger(Trigger t, void (MainForm::*load)()) {
     const Trigger outer = trigger_;
@@ -204,7 +167,9 @@ void MainForm::Text6_LostFocus() { commitTrigger(Trigger::FocusLoss, &MainForm::
 void MainForm::text7_keypress(int k) {
     if (k != 13) return;
     try {
-        ui->Text7->setText(QString::fromStdString(numeric::format_clock(numeric::toSingle(text(ui->Text7)))));
+        const float clock = numeric::toSingle(text(ui->Text7));
+        ui->Text7->setText(QString::fromStdString(numeric::format_clock(clock)));
+        MaxFreq = static_cast<float>(static_cast<double>(clock) / 2);  // the sweep checks follow the clock
     } catch (const std::exception&) {
         loadFailed(ui->Text7);
     }
@@ -223,12 +188,20 @@ static std::string upperHex(int32_t v) {
     return buf;
 }
 
+// A frequency load limits its entry to half the master clock it reads, so the
+// limit follows the clock; the clock is read before the field is touched.
+static float halfClock() { return static_cast<float>(registers::masterClockMHz() / 2); }
+
 void MainForm::Command1_Click() {
     try {
         double f = numeric::toDouble(text(ui->Text1));
+        MaxFreq = halfClock();
+        const double typed = f;
         if (toSingleChecked(f) > MaxFreq) f = MaxFreq;
         if (toSingleChecked(f) < MinFreq) f = MinFreq;
-        if (ui->Text1->text().size() < 9) ui->Text1->setText(QString::fromStdString(numeric::format_0_10(f)));
+        // A long entry stays as typed unless the value loaded differs from it.
+        if (ui->Text1->text().size() < 9 || f != typed)
+            ui->Text1->setText(QString::fromStdString(numeric::format_0_10(f)));
         Freq0 = toSingleChecked(f);
         CalcFreq0Word();
         FreqWordHex = upperHex(FreqWord);
@@ -236,6 +209,10 @@ void MainForm::Command1_Click() {
         ui->Label11->setText(QString::fromStdString(FreqWordHex));
         focusSink();
         LoadFreq0();
+    } catch (const registers::ClockError&) {
+        clockFailed();
+    } catch (const PortError& e) {
+        portFailed(e.what());
     } catch (const std::exception&) {
         loadFailed(ui->Text1);
     }
@@ -244,6 +221,7 @@ void MainForm::Command1_Click() {
 void MainForm::Command2_Click() {
     try {
         float f = numeric::toSingle(text(ui->Text2));
+        MaxFreq = halfClock();
         if (f > MaxFreq) f = MaxFreq;
         if (f < MinFreq) f = MinFreq;
         ui->Text2->setText(QString::fromStdString(numeric::format_0_10(f)));
@@ -254,9 +232,22 @@ void MainForm::Command2_Click() {
         ui->Label12->setText(QString::fromStdString(FreqWordHex));
         focusSink();
         LoadFreq1();
+    } catch (const registers::ClockError&) {
+        clockFailed();
+    } catch (const PortError& e) {
+        portFailed(e.what());
     } catch (const std::exception&) {
         loadFailed(ui->Text2);
     }
+}
+
+// The entry is fine, the clock is not: the entry keeps its text and the user
+// is taken to the field that needs correcting.
+void MainForm::clockFailed() {
+    if (!clockFailed_) platform::beep();
+    clockFailed_ = initialising_;  // one beep for all the loads of an Initialise
+    ui->Text7->setText(QString());
+    moveFocus(ui->Text7);
 }
 
 // ---- phase registers --------------------------------------------------------
@@ -267,10 +258,12 @@ void MainForm::loadPhase(QLineEdit* field, int reg, bool floorAndRewrite) {
     try {
         const double d = numeric::toDouble(text(field));
         int v = numeric::toInt16(floorAndRewrite ? std::floor(d) : numeric::roundHalfEven(d));
+        const int typed = v;
         if (v > 4095) v = 4095;
         if (v < 0) v = 0;
         registers::setPhaseParts(v);
-        if (floorAndRewrite) field->setText(QString::number(v));
+        // Rounding alone never rewrites PHASE1..3; a clamped value does.
+        if (floorAndRewrite || v != typed) field->setText(QString::number(v));
         focusSink();
         switch (reg) {
         case 0: loadp0(); break;
@@ -278,6 +271,8 @@ void MainForm::loadPhase(QLineEdit* field, int reg, bool floorAndRewrite) {
         case 2: loadp2(); break;
         default: loadp3(); break;
         }
+    } catch (const PortError& e) {
+        portFailed(e.what());
     } catch (const std::exception&) {
         loadFailed(field);
     }
@@ -302,7 +297,7 @@ void MainForm::guarded(Fn&& fn) {
     try {
         fn();
     } catch (const std::exception& e) {
-        if (deferredFailure_.empty()) deferredFailure_ = e.what();
+        portFailed(e.what());
     }
     if (--guardDepth_ == 0 && !deferredFailure_.empty()) {
         std::string what;
@@ -311,12 +306,12 @@ void MainForm::guarded(Fn&& fn) {
     }
 }
 
-void MainForm::reportPortFailure(const std::string& what) {
-    platform::showMessage({platform::kAppTitle,
-                           QStringLiteral("The printer port failed: %1").arg(QString::fromStdString(what)),
-                           platform::MessageIcon::Warning},
-                          this);
+void MainForm::portFailed(const std::string& what) {
+    if (guardDepth_ == 0) reportPortFailure(what);
+    else if (deferredFailure_.empty()) deferredFailure_ = what;
 }
+
+void MainForm::reportPortFailure(const std::string& what) { platform::showMessage(platform::portFailureNotice(what), this); }
 
 // Flips a stored bit and shows its state in the button ("&Sync Bit = 1").
 static void flip(int32_t& state, int32_t bit, QPushButton* button, const QString& caption) {
@@ -390,6 +385,8 @@ void MainForm::selectBySystem(QRadioButton* option, void (MainForm::*handler)())
 }
 
 void MainForm::Command15_Click() {
+    initialising_ = true;
+    clockFailed_ = false;
     guarded([&] {
         for (QLineEdit* e : {ui->Text1, ui->Text2, ui->Text3, ui->Text4, ui->Text5, ui->Text6}) e->setText("0");
         commitTrigger(Trigger::Program, &MainForm::Command1_Click);
@@ -410,6 +407,8 @@ void MainForm::Command15_Click() {
         selectBySystem(ui->Option3D1, &MainForm::Option3D1_Click);
         selectBySystem(ui->Option3D3, &MainForm::Option3D3_Click);
     });
+    if (clockFailed_) moveFocus(ui->Text7);  // the clock is what needs correcting
+    initialising_ = clockFailed_ = false;
 }
 
 // ---- windows, menus, the end ------------------------------------------------
@@ -422,16 +421,26 @@ void MainForm::closeEvent(QCloseEvent* event) {
     platform::endProgram(0);
 }
 
+// Modal to the main window only, so the Board Monitor stays live beside it.
+void MainForm::openModal(QDialog& dialog) {
+    dialog.setWindowModality(Qt::WindowModal);
+    if (openModal_) openModal_(dialog);
+    else dialog.exec();
+}
+
 void MainForm::Command12_Click() {
-    Sweep w;
-    if (openModal_) openModal_(w);
-    else w.exec();
+    Sweep w(this);
+    openModal(w);
 }
 
 void MainForm::MnuAbout_Click() {
     frmAbout box(this);
-    if (openModal_) openModal_(box);
-    else box.exec();
+    openModal(box);
+}
+
+void MainForm::setMonitorOpener(std::function<void()> opener) {
+    openMonitor_ = std::move(opener);
+    ui->MnuMonitor->setEnabled(static_cast<bool>(openMonitor_));
 }
 
 void MainForm::MnuLpt1_Click() {

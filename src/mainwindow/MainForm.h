@@ -6,6 +6,7 @@
 #include <memory>
 
 namespace Ui { class MainForm; }
+class FieldEntry;
 class QLineEdit;
 class QRadioButton;
 
@@ -70,14 +71,15 @@ public:
     // The sweep window and About box open through these, so tests can
     // watch them without a nested modal loop.
     void setModalOpener(std::function<void(QDialog&)> opener) { openModal_ = std::move(opener); }
+    // "Board Monitor" in the port menu shows the monitor again; without an
+    // opener (no chip model to show) the item is disabled.
+    void setMonitorOpener(std::function<void()> opener);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     enum class Trigger { Enter, FocusLoss, Program };
-    struct FieldState;
 
     void initialize();
     void dis_sel();
@@ -97,13 +99,17 @@ private:
     void setPortChecks();
     template <typename Fn> void guarded(Fn&& fn);
     void reportPortFailure(const std::string& what);
-    FieldState* fieldOf(QObject* o);
+    void portFailed(const std::string& what);
+    void clockFailed();
+    void openModal(QDialog& dialog);
 
     std::unique_ptr<Ui::MainForm> ui;
-    std::vector<FieldState> fields_;
+    FieldEntry* entry_;
     Trigger trigger_ = Trigger::Program;
-    int programFocusMoves_ = 0;
     int guardDepth_ = 0;
     std::string deferredFailure_;
+    bool initialising_ = false;
+    bool clockFailed_ = false;
     std::function<void(QDialog&)> openModal_;
+    std::function<void()> openMonitor_;
 };

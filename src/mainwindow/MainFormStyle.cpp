@@ -2,6 +2,7 @@
 
 #include "platform/AppIcon.h"
 #include "ui_MainForm.h"
+#include "widgets/WindowStyle.h"
 
 #include <QFont>
 #include <QLayout>
@@ -10,17 +11,8 @@
 
 namespace {
 
-// The board's original software used "MS Sans Serif"; Liberation Sans has
-// close enough metrics and is always present on our Linux targets.
-const QString kFamily = QStringLiteral("Liberation Sans");
+using widgets::uiFont;
 const QColor kBlue(0, 0, 255);
-
-QFont uiFont(qreal points, bool bold = true) {
-    QFont f(kFamily);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
 
 // Every control gets its own font: a group box would otherwise pass its
 // caption size down to the buttons inside it.
@@ -62,7 +54,7 @@ void styleMainForm(Ui::MainForm& ui, QMainWindow& w) {
     // The logo glyph is outside Liberation Sans; name a face that has it so
     // the choice does not depend on the fallback order.
     QFont logo = uiFont(21.75, false);
-    logo.setFamilies({QStringLiteral("DejaVu Sans"), kFamily});
+    logo.setFamilies({QStringLiteral("DejaVu Sans"), widgets::kFontFamily});
     setFonts({ui.Label16, ui.Label17}, logo);
 
     for (QWidget* label : {ui.Label15, ui.Label19, ui.Label18, ui.Label16, ui.Label17})
@@ -74,9 +66,6 @@ void styleMainForm(Ui::MainForm& ui, QMainWindow& w) {
 
     w.setWindowIcon(platform::appIcon());
 
-    // Fixed single border: minimize and close, no maximize, no resizing.
-    w.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                     Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    w.layout()->setSizeConstraint(QLayout::SetFixedSize);
+    widgets::fixWindowFrame(w, true);
+    widgets::installFocusFrameStyle();
 }

@@ -28,9 +28,9 @@ QString onOff(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); 
 
 }  // namespace
 
-BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent)
+BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, const QString& title)
     : QWidget(parent, Qt::Window), model_(std::move(model)) {
-    setWindowTitle(QStringLiteral("Board Monitor"));
+    setWindowTitle(title);
     setObjectName(QStringLiteral("BoardMonitor"));
     // Opening beside the main window must leave the keyboard where the user is typing.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -258,8 +258,8 @@ void BoardMonitor::showWithoutActivating() {
     if (activatesOnShow) windowHandle()->setFlags(windowFlags());
 }
 
-BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside) {
-    auto* monitor = new BoardMonitor(std::move(model), beside);
+BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside, const QString& title) {
+    auto* monitor = new BoardMonitor(std::move(model), beside, title);
     if (beside) monitor->placeBeside(beside);
     monitor->showWithoutActivating();
     return monitor;

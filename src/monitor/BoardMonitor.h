@@ -22,7 +22,8 @@ public:
     static constexpr int kRefreshMs = 33;
 
     // The window is top-level even with a parent; the parent only ties its lifetime.
-    explicit BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent = nullptr);
+    explicit BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent = nullptr,
+                          const QString& title = QStringLiteral("Board Monitor"));
     ~BoardMonitor() override;
 
     const ChipModel& model() const { return *model_; }
@@ -68,4 +69,5 @@ private:
 // Shows the monitor of a chip model (see attachChipModel) beside `beside`
 // without taking the keyboard focus from it. The monitor is a child
 // window of `beside` and goes with it.
-BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside);
+BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside,
+                               const QString& title = QStringLiteral("Board Monitor"));

@@ -23,6 +23,11 @@ void showMessage(const Notice& n, QWidget* parent) {
     box.exec();
 }
 
+Notice portFailureNotice(const std::string& what) {
+    return {kAppTitle, QStringLiteral("The printer port failed: %1").arg(QString::fromStdString(what)),
+            MessageIcon::Warning};
+}
+
 void beep() {
     if (g_beep) return g_beep();
     QApplication::beep();

@@ -3,6 +3,7 @@
 // a modal box blocking the run.
 #include <QString>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -20,6 +21,8 @@ struct Notice {
 
 // Shows a modal box with one OK button; returns when it is closed.
 void showMessage(const Notice& notice, QWidget* parent = nullptr);
+// The box every port failure gets: titled "QZ4471", naming what failed.
+Notice portFailureNotice(const std::string& what);
 void beep();
 
 // Tests replace these; a null handler restores the real ones.

@@ -13,6 +13,7 @@ namespace {
 
 std::unique_ptr<PortBackend> g_backend;
 bool g_droppedNoted = false;
+int g_depth = 0;
 std::function<void(const std::string&)> g_sink;
 
 PortBackend& backend() {
@@ -45,6 +46,31 @@ PortBackend* activeBackend() { return g_backend.get(); }
 void flushActive() {
     if (g_backend) g_backend->flush();
 }
+
+void closeActive() { setActiveBackend(nullptr); }
+
+void operationDone() {
+    if (g_backend) g_backend->operationDone();
+}
+
+OperationScope::OperationScope() { ++g_depth; }
+
+OperationScope::~OperationScope() {
+    if (!open_) return;
+    try {
+        finish();
+    } catch (const std::exception& e) {
+        diagnostic(e.what());
+    }
+}
+
+void OperationScope::finish() {
+    if (!open_) return;
+    open_ = false;
+    if (--g_depth == 0) operationDone();
+}
+
+int operationDepth() { return g_depth; }
 
 void setDiagnosticSink(std::function<void(const std::string&)> sink) { g_sink = std::move(sink); }
 

@@ -21,6 +21,32 @@ void flushActive();
 // Where the one-time "writes are dropped" note goes (stderr by default).
 void setDiagnosticSink(std::function<void(const std::string&)> sink);
 void diagnostic(const std::string& line);
+// Ends the active back end: pending writes go out, devices are closed (an
+// adapter goes back to its kernel driver). For the program's exit hooks.
+void closeActive();
+
+// Tells the active back end that an operation's writes are complete; throws
+// PortError when gathered writes cannot be sent. OperationScope calls it.
+void operationDone();
+
+// Marks the port writes of one operation (a handler, a sweep tick, a start-up
+// step), so a back end that gathers writes sends them together. Scopes nest:
+// only the end of the outermost one calls operationDone().
+class OperationScope {
+public:
+    OperationScope();
+    // Finishes quietly when finish() was not called: a failure goes to diagnostic().
+    ~OperationScope();
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+    // Ends the scope now; throws PortError when the gathered writes cannot be sent.
+    void finish();
+
+private:
+    bool open_ = true;
+};
+// Open scopes; 0 outside any operation.
+int operationDepth();
 
 }  // namespace portlib
 

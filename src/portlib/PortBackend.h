@@ -1,6 +1,7 @@
 #pragma once
 // One back end of the parallel-port library: a simulated board, a Linux ppdev
-// port, or a decorator (trace, VCD, recording) around another back end.
+// port, an FTDI USB adapter, GPIO lines, or a decorator (trace, VCD,
+// recording, monitor) around another back end.
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -32,6 +33,9 @@ public:
     virtual bool ownsAddress(uint16_t address) const = 0;
     // Writes buffered output through (trace files); default nothing.
     virtual void flush() {}
+    // The outermost OperationScope ended: a back end that gathers writes sends
+    // them now, and throws PortError when it cannot. Default nothing.
+    virtual void operationDone() {}
     virtual std::string describe() const = 0;
 };
 
@@ -48,6 +52,7 @@ public:
     void OutByte(uint16_t address, int32_t value) override { inner_->OutByte(address, value); }
     bool ownsAddress(uint16_t address) const override { return inner_->ownsAddress(address); }
     void flush() override { inner_->flush(); }
+    void operationDone() override { inner_->operationDone(); }
     std::string describe() const override { return inner_->describe(); }
     PortBackend& inner() { return *inner_; }
 

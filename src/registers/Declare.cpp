@@ -17,7 +17,7 @@ namespace {
 std::function<std::string()> g_clock;
 
 void calc(float f) {
-    FreqWord = tuningWord(f, numeric::toDouble(masterClockText()));
+    FreqWord = tuningWord(f, masterClockMHz());
     FreqByte3 = FreqWord / 16777216;
     FreqByte2 = (FreqWord & 0xFF0000) / 65536;
     FreqByte1 = (FreqWord & 0xFF00) / 256;
@@ -33,6 +33,14 @@ void load(int reg) {
 
 void setMasterClockSource(std::function<std::string()> source) { g_clock = std::move(source); }
 std::string masterClockText() { return g_clock ? g_clock() : std::string("50.000000"); }
+
+double masterClockMHz() {
+    try {
+        return numeric::toDouble(masterClockText());
+    } catch (const numeric::ConversionError& e) {
+        throw ClockError(e.what());
+    }
+}
 
 int32_t tuningWord(float f, double m) {
     // Just under half the clock, so no word passes 0x7FFFFFFF.

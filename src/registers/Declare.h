@@ -1,6 +1,8 @@
 #pragma once
 // Frequency registers: tuning words from MHz against the master clock, and
 // the four-word loads of FREQ0 and FREQ1.
+#include "numeric/NumberText.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,7 +16,7 @@ extern float MaxFreq;  // entry limits, fixed once at start-up
 extern float MinFreq;
 
 // Read the master clock afresh; a clock text that is no number throws
-// numeric::ConversionError.
+// registers::ClockError.
 void CalcFreq0Word();
 void CalcFreq1Word();
 void LoadFreq0();
@@ -22,9 +24,16 @@ void LoadFreq1();
 
 namespace registers {
 
+// The master clock text is no number: the entry being loaded is not at fault.
+struct ClockError : numeric::ConversionError {
+    using numeric::ConversionError::ConversionError;
+};
+
 // The main window's master-clock field, read by every computation.
 void setMasterClockSource(std::function<std::string()> source);
 std::string masterClockText();
+// The master clock in MHz, read afresh; ClockError when it is no number.
+double masterClockMHz();
 
 // Tuning word of f MHz at clock m MHz, clamped to 0x7FFFFFFF at the limit.
 int32_t tuningWord(float f, double clockMHz);

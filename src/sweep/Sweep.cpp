@@ -4,6 +4,8 @@
 #include "platform/UserNotice.h"
 #include "registers/Declare.h"
 #include "ui_Sweep.h"
+#include "widgets/FieldEntry.h"
+#include "widgets/WindowStyle.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -18,7 +20,6 @@ constexpr std::array<FieldKind, 10> kKinds = {FieldKind::Freq,  FieldKind::Freq,
                                               FieldKind::Delay, FieldKind::Delay, FieldKind::Loops, FieldKind::Step8,
                                               FieldKind::Freq,  FieldKind::Freq};
 
-const QString kFontFamily = QStringLiteral("Liberation Sans");  // metric twin of MS Sans Serif
 
 }  // namespace
 
@@ -30,14 +31,34 @@ Sweep::Sweep(QWidget* parent)
       group1_(1, Countup2, countdown2, QStringLiteral("Freq. 1 Controls"),
               [this](const QString& c) { ui_->Frame2->setTitle(c); }) {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(size());
+    widgets::fixWindowFrame(*this, false);
+    widgets::installFocusFrameStyle();
     applyFonts();
 
     fields_ = {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5,
                ui_->Text6, ui_->Text7, ui_->Text8, ui_->Text9, ui_->Text10};
-    for (QLineEdit* f : fields_) f->installEventFilter(this);
+    using KeyPress = void (Sweep::*)(int&);
+    using LostFocus = void (Sweep::*)();
+    const KeyPress keys[] = {&Sweep::text1_keypress, &Sweep::text2_keypress, &Sweep::text3_keypress,
+                             &Sweep::text4_keypress, &Sweep::text5_keypress, &Sweep::text6_keypress,
+                             &Sweep::text7_keypress, &Sweep::text8_keypress, &Sweep::text9_keypress,
+                             &Sweep::text10_keypress};
+    const LostFocus leaves[] = {&Sweep::Text1_LostFocus, &Sweep::Text2_LostFocus, &Sweep::Text3_LostFocus,
+                                &Sweep::Text4_LostFocus, &Sweep::Text5_LostFocus, &Sweep::Text6_LostFocus,
+                                &Sweep::Text7_LostFocus, &Sweep::Text8_LostFocus, &Sweep::Text9_LostFocus,
+                                &Sweep::Text10_LostFocus};
+    entry_ = new FieldEntry(this);
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        FieldEntry::Field f;
+        f.edit = fields_[i];
+        f.enter = [this, k = keys[i]](FieldEntry::Trigger) {
+            int code = 13;
+            (this->*k)(code);
+        };
+        f.leave = [this, l = leaves[i]](FieldEntry::Trigger) { (this->*l)(); };
+        f.consumeEnter = true;
+        entry_->add(std::move(f));
+    }
 
     connect(ui_->Command1, &QPushButton::clicked, this, &Sweep::Command1_Click);
     connect(ui_->Command2, &QPushButton::clicked, this, &Sweep::Command2_Click);
@@ -56,11 +77,7 @@ Sweep::~Sweep() { stopAllTimers(); }
 
 void Sweep::applyFonts() {
     // Designer files hold whole points only; the form's sizes are fractional.
-    QFont body(kFontFamily);
-    body.setPointSizeF(8.25);
-    body.setBold(true);
-    QFont frame = body;
-    frame.setPointSizeF(9.75);
+    const QFont body = widgets::uiFont(8.25), frame = widgets::uiFont(9.75);
     for (QWidget* w : findChildren<QWidget*>()) w->setFont(body);
     ui_->Frame1->setFont(frame);
     ui_->Frame2->setFont(frame);
@@ -106,68 +123,6 @@ void Sweep::keyPressEvent(QKeyEvent* e) {
     QDialog::keyPressEvent(e);
 }
 
-bool Sweep::eventFilter(QObject* watched, QEvent* e) {
-    const auto it = std::find(fields_.begin(), fields_.end(), watched);
-    if (it == fields_.end()) return QDialog::eventFilter(watched, e);
-    const int n = static_cast<int>(it - fields_.begin()) + 1;
-    switch (e->type()) {
-    case QEvent::KeyPress: {
-        auto* key = static_cast<QKeyEvent*>(e);
-        int code;
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) code = 13;
-        else if (!key->text().isEmpty()) code = key->text().at(0).unicode();
-        else return false;  // arrows and the like are no characters
-        keypress(n, code);
-        return code == 0;  // consumed: neither the field nor the dialog sees it
-    }
-    case QEvent::FocusIn:
-        hadFocus_[n - 1] = true;
-        return false;
-    case QEvent::FocusOut: {
-        const auto reason = static_cast<QFocusEvent*>(e)->reason();
-        // Another window coming to the front (a message box) is no leaving.
-        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return false;
-        // Let the field finish losing the focus first, so a refocus from the
-        // error path is the last word on where the focus is.
-        watched->event(e);
-        if (!hadFocus_[n - 1] || inLostFocus_) return true;
-        hadFocus_[n - 1] = false;
-        inLostFocus_ = true;
-        switch (n) {
-        case 1: Text1_LostFocus(); break;
-        case 2: Text2_LostFocus(); break;
-        case 3: Text3_LostFocus(); break;
-        case 4: Text4_LostFocus(); break;
-        case 5: Text5_LostFocus(); break;
-        case 6: Text6_LostFocus(); break;
-        case 7: Text7_LostFocus(); break;
-        case 8: Text8_LostFocus(); break;
-        case 9: Text9_LostFocus(); break;
-        case 10: Text10_LostFocus(); break;
-        }
-        inLostFocus_ = false;
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-void Sweep::keypress(int n, int& KeyAscii) {
-    switch (n) {
-    case 1: text1_keypress(KeyAscii); break;
-    case 2: text2_keypress(KeyAscii); break;
-    case 3: text3_keypress(KeyAscii); break;
-    case 4: text4_keypress(KeyAscii); break;
-    case 5: text5_keypress(KeyAscii); break;
-    case 6: text6_keypress(KeyAscii); break;
-    case 7: text7_keypress(KeyAscii); break;
-    case 8: text8_keypress(KeyAscii); break;
-    case 9: text9_keypress(KeyAscii); break;
-    case 10: text10_keypress(KeyAscii); break;
-    }
-}
-
 // Enter commits the field and goes no further; every other key is the field's.
 #define QZ_SWEEP_FIELD(n)                                  \
     void Sweep::text##n##_keypress(int& KeyAscii) {        \
@@ -193,8 +148,7 @@ void Sweep::entry(int n) {
     const auto value = numeric::parseSingle(f->text().toStdString());
     if (!value) {
         platform::beep();
-        f->setText(QString());
-        f->setFocus(Qt::OtherFocusReason);
+        entry_->refuse(f);
         return;
     }
     EntryValue = *value;
@@ -232,11 +186,15 @@ void Sweep::startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, Q
                                   step->text().toStdString(), loops->text().toStdString(),
                                   delay->text().toStdString()};
     const sweep::StartCheck check = runner.start(texts);
-    // A field left empty by its own entry rules has already beeped: refuse quietly.
-    if (!check.plan && check.refusal == sweep::Refusal::StepTooBig)
-        platform::showMessage({platform::kAppTitle, QStringLiteral("Step size is too big for start and stop frequencies"),
-                               platform::MessageIcon::None},
-                              this);
+    if (check.plan) return;
+    QString why;
+    switch (check.refusal) {
+    case sweep::Refusal::NotANumber: return;  // the field's own entry rules have beeped already
+    case sweep::Refusal::StepNotPositive: why = QStringLiteral("Freq. Step must be greater than 0"); break;
+    case sweep::Refusal::StepTooBig: why = QStringLiteral("Step size is too big for start and stop frequencies"); break;
+    case sweep::Refusal::LoopsNotWhole: why = QStringLiteral("No. of Loops must be a whole number"); break;
+    }
+    platform::showMessage({platform::kAppTitle, why, platform::MessageIcon::None}, this);
 }
 
 void Sweep::Command1_Click() { startGroup(group0_, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }

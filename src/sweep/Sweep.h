@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 
+class FieldEntry;
 class QLineEdit;
 namespace Ui {
 class Sweep;
@@ -63,7 +64,6 @@ public:
     SweepRunner& group(int n) { return n == 0 ? group0_ : group1_; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void done(int result) override;
@@ -72,7 +72,6 @@ private:
     void Form_Load();
     void applyFonts();
     void stopAllTimers();
-    void keypress(int field, int& KeyAscii);
     void entry(int field);
     void startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
                     QLineEdit* delay);
@@ -80,8 +79,7 @@ private:
 
     std::unique_ptr<Ui::Sweep> ui_;
     std::array<QLineEdit*, 10> fields_{};
-    std::array<bool, 10> hadFocus_{};  // focus loss commits only a field that had the focus
-    bool inLostFocus_ = false;         // an error path's refocus must not commit another field
+    FieldEntry* entry_;
     bool loaded_ = false;
     SweepRunner group0_;
     SweepRunner group1_;

@@ -30,8 +30,16 @@ StartCheck checkStart(const FieldTexts& t) {
         return out;
     }
     const float span = single(std::fabs(static_cast<double>(*start) - static_cast<double>(*stop)));
+    if (!(*step > 0)) {
+        out.refusal = Refusal::StepNotPositive;
+        return out;
+    }
     if (span < *step) {
         out.refusal = Refusal::StepTooBig;
+        return out;
+    }
+    if (std::trunc(*loops) != *loops) {
+        out.refusal = Refusal::LoopsNotWhole;
         return out;
     }
     SweepGroup g;
@@ -54,8 +62,7 @@ int periodFor(float delayMs) {
 
 Step stepUp(SweepGroup& g) {
     float f = single(static_cast<double>(g.StartFreq) + static_cast<double>(g.StepIndex) * g.StepFreq);
-    // Stops growing at 2^24, where +1 rounds back in single precision.
-    g.StepIndex = single(static_cast<double>(g.StepIndex) + 1.0);
+    ++g.StepIndex;
     if (!(f > g.StopFreq)) return {f, false};
     countLoop(g);
     return {g.StopFreq, lastLoop(g)};
@@ -63,7 +70,7 @@ Step stepUp(SweepGroup& g) {
 
 Step stepDown(SweepGroup& g) {
     float f = single(static_cast<double>(g.StartFreq) - static_cast<double>(g.StepIndex) * g.StepFreq);
-    g.StepIndex = single(static_cast<double>(g.StepIndex) + 1.0);
+    ++g.StepIndex;
     if (f >= g.StopFreq) return {f, false};
     countLoop(g);
     return {g.StopFreq, lastLoop(g)};

@@ -6,14 +6,14 @@
 #include <string>
 
 // Every value single precision, as the chip's frequency globals are; sums are
-// formed in double and rounded on store.
+// formed in double and rounded on store. The step count is a whole number.
 struct SweepGroup {
     float StartFreq = 0;  // MHz
     float StopFreq = 0;   // MHz
     float StepFreq = 0;   // MHz
     float Loops = 0;
     float DelayMs = 0;
-    float StepIndex = 0;  // steps taken in the current loop
+    int64_t StepIndex = 0;  // steps taken in the current loop; exact however long the loop
     int32_t LoopCount = 0;
 };
 
@@ -33,7 +33,9 @@ struct StartPlan {
     int periodMs;
 };
 
-enum class Refusal { NotANumber, StepTooBig };
+// Why a Start is refused; every refusal leaves the group as it was. A step of
+// 0 or a loop count that is no whole number would sweep until Stop.
+enum class Refusal { NotANumber, StepNotPositive, StepTooBig, LoopsNotWhole };
 
 // Reads and checks a Start without touching any state; either a plan or why not.
 struct StartCheck {

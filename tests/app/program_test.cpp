@@ -6,6 +6,7 @@
 #include "support/WireHarness.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -121,6 +122,18 @@ TEST_F(Program, DirectPathPreparesTheControlRegisterFirst) {
     EXPECT_TRUE(t.dataWrites.empty());
 }
 
+TEST_F(Program, SlashSSInsideAnOptionValueShowsNoStatusBox) {
+    // On the direct path the status box would hold back the start-up words.
+    const QString trace = dir.filePath("SS/run.trace");
+    ASSERT_TRUE(QDir(dir.path()).mkpath("SS"));
+    start({"--port", "sim", "--no-monitor", "--trace", trace}, "1 4 10");
+    QElapsedTimer waited;
+    waited.start();
+    while (decodeWire(readTrace(trace).dataWrites).words.size() < 3 && waited.elapsed() < 10000) QTest::qWait(50);
+    EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
+    EXPECT_EQ(hexWords(decodeWire(readTrace(trace).dataWrites).words), hexWords({0xD800, 0xC000, 0x8000}));
+}
+
 TEST_F(Program, WaveformDecodesWithSigrok) {
     const QString vcd = dir.filePath("run.vcd");
     start({"--port", "sim", "--no-monitor", "--trace", tracePath(), "--vcd", vcd});
@@ -136,4 +149,25 @@ TEST_F(Program, WaveformDecodesWithSigrok) {
     QStringList words;
     for (const QString& l : out.split('\n', Qt::SkipEmptyParts)) words << l.section(':', -1).trimmed().toUpper();
     EXPECT_EQ(words, (QStringList{"D800", "C000", "8000"})) << out.toStdString();
+}
+
+TEST_F(Program, AnAdapterThatIsNotThereIsNamedOnStderrAndTheProgramGoesOn) {
+    struct { const char* port; const char* says; } cases[] = {
+        {"ftdi", "qz4471: no FTDI adapter found (looked for USB vendor 0x0403"},
+        {"gpio:qz-no-such-chip:17,27,22", "qz4471: no GPIO chip 'qz-no-such-chip'"},
+    };
+    for (auto& c : cases) {
+        start({"--port", c.port});
+        QString err;
+        QElapsedTimer waited;
+        waited.start();
+        while (!err.contains(c.says) && waited.elapsed() < 10000) {
+            proc.waitForReadyRead(100);
+            err += QString::fromLocal8Bit(proc.readAllStandardError());
+        }
+        EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+        QTest::qWait(300);
+        EXPECT_EQ(proc.state(), QProcess::Running) << c.port;
+        EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
+    }
 }

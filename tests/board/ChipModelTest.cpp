@@ -318,4 +318,16 @@ TEST_F(ChipModelTest, ListenerHearsEveryWordAndFramingError) {
     EXPECT_EQ(calls, 4);
 }
 
+TEST_F(ChipModelTest, ANewClockChangesTheMegahertzNotTheRegisters) {
+    attach(50.0);
+    send({0x3000, 0x2100, 0x3200, 0x2340});
+    const uint64_t samples = model->history().total();
+    model->setClockMHz(25.0);
+    EXPECT_EQ(model->freq(0), 0x40000000u);
+    EXPECT_EQ(mhz(), "6.250000");
+    EXPECT_EQ(model->history().total(), samples + 1) << "the output changed";
+    model->setClockMHz(0.0);
+    EXPECT_EQ(model->clockMHz(), 25.0) << "no clock is not a clock";
+}
+
 }  // namespace

@@ -102,7 +102,54 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{{"-platform", "offscreen"}, 2, "", "unexpected argument '-platform'"},
         EndingCase{{"/S"}, 2, "", "unexpected argument"},
         EndingCase{{"--"}, 2, "", "unknown option"},
-        EndingCase{{"--bogus", "--help"}, 2, "", "unknown option"}));
+        EndingCase{{"--bogus", "--help"}, 2, "", "unknown option"},
+        EndingCase{{"--port", "ftdi:x"}, 2, "", "bad FTDI description 'x' (i:VENDOR:PRODUCT[:INDEX]"},
+        EndingCase{{"--port", "ftdi:"}, 2, "", "bad FTDI description ''"},
+        EndingCase{{"--port", "ftdi:q:0x0403:0x6014"}, 2, "", "bad FTDI description"},
+        EndingCase{{"--port", "gpio:gpiochip0:1,2"}, 2, "", "bad GPIO lines 'gpio:gpiochip0:1,2' (gpio:CHIP:CLK"},
+        EndingCase{{"--port", "gpio:gpiochip0:4,4,5"}, 2, "", "three different line offsets"},
+        EndingCase{{"--port", "ftdi", "--ftdi-rate", "999"}, 2, "", "bad FTDI rate '999' (writes per second, 1000 to"},
+        EndingCase{{"--port", "ftdi", "--ftdi-rate", "1e6"}, 2, "", "bad FTDI rate"},
+        EndingCase{{"--ftdi-rate", "250000"}, 2, "", "option '--ftdi-rate' needs --port ftdi"},
+        EndingCase{{"--monitor", "--no-monitor"}, 2, "", "'--monitor' and '--no-monitor' exclude each other"},
+        EndingCase{{"--monitor=1"}, 2, "", "takes no value"}));
+
+struct AdapterCase {
+    std::vector<std::string> args;
+    std::string port;
+    std::optional<int> rate;
+    bool monitor;
+};
+
+class AdapterCommandLine : public ::testing::TestWithParam<AdapterCase> {};
+
+TEST_P(AdapterCommandLine, RunsWithThisAdapter) {
+    const auto& c = GetParam();
+    const CommandLineResult r = parseCommandLine(c.args);
+    ASSERT_TRUE(r.run) << r.err;
+    EXPECT_EQ(r.options.port, c.port);
+    EXPECT_EQ(r.options.ftdiRate, c.rate);
+    EXPECT_EQ(r.options.monitor, c.monitor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AdapterCommandLine,
+    ::testing::Values(AdapterCase{{"--port", "ftdi"}, "ftdi", std::nullopt, false},
+                      AdapterCase{{"--port=ftdi:s:0x0403:0x6014:FT5ABC", "--ftdi-rate", "250000"},
+                                  "ftdi:s:0x0403:0x6014:FT5ABC", 250000, false},
+                      AdapterCase{{"--ftdi-rate=1000", "--port", "ftdi:d:001/004"}, "ftdi:d:001/004", 1000, false},
+                      AdapterCase{{"--port", "ftdi:i:0x0403:0x6001:1", "--ftdi-rate", "3000000", "--monitor"},
+                                  "ftdi:i:0x0403:0x6001:1", 3000000, true},
+                      AdapterCase{{"--port", "gpio:pinctrl:gpio:17,27,22"}, "gpio:pinctrl:gpio:17,27,22", std::nullopt,
+                                  false},
+                      AdapterCase{{"--monitor", "--port", "/dev/parport0"}, "/dev/parport0", std::nullopt, true}));
+
+TEST(CommandLine, HelpShowsBothAdaptersWithExamples) {
+    const std::string help = parseCommandLine(std::vector<std::string>{"--help"}).out;
+    for (const char* text : {"ftdi:DESCRIPTION", "s:VENDOR:PRODUCT:SERIAL", "--port ftdi:i:0x0403:0x6014",
+                             "gpio:CHIP:CLK,DATA,FRAME", "--port gpio:gpiochip0:17,27,22", "--ftdi-rate N", "--monitor "})
+        EXPECT_NE(help.find(text), std::string::npos) << text;
+}
 
 TEST(CommandLine, ArgvSkipsTheProgramName) {
     char prog[] = "qz4471", port[] = "--port", sim[] = "sim";

@@ -37,7 +37,12 @@ public:
         if (infoResult) info.baseAddress = base;
         return infoResult;
     }
-    int32_t InByte(uint16_t a) override { ops.push_back({PortOperation::In, a, 0xEF}); return 0xEF; }
+    bool controlFails = false;
+    int32_t InByte(uint16_t a) override {
+        if (controlFails) throw PortError("control register unreadable");
+        ops.push_back({PortOperation::In, a, 0xEF});
+        return 0xEF;
+    }
     void OutByte(uint16_t a, int32_t v) override { ops.push_back({PortOperation::Out, a, uint8_t(v)}); }
     bool ownsAddress(uint16_t a) const override { return a >= base && a <= base + 2; }
     std::string describe() const override { return "fake"; }
@@ -173,6 +178,15 @@ TEST_F(Startup, FailedClaimIsReportedAndStartUpGoesOn) {
     EXPECT_EQ(notices[0].title, "QZ4471");
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::None);
     EXPECT_EQ(PortAddress, 0x378);
+    EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
+}
+
+TEST_F(Startup, AFailingControlRegisterIsShownInABoxAndStartUpGoesOn) {
+    fake->controlFails = true;
+    SetupPort();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].title, "QZ4471");
+    EXPECT_TRUE(notices[0].text.contains("control register unreadable")) << notices[0].text.toStdString();
     EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
 }
 

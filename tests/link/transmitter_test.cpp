@@ -2,6 +2,7 @@
 #include "link/CommsFunctions.h"
 #include "portlib/Parllio.h"
 #include "portlib/RecordingPort.h"
+#include "support/StubPort.h"
 #include "support/WireHarness.h"
 
 #include <gtest/gtest.h>
@@ -9,16 +10,7 @@
 namespace {
 
 // A bus where every address answers, so any port base can be watched.
-class OpenBus final : public PortBackend {
-public:
-    int32_t GetParallelPortCount() override { return 1; }
-    int32_t ClaimParallelPort(int32_t, int32_t) override { return 1; }
-    int32_t GetParallelPortInfo(int32_t, ParallelPortInfo&) override { return 0; }
-    int32_t InByte(uint16_t) override { return 0; }
-    void OutByte(uint16_t, int32_t) override {}
-    bool ownsAddress(uint16_t) const override { return true; }
-    std::string describe() const override { return "open bus"; }
-};
+using OpenBus = StubPort;
 
 std::vector<uint8_t> repeat(std::vector<uint8_t> part, int times) {
     std::vector<uint8_t> out;

@@ -31,9 +31,10 @@ INSTANTIATE_TEST_SUITE_P(
         FreqCase{"0", "0.0000000000", "00000000", {0x3000, 0x2100, 0x3200, 0x2300}},
         FreqCase{"25", "25.0000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
         FreqCase{"99", "25.0000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
-        // Nine characters or more stay as typed, even when clamped.
-        FreqCase{"99.000000", "99.000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
-        FreqCase{"30.000000000", "30.000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        // Nine characters or more stay as typed, unless the value was clamped.
+        FreqCase{"99.000000", "25.0000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        FreqCase{"30.000000000", "25.0000000000", "7FFFFFFF", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+        FreqCase{"12.50000000001", "12.50000000001", "40000000", {0x3000, 0x2100, 0x3200, 0x2340}},
         FreqCase{"-1", "0.0000000000", "00000000", {0x3000, 0x2100, 0x3200, 0x2300}},
         FreqCase{" 1e1 ", "10.0000000000", "33333333", {0x3033, 0x2133, 0x3233, 0x2333}},
         // A tiny word shows with its leading zeros.
@@ -71,29 +72,60 @@ TEST_F(MainFormTest, TextThatIsNoNumberEmptiesTheFieldAndSendsNothing) {
     EXPECT_TRUE(notices.empty());
 }
 
-TEST_F(MainFormTest, MasterClockThatIsNoNumberEmptiesTheFrequencyField) {
-    ui().Text7->setText("fifty");
-    typeInto(ui().Text2, "10");
+class BadClock : public MainFormTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BadClock, TakesTheUserToTheClockAndKeepsTheEntry) {
+    QLineEdit* field = GetParam() == 0 ? ui().Text1 : ui().Text2;
+    typeInto(ui().Text7, "abc");
+    pressTab();  // leaving the clock field checks nothing
+    typeInto(field, "12.5");
     pressEnter();
-    EXPECT_EQ(ui().Text2->text(), "");
-    EXPECT_EQ(ui().Text7->text(), "fifty");
-    EXPECT_EQ(focus(), ui().Text2);
+    EXPECT_EQ(field->text(), "12.5");
+    EXPECT_EQ(ui().Text7->text(), "");
+    EXPECT_EQ(focus(), ui().Text7);
+    EXPECT_EQ(beeps, 1);
     EXPECT_TRUE(words().empty());
+    // The real error can now be corrected, and the entry goes through.
+    typeInto(ui().Text7, "50");
+    pressEnter();
+    clickOn(field);
+    pressEnter();
+    EXPECT_EQ(words().size(), 4u);
 }
 
-TEST_F(MainFormTest, NewMasterClockComputesWordsButKeepsTheOldLimit) {
-    typeInto(ui().Text7, "60");
+INSTANTIATE_TEST_SUITE_P(BothFields, BadClock, ::testing::Values(0, 1));
+
+struct LimitCase {
+    const char* clock;
+    bool committed;  // Enter in the clock field, or only typed
+    const char* typed;
+    const char* shown;
+    const char* hex;
+    float maxFreq;
+};
+
+class LimitFollowsTheClock : public MainFormTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(LimitFollowsTheClock, EveryLoadLimitsToHalfTheClockItReads) {
+    const LimitCase& c = GetParam();
+    typeInto(ui().Text7, c.clock);
+    if (c.committed) {
+        pressEnter();
+        EXPECT_FLOAT_EQ(MaxFreq, c.maxFreq) << "the clock's own commit sets the limit";
+    }
+    typeInto(ui().Text1, c.typed);
     pressEnter();
-    EXPECT_EQ(ui().Text7->text(), "60.000000");
-    EXPECT_TRUE(words().empty());  // the clock alone sends nothing
-    EXPECT_FLOAT_EQ(MaxFreq, 25.0f);
-    typeInto(ui().Text1, "30");
-    pressEnter();
-    // Clamped to half the old clock, computed against the new one: 2^32 * 25 / 60.
-    EXPECT_EQ(ui().Text1->text(), "25.0000000000");
-    EXPECT_EQ(ui().Label11->text(), "6AAAAAAB");
-    EXPECT_WORDS(words(), 0x30AB, 0x21AA, 0x32AA, 0x236A);
+    EXPECT_EQ(ui().Text1->text().toStdString(), c.shown);
+    EXPECT_EQ(ui().Label11->text().toStdString(), c.hex);
+    EXPECT_FLOAT_EQ(MaxFreq, c.maxFreq);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LimitFollowsTheClock,
+    ::testing::Values(LimitCase{"60", true, "28", "28.0000000000", "77777777", 30.0f},
+                      LimitCase{"60", false, "30", "30.0000000000", "7FFFFFFF", 30.0f},
+                      LimitCase{"20", true, "15", "10.0000000000", "7FFFFFFF", 10.0f},
+                      LimitCase{"20", false, "9.5", "9.5000000000", "7999999A", 10.0f}));
 
 TEST_F(MainFormTest, MasterClockFormatsOnEnterOnly) {
     struct { const char* typed; const char* shown; } cases[] = {

@@ -59,8 +59,9 @@ TEST_F(MainFormTest, InitialiseWithTheMasterClockEmptied) {
     std::vector<uint16_t> expected(kLoads.begin() + 8, kLoads.end());
     expected.insert(expected.end(), {0xC800, 0xC000, 0xD000, 0xC000, 0x5000, 0x4000});
     EXPECT_EQ(hexWords(words()), hexWords(expected));
-    EXPECT_EQ(ui().Text1->text(), "");
-    EXPECT_EQ(ui().Text2->text(), "");
-    EXPECT_EQ(ui().Text7->text(), "");
+    EXPECT_EQ(ui().Text1->text(), "0");
+    EXPECT_EQ(ui().Text2->text(), "0");
+    EXPECT_EQ(focus(), ui().Text7) << "the clock is what needs correcting";
+    EXPECT_EQ(beeps, 1);
     EXPECT_TRUE(notices.empty());
 }

@@ -128,12 +128,17 @@ TEST_F(MainFormTest, ExitAndTheCloseBoxEndAtOnceWithNoPortWrite) {
 
 TEST_F(MainFormTest, SweepAndAboutOpenModallyAndLeaveTheFieldsAlone) {
     QStringList opened;
-    w->setModalOpener([&](QDialog& d) { opened << d.windowTitle(); });
-    typeInto(ui().Text4, "12.9");
-    clickOn(ui().Command12);
+    w->setModalOpener([&](QDialog& d) {
+        opened << d.windowTitle();
+        EXPECT_EQ(d.windowModality(), Qt::WindowModal) << "the Board Monitor stays live";
+        EXPECT_EQ(d.parentWidget(), w.get());
+    });
+    ui().Text1->setText("7");  // a commit would rewrite it as 7.0000000000
+    ui().Command12->click();
     ui().MnuAbout->trigger();
     EXPECT_EQ(opened, (QStringList{"Sweep Control", "About QZ4471 Evaluation Software"}));
-    EXPECT_EQ(ui().Text4->text(), "12.9");
+    EXPECT_EQ(ui().Text1->text(), "7");
+    EXPECT_TRUE(words().empty());
 }
 
 TEST_F(MainFormTest, AltKeysOpenTheirMenus) {

@@ -1,8 +1,11 @@
+#include "board/MonitorPort.h"
 #include "board/SimulatedBoard.h"
 #include "link/BackendChoice.h"
 #include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
 #include "portlib/VcdPort.h"
+#include "portlib/ftdi/FtdiPort.h"
+#include "portlib/gpio/GpioPort.h"
 #include "portlib/ppdev/PpdevPort.h"
 
 #include <gtest/gtest.h>
@@ -71,6 +74,44 @@ TEST_F(BackendChoiceTest, ANamedDeviceIsUsedAsGiven) {
     EXPECT_EQ(b.device, "/dev/parport3");
     EXPECT_EQ(b.backend->describe(), "printer port /dev/parport3");
     EXPECT_TRUE(said.empty());
+}
+
+// The real libraries, on a machine with no adapter and no such chip.
+TEST_F(BackendChoiceTest, AdaptersOpenOnlyWhenClaimedAndSayWhyNot) {
+    struct Case {
+        const char* port;
+        const char* describes;
+        const char* says;
+    };
+    for (const Case& c : {Case{"ftdi", "FTDI adapter (the one attached)", "qz4471: no FTDI adapter found ("},
+                          Case{"ftdi:s:0x0403:0x6014:QZNONE", "FTDI adapter s:0x0403:0x6014:QZNONE",
+                               "qz4471: no FTDI adapter 's:0x0403:0x6014:QZNONE' is attached"},
+                          Case{"gpio:qz-no-such-chip:1,2,3", "GPIO qz-no-such-chip lines 1,2,3",
+                               "qz4471: no GPIO chip 'qz-no-such-chip'"}}) {
+        said.clear();
+        OpenedBackend b = openBackend(port(c.port), where);
+        EXPECT_EQ(b.board, nullptr);
+        EXPECT_EQ(b.device, c.port);
+        EXPECT_EQ(b.backend->describe(), c.describes);
+        EXPECT_TRUE(said.empty()) << "nothing is opened before the claim";
+        EXPECT_EQ(b.backend->ClaimParallelPort(1, -1), 0);
+        ASSERT_EQ(said.size(), 1u) << c.port;
+        EXPECT_EQ(said[0].rfind(c.says, 0), 0u) << said[0];
+    }
+}
+
+TEST_F(BackendChoiceTest, MonitorWatchesAnyPortButTheSimulatedBoard) {
+    CommandLineOptions o = port("/dev/parport1");
+    o.monitor = true;
+    OpenedBackend b = openBackend(o, where);
+    ASSERT_NE(b.monitor, nullptr);
+    EXPECT_EQ(b.backend.get(), b.monitor);
+    EXPECT_NE(dynamic_cast<PpdevPort*>(&b.monitor->inner()), nullptr);
+
+    o.port = "sim";
+    b = openBackend(o, where);
+    EXPECT_EQ(b.monitor, nullptr);
+    EXPECT_EQ(b.backend.get(), b.board);
 }
 
 TEST_F(BackendChoiceTest, TraceAndVcdWrapTheBoardAndBothRecord) {

@@ -1,6 +1,8 @@
 // Step rules of the sawtooth sweep, without window or timers.
 #include "sweep/SweepGroup.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -36,29 +38,34 @@ INSTANTIATE_TEST_SUITE_P(Examples, StepRules,
                                            Walk{2, 1, 1, 1, {2, 1, 1}}));
 
 struct StartCase {
-    const char *start, *stop, *step;
-    bool accepted;
+    const char *start, *stop, *step, *loops;
+    std::optional<sweep::Refusal> refusal;  // none: accepted
     sweep::Direction direction;
 };
 
 class StartChecks : public ::testing::TestWithParam<StartCase> {};
 
-TEST_P(StartChecks, AcceptsASpanNoSmallerThanTheStep) {
+TEST_P(StartChecks, AcceptsOnlyASweepThatEnds) {
     const StartCase& c = GetParam();
-    const auto check = sweep::checkStart({c.start, c.stop, c.step, "1", "1"});
-    ASSERT_EQ(check.plan.has_value(), c.accepted);
-    if (c.accepted) EXPECT_EQ(check.plan->direction, c.direction);
-    else EXPECT_EQ(check.refusal, sweep::Refusal::StepTooBig);
+    const auto check = sweep::checkStart({c.start, c.stop, c.step, c.loops, "1"});
+    ASSERT_EQ(check.plan.has_value(), !c.refusal);
+    if (!c.refusal) EXPECT_EQ(check.plan->direction, c.direction);
+    else EXPECT_EQ(check.refusal, *c.refusal);
 }
 
+using sweep::Direction;
+using sweep::Refusal;
 INSTANTIATE_TEST_SUITE_P(Spans, StartChecks,
-                         ::testing::Values(StartCase{"0", "10", "1", true, sweep::Direction::Up},
-                                           StartCase{"10", "0", "1", true, sweep::Direction::Down},
-                                           StartCase{"5", "5", "0", true, sweep::Direction::Down},
-                                           StartCase{"5", "5", "0.1", false, {}},
-                                           StartCase{"1", "2", "1", true, sweep::Direction::Up},
-                                           StartCase{"1", "2", "1.5", false, {}},
-                                           StartCase{"0", "10", "0", true, sweep::Direction::Up}));
+                         ::testing::Values(StartCase{"0", "10", "1", "1", {}, Direction::Up},
+                                           StartCase{"10", "0", "1", "3", {}, Direction::Down},
+                                           StartCase{"5", "5", "0.1", "1", Refusal::StepTooBig, {}},
+                                           StartCase{"1", "2", "1", "1", {}, Direction::Up},
+                                           StartCase{"1", "2", "1.5", "1", Refusal::StepTooBig, {}},
+                                           // A step of 0 or loops that are no whole number never end.
+                                           StartCase{"5", "5", "0", "1", Refusal::StepNotPositive, {}},
+                                           StartCase{"0", "10", "0", "1", Refusal::StepNotPositive, {}},
+                                           StartCase{"0", "10", "1", "2.5", Refusal::LoopsNotWhole, {}},
+                                           StartCase{"0", "10", "1", "1e6", {}, Direction::Up}));
 
 TEST(StartChecks, RefusesATextThatIsNoNumber) {
     for (int empty = 0; empty < 5; ++empty) {
@@ -78,23 +85,15 @@ TEST(Periods, RoundHalvesToEven) {
     for (auto [delay, period] : cases) EXPECT_EQ(sweep::periodFor(delay), period) << delay;
 }
 
-TEST(StepIndex, StopsGrowingAtTwoToTheTwentyFour) {
-    SweepGroup g{0, 20, 1e-6f, 1, 1, 16777215.0f, 0};
-    const float a = sweep::stepUp(g).freq;
-    EXPECT_EQ(g.StepIndex, 16777216.0f);
-    const float b = sweep::stepUp(g).freq;
-    const float c = sweep::stepUp(g).freq;
-    EXPECT_EQ(g.StepIndex, 16777216.0f);
-    EXPECT_LT(a, b);
-    EXPECT_EQ(b, c) << "the frequency no longer advances";
-    EXPECT_LT(c, g.StopFreq);
-    EXPECT_EQ(g.LoopCount, 0);
-}
-
-TEST(Loops, AFractionalCountNeverEnds) {
-    SweepGroup g{0, 10, 5, 2.5f, 1, 0, 0};
-    for (int tick = 0; tick < 40; ++tick) EXPECT_FALSE(sweep::stepUp(g).lastLoopDone);
-    EXPECT_EQ(g.LoopCount, 10);
+TEST(StepIndex, KeepsCountingPastTwoToTheTwentyFour) {
+    SweepGroup g{0, 40, 1e-6f, 1, 1, 16777215, 0};
+    std::vector<float> f;
+    for (int tick = 0; tick < 4; ++tick) {
+        f.push_back(sweep::stepUp(g).freq);
+        EXPECT_EQ(f.back(), static_cast<float>(static_cast<double>(16777215 + tick) * 1e-6f)) << "tick " << tick;
+    }
+    EXPECT_LT(f.front(), f.back()) << "the frequency keeps advancing";
+    EXPECT_EQ(g.StepIndex, 16777219);
 }
 
 }  // namespace

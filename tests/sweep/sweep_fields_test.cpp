@@ -154,12 +154,30 @@ TEST_F(SweepFixture, EscapeDoesNotCloseTheWindow) {
     EXPECT_TRUE(w->isVisible());
 }
 
-TEST_F(SweepFixture, AltBIsBack) {
+TEST_F(SweepFixture, AltBCommitsTheFieldThenGoesBack) {
     type(2, "7");
     QTest::keyClick(text(2), Qt::Key_B, Qt::AltModifier);
+    EXPECT_EQ(text(2)->text(), "07.0000000000") << "the field is left, as a click on Back leaves it";
     // A mnemonic presses its button with a short animation.
     for (int i = 0; i < 5000 && w->isVisible(); ++i) QTest::qWait(1);
     EXPECT_FALSE(w->isVisible());
 }
+
+class EnterOnButton : public SweepFixture, public ::testing::WithParamInterface<Qt::Key> {};
+
+TEST_P(EnterOnButton, ClicksTheFocusedButton) {
+    fillGroup(0, "0", "10", "5", "1", "0");
+    button("Command1")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button("Command1"), GetParam());
+    EXPECT_EQ(frame(1)->title(), "Sweeping") << "Start";
+    button("Command2")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button("Command2"), GetParam());
+    EXPECT_EQ(frame(1)->title(), "Freq. 0 Controls") << "Stop";
+    button("Back")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button("Back"), GetParam());
+    EXPECT_FALSE(w->isVisible()) << "Back";
+}
+
+INSTANTIATE_TEST_SUITE_P(ReturnAndKeypad, EnterOnButton, ::testing::Values(Qt::Key_Return, Qt::Key_Enter));
 
 }  // namespace

@@ -59,49 +59,43 @@ INSTANTIATE_TEST_SUITE_P(
                       Example{1, "10", "0", "3", "1", {10, 7, 4, 1, 0}},
                       Example{1, "0", "10", "5", "2", {0, 5, 10, 10, 0, 5, 10, 10}}));
 
-TEST_F(SweepFixture, StepZeroOnEqualFrequenciesRunsDownwardsUntilStop) {
-    fillGroup(0, "4", "4", "0", "1", kLong);
+struct Refused {
+    const char *start, *stop, *step, *loops;
+    const char* message;
+};
+
+class NeverEndingSweeps : public SweepFixture, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(NeverEndingSweeps, AreRefusedWithAMessageAndChangeNothing) {
+    const Refused& r = GetParam();
+    fillGroup(0, r.start, r.stop, r.step, r.loops, kLong);
     click("Command1");
-    ASSERT_TRUE(w->Countdown1.isEnabled());
-    for (int i = 0; i < 6; ++i) w->countdown1_Timer();
-    expectValues(mhzOf(freqLoads(wire.words()), 0), {4, 4, 4, 4, 4, 4});
-    EXPECT_TRUE(w->Countdown1.isEnabled());
-    click("Command2");
-    EXPECT_FALSE(w->Countdown1.isEnabled());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text.toStdString(), r.message);
+    EXPECT_EQ(notices[0].title, QStringLiteral("QZ4471"));
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));
+    EXPECT_FALSE(w->Countup1.isEnabled() || w->Countdown1.isEnabled());
+    EXPECT_TRUE(wire.words().empty());
 }
 
-TEST_F(SweepFixture, StepZeroBetweenDifferentFrequenciesRepeatsTheStart) {
-    fillGroup(1, "2", "8", "0", "1", kLong);
-    click("Command4");
-    ASSERT_TRUE(w->Countup2.isEnabled());
-    for (int i = 0; i < 5; ++i) w->countup2_Timer();
-    expectValues(mhzOf(freqLoads(wire.words()), 1), {2, 2, 2, 2, 2});
-    EXPECT_TRUE(w->Countup2.isEnabled());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, NeverEndingSweeps,
+    ::testing::Values(Refused{"5", "5", "0", "1", "Freq. Step must be greater than 0"},
+                      Refused{"0", "10", "0", "1", "Freq. Step must be greater than 0"},
+                      Refused{"0", "10", "-2", "1", "Freq. Step must be greater than 0"},
+                      Refused{"0", "10", "5", "2.5", "No. of Loops must be a whole number"}));
 
-TEST_F(SweepFixture, FractionalLoopsRunUntilStop) {
-    fillGroup(0, "0", "10", "5", "2.5", kLong);
-    click("Command1");
-    for (int i = 0; i < 40; ++i) w->countup1_Timer();
-    EXPECT_TRUE(w->Countup1.isEnabled());
-    EXPECT_EQ(w->group(0).group().LoopCount, 10);
-    EXPECT_EQ(mhzOf(freqLoads(wire.words()), 0).size(), 40u);
-}
-
-TEST_F(SweepFixture, StepIndexStopsAtTwoToTheTwentyFour) {
+TEST_F(SweepFixture, ALongLoopKeepsAdvancingPastTwoToTheTwentyFourSteps) {
     fillGroup(0, "0", "20", "0.000001", "1", kLong);
     click("Command1");
-    w->group(0).group().StepIndex = 16777215.0f;
+    w->group(0).group().StepIndex = 16777215;
     for (int i = 0; i < 3; ++i) w->countup1_Timer();
     const auto mhz = mhzOf(freqLoads(wire.words()), 0);
     ASSERT_EQ(mhz.size(), 3u);
     const float step = 0.000001f;
-    EXPECT_NEAR(mhz[0], static_cast<float>(16777215.0 * step), 1e-6);
-    EXPECT_NEAR(mhz[1], static_cast<float>(16777216.0 * step), 1e-6);
-    EXPECT_EQ(mhz[1], mhz[2]) << "the frequency stops advancing";
-    EXPECT_LT(mhz[2], 20.0);
-    EXPECT_EQ(w->group(0).group().StepIndex, 16777216.0f);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(mhz[i], static_cast<float>((16777215.0 + i) * step), 1e-6);
+    EXPECT_LT(mhz[0], mhz[2]) << "the frequency keeps advancing";
+    EXPECT_EQ(w->group(0).group().StepIndex, 16777218);
     EXPECT_TRUE(w->Countup1.isEnabled());
 }
 
@@ -196,7 +190,7 @@ TEST_F(SweepFixture, StartOnAnEmptyFieldIsRefusedQuietly) {
     text(4)->setText(QString());
     click("Command1");
     EXPECT_TRUE(notices.empty());
-    EXPECT_EQ(w->group(0).group().StepIndex, 1.0f);
+    EXPECT_EQ(w->group(0).group().StepIndex, 1);
     EXPECT_EQ(w->group(0).group().Loops, 1.0f);
     EXPECT_TRUE(w->Countup1.isEnabled());
     w->Command2_Click();
@@ -291,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Periods, DelayRounding,
                                            DelayCase{"250000", 100000}));
 
 TEST_F(SweepFixture, ZeroDelayRunsFromTheEventLoopAndStopsAtOnce) {
-    fillGroup(0, "3", "3", "0", "1", "0");
+    fillGroup(0, "3", "4", "0.000001", "1", "0");  // a million steps: runs until Stop
     click("Command1");
     for (int i = 0; i < 10000 && wire.words().size() < 40; ++i) QTest::qWait(1);
     EXPECT_GE(wire.words().size(), 40u);
@@ -299,7 +293,7 @@ TEST_F(SweepFixture, ZeroDelayRunsFromTheEventLoopAndStopsAtOnce) {
     const size_t stopped = wire.words().size();
     QTest::qWait(20);
     EXPECT_EQ(wire.words().size(), stopped);
-    for (double mhz : mhzOf(freqLoads(wire.words()), 0)) EXPECT_NEAR(mhz, 3, 1e-6);
+    for (double mhz : mhzOf(freqLoads(wire.words()), 0)) EXPECT_NEAR(mhz, 3, 0.01);
 }
 
 }  // namespace

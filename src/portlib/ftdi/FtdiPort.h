@@ -1,0 +1,59 @@
+#pragma once
+// The board on an FTDI USB chip in asynchronous bit-bang mode: ADBUS0..2 are
+// the clock, data and frame pins (D0..D2 of the data register), the other
+// pins stay inputs. Writes are gathered and sent in one USB transfer per
+// operation (see portlib::OperationScope); outside any operation a word goes
+// out as soon as its frame ends, and anything pending goes out before a read.
+#include "portlib/PinPort.h"
+#include "portlib/ftdi/FtdiApi.h"
+
+#include <memory>
+#include <vector>
+
+class FtdiPort final : public PinPort {
+public:
+    static constexpr int kDefaultRate = 1'000'000;  // pin writes per second, a fast printer port
+    static constexpr uint8_t kOutputs = 0x07;
+
+    // description: libftdi's device string, or empty for the one adapter attached.
+    FtdiPort(std::unique_ptr<portlib::ftdi::Api> api, std::string description, int writesPerSecond = kDefaultRate);
+    // Sends what is pending and closes: the kernel's serial driver gets the chip back.
+    ~FtdiPort() override;
+
+    void operationDone() override { send(); }
+    void flush() override;
+    std::string describe() const override;
+
+    // Writes waiting for the end of an operation, and transfers sent so far.
+    std::size_t pending() const { return pending_.size(); }
+    uint64_t transfers() const { return transfers_; }
+
+    // "s:0x0403:0x6014:FT12AB" (or "i:0x0403:0x6014" without a serial), "d:001/004".
+    static std::string serialDescription(const portlib::ftdi::Device& d);
+    static std::string busDescription(const portlib::ftdi::Device& d);
+
+protected:
+    bool openPins() override;
+    void drive(uint8_t data) override;
+    void beforeRead() override { send(); }
+
+private:
+    // The description of the one adapter attached, or empty after saying why not.
+    std::string chooseDevice();
+    // Opens, enters bit-bang mode, sets the idle level and the pace.
+    portlib::ftdi::Result start(const std::string& description);
+    std::string faultText(const portlib::ftdi::Result& r, const std::string& description) const;
+    void send();
+    void sendQuietly();  // a failure goes to the diagnostic line
+    void reopen();
+
+    std::unique_ptr<portlib::ftdi::Api> api_;
+    std::string wanted_;
+    int rate_;
+    portlib::ftdi::Device device_;  // the adapter once opened
+    bool open_ = false;
+    bool lost_ = false;  // it stopped answering; the next write tries to reopen it
+    uint8_t last_ = kIdle;
+    std::vector<uint8_t> pending_;
+    uint64_t transfers_ = 0;
+};

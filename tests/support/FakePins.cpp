@@ -1,0 +1,87 @@
+#include "support/FakePins.h"
+
+#include "portlib/ftdi/FtdiPort.h"
+
+#include <cstdio>
+
+using namespace portlib::ftdi;
+
+std::vector<uint8_t> FakeFtdiState::pins() const {
+    std::vector<uint8_t> all;
+    for (const auto& t : transfers) all.insert(all.end(), t.begin(), t.end());
+    return all;
+}
+
+std::vector<Device> FakeFtdi::find(int product) {
+    std::vector<Device> found;
+    if (s_->unplugged) return found;
+    for (const Device& d : s_->attached)
+        if (d.product == product) found.push_back(d);
+    return found;
+}
+
+Result FakeFtdi::open(const std::string& description) {
+    s_->calls.push_back("open " + description);
+    if (!s_->openResult.ok()) return s_->openResult;
+    if (!s_->unplugged) {
+        for (const Device& d : s_->attached) {
+            const bool byIds = description.compare(0, 2, "i:") == 0;
+            if (byIds || description == FtdiPort::busDescription(d) || description == FtdiPort::serialDescription(d)) {
+                device_ = d;
+                open_ = true;
+                return {};
+            }
+        }
+    }
+    return {Status::NotFound, "device not found"};
+}
+
+Result FakeFtdi::setBitBang(uint8_t outputMask) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "bitbang 0x%02x", outputMask);
+    s_->calls.push_back(buf);
+    return s_->bitBangResult;
+}
+
+Result FakeFtdi::setWriteRate(int writesPerSecond) {
+    s_->calls.push_back("rate " + std::to_string(writesPerSecond));
+    return s_->rateResult;
+}
+
+Result FakeFtdi::write(const uint8_t* bytes, std::size_t count) {
+    if (s_->unplugged || !open_) return {Status::Failed, "LIBUSB_ERROR_NO_DEVICE"};
+    ++s_->transferCount;
+    if (s_->onWrite) s_->onWrite(bytes, count);
+    if (s_->keepTransfers) {
+        s_->calls.push_back("write " + std::to_string(count));
+        s_->transfers.emplace_back(bytes, bytes + count);
+    }
+    return {};
+}
+
+void FakeFtdi::close() {
+    if (!open_) return;
+    open_ = false;
+    s_->calls.push_back("close");
+}
+
+int FakeGpio::openChip(const std::string& chip) {
+    s_->openedChip = chip;
+    return s_->openError;
+}
+
+int FakeGpio::requestOutputs(const portlib::gpio::Offsets& offsets, const portlib::gpio::Levels& levels,
+                             const char* consumer) {
+    if (s_->requestError) return s_->requestError;
+    s_->requested = offsets;
+    s_->initial = levels;
+    s_->consumer = consumer;
+    return 0;
+}
+
+int FakeGpio::setLevels(const portlib::gpio::Levels& levels) {
+    if (s_->setError) return s_->setError;
+    ++s_->sets;
+    if (s_->keepPins) s_->pins.push_back(static_cast<uint8_t>(levels[0] | levels[1] << 1 | levels[2] << 2));
+    return 0;
+}
