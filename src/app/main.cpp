@@ -71,12 +71,23 @@ int main(int argc, char** argv) {
         monitorTitle = QStringLiteral("Board Monitor (as sent)");
     }
 
-    MainForm& mainForm = startup::runStartup(arguments);
+    startup::runStartup(arguments);
+    MainForm mainForm;
+    mainForm.Form_Load();
     mainForm.show();
-    if (chip)
+    if (chip) {
+        // Not a child of the main window: a window modal to it must not block the monitor.
+        static BoardMonitor* monitor = nullptr;
         QTimer::singleShot(0, &mainForm, [&mainForm, chip, monitorTitle] {
-            openBoardMonitor(chip, &mainForm, monitorTitle);
+            monitor = openBoardMonitor(chip, &mainForm, monitorTitle);
         });
+        mainForm.setMonitorOpener([&mainForm] {
+            if (!monitor) return;
+            monitor->placeBeside(&mainForm);
+            monitor->showWithoutActivating();
+            monitor->raise();
+        });
+    }
 
     app.exec();
     platform::endProgram(0);

@@ -41,6 +41,16 @@ bool isParport(const std::string& v) {
     return true;
 }
 
+// A TCP port: 0..65535 in plain digits.
+std::optional<int> parsePort(const std::string& v) {
+    if (v.empty() || v.size() > 5) return std::nullopt;
+    for (char c : v)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    const int port = std::stoi(v);
+    if (port > 65535) return std::nullopt;
+    return port;
+}
+
 // Why a --port value cannot be used, or nothing when it can.
 std::optional<std::string> portProblem(const std::string& v) {
     if (v == "auto" || v == "sim" || v == "ftdi" || isParport(v)) return std::nullopt;
@@ -109,6 +119,11 @@ std::string usageText() {
            "  --no-monitor       don't open the simulated board's monitor window\n"
            "  --monitor          open the Board Monitor for any port: it shows the words\n"
            "                     as sent (the simulated board opens it by default)\n"
+           "  --scpi             serve SCPI commands on 127.0.0.1 (and ::1) port 5025\n"
+           "  --scpi-port PORT   the same on PORT (0 picks a free port); implies --scpi\n"
+           "  --headless         no window: run the script and/or the SCPI server only\n"
+           "  --script FILE      run the SCPI commands of FILE (- for standard input)\n"
+           "                     after start-up; replies to stdout, errors to stderr\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n"
            "  /SS                show the port status box at start-up\n"
@@ -138,14 +153,17 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             value = arg.substr(eq + 1);
         }
         const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock" ||
-                                name == "--ftdi-rate";
-        const bool isFlag = name == "--no-monitor" || name == "--monitor" || name == "--help" || name == "--version";
+                                name == "--ftdi-rate" || name == "--scpi-port" || name == "--script";
+        const bool isFlag = name == "--no-monitor" || name == "--monitor" || name == "--help" || name == "--version" ||
+                            name == "--scpi" || name == "--headless";
         if (!takesValue && !isFlag) return usageError("unknown option '" + name + "'");
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
             if (name == "--version") return finished(std::string("qz4471 ") + qz::kVersion + "\n");
-            (name == "--monitor" ? o.monitor : o.noMonitor) = true;
+            if (name == "--scpi") o.scpi = true;
+            else if (name == "--headless") o.headless = true;
+            else (name == "--monitor" ? o.monitor : o.noMonitor) = true;
             continue;
         }
         if (!value) {
@@ -167,6 +185,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             o.tracePath = *value;
         } else if (name == "--vcd") {
             o.vcdPath = *value;
+        } else if (name == "--script") {
+            o.scriptPath = *value;
+        } else if (name == "--scpi-port") {
+            const auto port = parsePort(*value);
+            if (!port) return usageError("bad SCPI port '" + *value + "' (0..65535, 0 for a free port)");
+            o.scpi = true;
+            o.scpiPort = *port;
         } else {
             const auto mhz = numeric::parseDouble(*value);
             if (!mhz || !(*mhz > 0) || !std::isfinite(*mhz))

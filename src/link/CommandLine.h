@@ -13,6 +13,10 @@ struct CommandLineOptions {
     bool noMonitor = false;
     bool monitor = false;  // the Board Monitor for any port
     std::vector<std::string> statusSwitches;  // the arguments holding "/SS"
+    bool scpi = false;          // serve SCPI on the loopback addresses
+    int scpiPort = 5025;        // 0: a free port
+    bool headless = false;      // no window, no message box
+    std::string scriptPath;     // empty: no script; "-": standard input
 };
 
 struct CommandLineResult {

@@ -1,41 +1,36 @@
 #include "link/WindowsVersion.h"
 
+#include "control/ChipControl.h"
 #include "link/CommsFunctions.h"
-#include "mainwindow/MainForm.h"
 #include "platform/OsVersion.h"
 #include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
-#include "mainwindow/MainFormControls.h"
-
-#include <memory>
 
 std::string WindowsVersionName;
 
 namespace startup {
 namespace {
-std::unique_ptr<MainForm> g_mainForm;
+PortItems g_items;
 }
 
-MainForm& mainForm() {
-    if (!g_mainForm) {
-        g_mainForm = std::make_unique<MainForm>();
-        g_mainForm->Form_Load();
-    }
-    return *g_mainForm;
-}
+const PortItems& portItems() { return g_items; }
 
-bool mainFormExists() { return g_mainForm != nullptr; }
+void loadChip() {
+    if (control::chip().startedUp()) return;
+    const control::Outcome r = control::chip().startUp();
+    if (!r.portFailure.empty()) platform::showMessage(platform::portFailureNotice(r.portFailure));
+}
 
 void resetStartup() {
-    g_mainForm.reset();
+    g_items = {};
     WindowsVersionName.clear();
     PortAddress = 0;
 }
 
-MainForm& runStartup(const QStringList& arguments) {
+void runStartup(const QStringList& arguments) {
     SetupPort();
     ShowStatus(arguments);
-    return mainForm();
+    loadChip();
 }
 
 }  // namespace startup
@@ -73,29 +68,16 @@ void GetPortAddress() {
         return;
     }
     PortAddress = static_cast<uint16_t>(info.baseAddress & 0xFFFF);
-    // Only the claimed port may be chosen from the menu; disabling the items
-    // needs the main window, so it is created (and loaded) here.
+    // Only the claimed port may be chosen from the menu. The chip starts up
+    // here on this path, so its words go out before the control register.
+    startup::PortItems& items = startup::g_items;
     switch (PortAddress) {
-    case 0x278: {
-        Ui::MainForm& f = startup::mainForm().form();
-        f.MnuLpt1->setEnabled(false);
-        f.Mnuprn->setEnabled(false);
-        break;
+    case 0x278: items.lpt1 = items.prn = false; break;
+    case 0x378: items.lpt2 = items.prn = false; break;
+    case 0x3BC: items.lpt1 = items.lpt2 = false; break;
+    default: return;
     }
-    case 0x378: {
-        Ui::MainForm& f = startup::mainForm().form();
-        f.MnuLpt2->setEnabled(false);
-        f.Mnuprn->setEnabled(false);
-        break;
-    }
-    case 0x3BC: {
-        Ui::MainForm& f = startup::mainForm().form();
-        f.MnuLpt1->setEnabled(false);
-        f.MnuLpt2->setEnabled(false);
-        break;
-    }
-    default: break;
-    }
+    startup::loadChip();
 }
 
 void SetupPort() {
@@ -110,7 +92,9 @@ void SetupPort() {
     // outwards; initialise and interrupt enable are left as they were.
     const uint16_t control = static_cast<uint16_t>(PortAddress + 2);
     try {
+        portlib::OperationScope op;
         OutByte(control, InByte(control) & 0xD4);
+        op.finish();
     } catch (const PortError& e) {
         platform::showMessage(platform::portFailureNotice(e.what()));
     }

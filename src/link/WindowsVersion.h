@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <string>
 
-class MainForm;
-
 extern std::string WindowsVersionName;
 
 std::string GetWindowsVersion();
@@ -18,12 +16,20 @@ void ShowStatus(const QStringList& arguments);
 
 namespace startup {
 
-// The main window, created with its load step on first use.
-MainForm& mainForm();
-bool mainFormExists();
-// Destroys the main window and forgets the start-up state (tests).
+// Which port menu items may be chosen: only the claimed port's when the
+// library reports a standard address, all three otherwise.
+struct PortItems {
+    bool lpt1 = true, lpt2 = true, prn = true;
+};
+const PortItems& portItems();
+
+// The chip's start-up words, once: on the claim path with a standard address
+// they go out while the address is settled, before the control register.
+void loadChip();
+// Forgets the start-up state (tests).
 void resetStartup();
-// The whole entry procedure up to showing the main window.
-MainForm& runStartup(const QStringList& arguments);
+// The whole entry procedure up to showing the main window, which the caller
+// then creates: it marks and enables its port menu from this state.
+void runStartup(const QStringList& arguments);
 
 }  // namespace startup

@@ -1,12 +1,17 @@
 #pragma once
-// The main window: register fields, mode controls and menus. The handlers
-// keep their classic names; the chip work happens in registers/.
+// The main window: register fields, mode controls and menus. A view over the
+// chip control layer: its handlers keep their classic names and call the
+// control layer; what it shows follows the control layer's signals.
+#include "control/ChipControl.h"
+
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace Ui { class MainForm; }
 class FieldEntry;
+class QDialog;
 class QLineEdit;
 class QRadioButton;
 
@@ -14,10 +19,8 @@ class MainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainForm(QWidget* parent = nullptr);
+    MainForm(control::ChipControl& chip, QWidget* parent);
     ~MainForm() override;
-
-    // Controls by name, for the start-up code and the tests.
-    Ui::MainForm& form() { return *ui; }
 
     void Form_Load();
 
@@ -84,32 +87,25 @@ private:
     void initialize();
     void dis_sel();
     void ena_sel();
-    void fill_string();
-    void loadp0();
-    void loadp1();
-    void loadp2();
-    void loadp3();
 
-    void commitTrigger(Trigger t, void (MainForm::*load)());
+    void commit(Trigger t, void (MainForm::*load)());
+    void afterLoad(QLineEdit* field, const control::Outcome& r);
+    void afterCommand(const control::Outcome& r, bool focusToSink);
     void focusSink();
     void moveFocus(QWidget* target);
-    void loadFailed(QLineEdit* field);
-    void loadPhase(QLineEdit* field, int reg, bool floorAndRewrite);
-    void selectBySystem(QRadioButton* option, void (MainForm::*handler)());
-    void setPortChecks();
-    template <typename Fn> void guarded(Fn&& fn);
-    void reportPortFailure(const std::string& what);
-    void portFailed(const std::string& what);
     void clockFailed();
+    void reportPortFailure(const std::string& what);
     void openModal(QDialog& dialog);
+    void setPortChecks();
+    QLineEdit* fieldFor(control::Field f) const;
+    void showFieldText(control::Field f, const QString& text);
+    void showBits();
+    void showSelection();
 
     std::unique_ptr<Ui::MainForm> ui;
+    control::ChipControl& chip_;
     FieldEntry* entry_;
     Trigger trigger_ = Trigger::Program;
-    int guardDepth_ = 0;
-    std::string deferredFailure_;
-    bool initialising_ = false;
-    bool clockFailed_ = false;
     std::function<void(QDialog&)> openModal_;
     std::function<void()> openMonitor_;
 };

@@ -17,6 +17,14 @@ std::array<uint16_t, 4> freqLoadWords(int reg, uint32_t tuningWord);
 // Two words for PHASEn: low byte with the even address, then the high part.
 std::array<uint16_t, 2> phaseLoadWords(int reg, int high, int low);
 
+// The two control words, from the stored states (0 or the bit in place).
+constexpr uint16_t syncSelsrcWord(int32_t syncBit, int32_t selsrcBit) {
+    return static_cast<uint16_t>(kSyncSelsrcWord + syncBit + selsrcBit);
+}
+constexpr uint16_t sleepResetWord(int32_t sleepBit, int32_t resetBit, bool clear) {
+    return static_cast<uint16_t>(kSleepResetWord + sleepBit + resetBit + (clear ? kClearBit : 0));
+}
+
 constexpr uint16_t freqSelectWord(int reg) { return static_cast<uint16_t>(0x5000 + 0x0800 * reg); }
 constexpr uint16_t phaseSelectWord(int reg) { return static_cast<uint16_t>(0x4000 + 0x0200 * reg); }
 

@@ -8,11 +8,9 @@ int16_t PhaseHigh = 0, PhaseLow = 0;
 
 namespace registers {
 
-void sendSyncSelsrc() { SendWord(PortAddress, chip::kSyncSelsrcWord + SyncBit + SelsrcBit); }
+void sendSyncSelsrc() { SendWord(PortAddress, chip::syncSelsrcWord(SyncBit, SelsrcBit)); }
 
-void sendSleepReset(bool clear) {
-    SendWord(PortAddress, chip::kSleepResetWord + SleepBit + ResetBit + (clear ? chip::kClearBit : 0));
-}
+void sendSleepReset(bool clear) { SendWord(PortAddress, chip::sleepResetWord(SleepBit, ResetBit, clear)); }
 
 void sendPhase(int reg) {
     for (uint16_t w : chip::phaseLoadWords(reg, PhaseHigh, PhaseLow)) SendWord(PortAddress, w);

@@ -1,8 +1,7 @@
 #include "sweep/Sweep.h"
 
-#include "numeric/NumberText.h"
+#include "control/ChipControl.h"
 #include "platform/UserNotice.h"
-#include "registers/Declare.h"
 #include "ui_Sweep.h"
 #include "widgets/FieldEntry.h"
 #include "widgets/WindowStyle.h"
@@ -13,23 +12,26 @@
 
 namespace {
 
-enum class FieldKind { Freq, Step8, Loops, Delay };
+using sweep::FieldKind;
 
 // Text1..Text10. Only group 1's step field shows eight decimals.
 constexpr std::array<FieldKind, 10> kKinds = {FieldKind::Freq,  FieldKind::Freq,  FieldKind::Freq,  FieldKind::Loops,
                                               FieldKind::Delay, FieldKind::Delay, FieldKind::Loops, FieldKind::Step8,
                                               FieldKind::Freq,  FieldKind::Freq};
-
+const QString kIdleCaptions[] = {QStringLiteral("Freq. 0 Controls"), QStringLiteral("Freq. 1 Controls")};
 
 }  // namespace
 
-Sweep::Sweep(QWidget* parent)
+Sweep::Sweep(QWidget* parent) : Sweep(control::chip().sweeps(), parent) {}
+
+Sweep::Sweep(SweepEngine& engine, QWidget* parent)
     : QDialog(parent),
+      Countup1(engine.Countup1),
+      Countdown1(engine.Countdown1),
+      Countup2(engine.Countup2),
+      countdown2(engine.countdown2),
       ui_(std::make_unique<Ui::Sweep>()),
-      group0_(0, Countup1, Countdown1, QStringLiteral("Freq. 0 Controls"),
-              [this](const QString& c) { ui_->Frame1->setTitle(c); }),
-      group1_(1, Countup2, countdown2, QStringLiteral("Freq. 1 Controls"),
-              [this](const QString& c) { ui_->Frame2->setTitle(c); }) {
+      engine_(engine) {
     ui_->setupUi(this);
     widgets::fixWindowFrame(*this, false);
     widgets::installFocusFrameStyle();
@@ -65,15 +67,19 @@ Sweep::Sweep(QWidget* parent)
     connect(ui_->Command3, &QPushButton::clicked, this, &Sweep::Command3_Click);
     connect(ui_->Command4, &QPushButton::clicked, this, &Sweep::Command4_Click);
     connect(ui_->Back, &QPushButton::clicked, this, &Sweep::Back_Click);
-    connect(&Countup1, &SweepTimer::timeout, this, &Sweep::countup1_Timer);
-    connect(&Countdown1, &SweepTimer::timeout, this, &Sweep::countdown1_Timer);
-    connect(&Countup2, &SweepTimer::timeout, this, &Sweep::countup2_Timer);
-    connect(&countdown2, &SweepTimer::timeout, this, &Sweep::countdown2_Timer);
+    // The fields open with their defaults; a group already sweeping says so.
+    connect(&engine_, &SweepEngine::sweepingChanged, this, &Sweep::showState);
+    showState(0, engine_.sweeping(0));
+    showState(1, engine_.sweeping(1));
 
     ui_->Text1->setFocus();
 }
 
-Sweep::~Sweep() { stopAllTimers(); }
+Sweep::~Sweep() = default;
+
+void Sweep::showState(int group, bool sweeping) {
+    (group == 0 ? ui_->Frame1 : ui_->Frame2)->setTitle(sweeping ? QStringLiteral("Sweeping") : kIdleCaptions[group]);
+}
 
 void Sweep::applyFonts() {
     // Designer files hold whole points only; the form's sizes are fractional.
@@ -99,21 +105,15 @@ void Sweep::showEvent(QShowEvent* e) {
     }
 }
 
-void Sweep::stopAllTimers() {
-    Countup1.setEnabled(false);
-    Countdown1.setEnabled(false);
-    Countup2.setEnabled(false);
-    countdown2.setEnabled(false);
-}
-
 void Sweep::Back_Click() {
-    stopAllTimers();
+    engine_.stopAll();
     done(QDialog::Rejected);
 }
 
 void Sweep::done(int result) {
-    // Back, the close box and any other way out: no sweep outlives the window.
-    stopAllTimers();
+    // Back, the close box and any other way out stop both groups, whoever
+    // started them.
+    engine_.stopAll();
     QDialog::done(result);
 }
 
@@ -145,47 +145,21 @@ QZ_SWEEP_FIELD(10)
 
 void Sweep::entry(int n) {
     QLineEdit* f = field(n);
-    const auto value = numeric::parseSingle(f->text().toStdString());
-    if (!value) {
+    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString());
+    if (!entered) {
         platform::beep();
         entry_->refuse(f);
         return;
     }
-    EntryValue = *value;
-    std::string shown;
-    switch (kKinds[n - 1]) {
-    case FieldKind::Freq:
-        check_max();
-        shown = numeric::formatFixedSingle(EntryValue, 2, 10);
-        break;
-    case FieldKind::Step8:
-        check_max();
-        shown = numeric::formatFixedSingle(EntryValue, 2, 8);
-        break;
-    case FieldKind::Loops:
-        if (!(EntryValue >= 1)) EntryValue = 1;
-        shown = numeric::formatGeneral(EntryValue);
-        break;
-    case FieldKind::Delay:
-        if (EntryValue > 100000) EntryValue = 100000;
-        if (EntryValue < 0) EntryValue = 0;
-        shown = numeric::formatGeneral(EntryValue);
-        break;
-    }
-    f->setText(QString::fromStdString(shown));
+    f->setText(QString::fromStdString(entered->shown));
 }
 
-void Sweep::check_max() {
-    if (EntryValue > MaxFreq) EntryValue = MaxFreq;
-    if (!(EntryValue >= 0)) EntryValue = 0;
-}
-
-void Sweep::startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
+void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
                        QLineEdit* delay) {
     const sweep::FieldTexts texts{start->text().toStdString(), stop->text().toStdString(),
                                   step->text().toStdString(), loops->text().toStdString(),
                                   delay->text().toStdString()};
-    const sweep::StartCheck check = runner.start(texts);
+    const sweep::StartCheck check = engine_.start(group, texts);
     if (check.plan) return;
     QString why;
     switch (check.refusal) {
@@ -197,11 +171,11 @@ void Sweep::startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, Q
     platform::showMessage({platform::kAppTitle, why, platform::MessageIcon::None}, this);
 }
 
-void Sweep::Command1_Click() { startGroup(group0_, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }
-void Sweep::Command4_Click() { startGroup(group1_, ui_->Text10, ui_->Text9, ui_->Text8, ui_->Text7, ui_->Text6); }
-void Sweep::Command2_Click() { group0_.stop(); }
-void Sweep::Command3_Click() { group1_.stop(); }
-void Sweep::countup1_Timer() { group0_.tickUp(); }
-void Sweep::countdown1_Timer() { group0_.tickDown(); }
-void Sweep::countup2_Timer() { group1_.tickUp(); }
-void Sweep::countdown2_Timer() { group1_.tickDown(); }
+void Sweep::Command1_Click() { startGroup(0, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }
+void Sweep::Command4_Click() { startGroup(1, ui_->Text10, ui_->Text9, ui_->Text8, ui_->Text7, ui_->Text6); }
+void Sweep::Command2_Click() { engine_.stop(0); }
+void Sweep::Command3_Click() { engine_.stop(1); }
+void Sweep::countup1_Timer() { engine_.countup1_Timer(); }
+void Sweep::countdown1_Timer() { engine_.countdown1_Timer(); }
+void Sweep::countup2_Timer() { engine_.countup2_Timer(); }
+void Sweep::countdown2_Timer() { engine_.countdown2_Timer(); }

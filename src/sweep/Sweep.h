@@ -1,8 +1,7 @@
 #pragma once
 // The sweep window: two groups of sweep fields with Start and Stop, and Back.
-// A thin face over SweepRunner; field entry rules live here, step rules do not.
-#include "sweep/SweepRunner.h"
-#include "sweep/SweepTimer.h"
+// A face over the sweep engine, which runs with or without it.
+#include "control/SweepEngine.h"
 
 #include <QDialog>
 
@@ -19,10 +18,11 @@ class Sweep : public QDialog {
     Q_OBJECT
 public:
     explicit Sweep(QWidget* parent = nullptr);
+    Sweep(SweepEngine& engine, QWidget* parent);
     ~Sweep() override;
 
-    // The form's four timers; idle until a Start arms one.
-    SweepTimer Countup1, Countdown1, Countup2, countdown2;
+    // The engine's four timers; idle until a Start arms one.
+    SweepTimer &Countup1, &Countdown1, &Countup2, &countdown2;
 
     void Command1_Click();  // group 0 Start
     void Command2_Click();  // group 0 Stop
@@ -56,12 +56,8 @@ public:
     void Text9_LostFocus();
     void Text10_LostFocus();
 
-    // Pulls EntryValue into 0..MaxFreq.
-    void check_max();
-    float EntryValue = 0;
-
     // Group 0 sweeps FREQ0, group 1 FREQ1.
-    SweepRunner& group(int n) { return n == 0 ? group0_ : group1_; }
+    SweepRunner& group(int n) { return engine_.group(n); }
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -71,9 +67,9 @@ protected:
 private:
     void Form_Load();
     void applyFonts();
-    void stopAllTimers();
+    void showState(int group, bool sweeping);
     void entry(int field);
-    void startGroup(SweepRunner& runner, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
+    void startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
                     QLineEdit* delay);
     QLineEdit* field(int n) const { return fields_[n - 1]; }
 
@@ -81,6 +77,5 @@ private:
     std::array<QLineEdit*, 10> fields_{};
     FieldEntry* entry_;
     bool loaded_ = false;
-    SweepRunner group0_;
-    SweepRunner group1_;
+    SweepEngine& engine_;
 };

@@ -103,6 +103,18 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{{"/S"}, 2, "", "unexpected argument"},
         EndingCase{{"--"}, 2, "", "unknown option"},
         EndingCase{{"--bogus", "--help"}, 2, "", "unknown option"},
+        EndingCase{{"--help"}, 0, "--scpi-port PORT", ""},
+        EndingCase{{"--scpi-port"}, 2, "", "'--scpi-port' needs a value"},
+        EndingCase{{"--scpi-port", "65536"}, 2, "", "bad SCPI port '65536'"},
+        EndingCase{{"--scpi-port", "-1"}, 2, "", "bad SCPI port"},
+        EndingCase{{"--scpi-port", "50x"}, 2, "", "bad SCPI port"},
+        EndingCase{{"--scpi-port", "0x10"}, 2, "", "bad SCPI port"},
+        EndingCase{{"--scpi-port", "123456"}, 2, "", "bad SCPI port"},
+        EndingCase{{"--scpi=1"}, 2, "", "takes no value"},
+        EndingCase{{"--headless=yes"}, 2, "", "takes no value"},
+        EndingCase{{"--script"}, 2, "", "'--script' needs a value"},
+        EndingCase{{"--script", "--headless"}, 2, "", "'--script' needs a value"},
+        EndingCase{{"--script="}, 2, "", "'--script' needs a value"},
         EndingCase{{"--port", "ftdi:x"}, 2, "", "bad FTDI description 'x' (i:VENDOR:PRODUCT[:INDEX]"},
         EndingCase{{"--port", "ftdi:"}, 2, "", "bad FTDI description ''"},
         EndingCase{{"--port", "ftdi:q:0x0403:0x6014"}, 2, "", "bad FTDI description"},
@@ -113,6 +125,38 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{{"--ftdi-rate", "250000"}, 2, "", "option '--ftdi-rate' needs --port ftdi"},
         EndingCase{{"--monitor", "--no-monitor"}, 2, "", "'--monitor' and '--no-monitor' exclude each other"},
         EndingCase{{"--monitor=1"}, 2, "", "takes no value"}));
+
+struct ScpiCase {
+    std::vector<std::string> args;
+    bool scpi;
+    int port;
+    bool headless;
+    std::string script;
+};
+
+class ScpiCommandLine : public ::testing::TestWithParam<ScpiCase> {};
+
+TEST_P(ScpiCommandLine, RunsWithTheseOptions) {
+    const auto& c = GetParam();
+    const CommandLineResult r = parseCommandLine(c.args);
+    ASSERT_TRUE(r.run) << r.err;
+    EXPECT_EQ(r.options.scpi, c.scpi);
+    EXPECT_EQ(r.options.scpiPort, c.port);
+    EXPECT_EQ(r.options.headless, c.headless);
+    EXPECT_EQ(r.options.scriptPath, c.script);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ScpiCommandLine,
+    ::testing::Values(
+        ScpiCase{{}, false, 5025, false, ""},
+        ScpiCase{{"--scpi"}, true, 5025, false, ""},
+        ScpiCase{{"--scpi-port", "6000"}, true, 6000, false, ""},
+        ScpiCase{{"--scpi-port=0"}, true, 0, false, ""},
+        ScpiCase{{"--scpi-port", "65535", "--scpi"}, true, 65535, false, ""},
+        ScpiCase{{"--headless", "--script", "setup.scpi"}, false, 5025, true, "setup.scpi"},
+        ScpiCase{{"--script", "-", "--headless"}, false, 5025, true, "-"},
+        ScpiCase{{"--script=-", "--port", "sim", "--scpi"}, true, 5025, false, "-"}));
 
 struct AdapterCase {
     std::vector<std::string> args;

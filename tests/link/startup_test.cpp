@@ -2,6 +2,7 @@
 // operations, failed claims and address queries, menu marking, "/SS".
 #include "board/WireDecoder.h"
 #include "link/CommsFunctions.h"
+#include "control/ChipControl.h"
 #include "link/WindowsVersion.h"
 #include "mainwindow/MainForm.h"
 #include "platform/UserNotice.h"
@@ -9,8 +10,8 @@
 #include "registers/Control.h"
 #include "registers/Declare.h"
 #include "support/WireHarness.h"
-#include "mainwindow/MainFormControls.h"
 
+#include <QAction>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -66,7 +67,7 @@ protected:
     void SetUp() override {
         unsetenv("QZ4471_WINVER");
         startup::resetStartup();
-        registers::resetControlGlobals();
+        control::chip().resetState();
         auto lib = std::make_unique<FakeLibrary>();
         fake = lib.get();
         portlib::setActiveBackend(std::move(lib));
@@ -74,13 +75,23 @@ protected:
         portlib::setDiagnosticSink([this](const std::string& s) { diagnostics.push_back(s); });
     }
     void TearDown() override {
+        form.reset();
         startup::resetStartup();
         unsetenv("QZ4471_WINVER");
         portlib::setActiveBackend(nullptr);
         platform::setMessageHandler(nullptr);
         portlib::setDiagnosticSink(nullptr);
     }
-    Ui::MainForm& menu() { return startup::mainForm().form(); }
+    // The main window as the entry procedure creates it after start-up.
+    MainForm& window() {
+        if (!form) {
+            form = std::make_unique<MainForm>();
+            form->Form_Load();
+        }
+        return *form;
+    }
+    QAction* item(const char* name) { return window().findChild<QAction*>(name); }
+    std::unique_ptr<MainForm> form;
 
     FakeLibrary* fake = nullptr;
     std::vector<platform::Notice> notices;
@@ -108,7 +119,7 @@ TEST_F(Startup, ClaimPathLoadsTheWindowBeforeTheControlRegister) {
     EXPECT_EQ(fake->counts, 1);
     EXPECT_EQ(fake->claims, 1);
     EXPECT_EQ(PortAddress, 0x378);
-    ASSERT_TRUE(startup::mainFormExists());
+    ASSERT_TRUE(control::chip().startedUp());
     const size_t ctl = fake->firstControlOp();
     ASSERT_EQ(ctl + 2, fake->ops.size());
     std::vector<PortOperation> before(fake->ops.begin(), fake->ops.begin() + ctl);
@@ -117,10 +128,10 @@ TEST_F(Startup, ClaimPathLoadsTheWindowBeforeTheControlRegister) {
     EXPECT_EQ(hexWords(decodeWire(bytes).words), hexWords({0xD800, 0xC000, 0x8000}));
     EXPECT_EQ(fake->ops[ctl], (PortOperation{PortOperation::In, 0x37A, 0xEF}));
     EXPECT_EQ(fake->ops[ctl + 1], (PortOperation{PortOperation::Out, 0x37A, 0xEF & 0xD4}));
-    EXPECT_TRUE(menu().MnuLpt1->isChecked());
-    EXPECT_TRUE(menu().MnuLpt1->isEnabled());
-    EXPECT_FALSE(menu().MnuLpt2->isEnabled());
-    EXPECT_FALSE(menu().Mnuprn->isEnabled());
+    EXPECT_TRUE(item("MnuLpt1")->isChecked());
+    EXPECT_TRUE(item("MnuLpt1")->isEnabled());
+    EXPECT_FALSE(item("MnuLpt2")->isEnabled());
+    EXPECT_FALSE(item("Mnuprn")->isEnabled());
     EXPECT_TRUE(notices.empty());
 }
 
@@ -132,13 +143,13 @@ TEST_F(Startup, DirectPathPreparesTheControlRegisterFirst) {
         EXPECT_EQ(fake->claims, 0);
         EXPECT_EQ(fake->counts, 0);
         EXPECT_EQ(PortAddress, 0x378);
-        EXPECT_FALSE(startup::mainFormExists());
+        EXPECT_FALSE(control::chip().startedUp());
         EXPECT_EQ(fake->firstControlOp(), 0u);
-        startup::mainForm();
+        window();
         EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
-        EXPECT_TRUE(menu().MnuLpt1->isChecked());
-        EXPECT_TRUE(menu().MnuLpt2->isEnabled());
-        EXPECT_TRUE(menu().Mnuprn->isEnabled());
+        EXPECT_TRUE(item("MnuLpt1")->isChecked());
+        EXPECT_TRUE(item("MnuLpt2")->isEnabled());
+        EXPECT_TRUE(item("Mnuprn")->isEnabled());
         TearDown();
     }
 }
@@ -155,13 +166,12 @@ TEST_F(Startup, MenuMarkingFollowsTheReportedAddress) {
         fake->base = c.base;
         SetupPort();
         EXPECT_EQ(PortAddress, c.base);
-        EXPECT_EQ(startup::mainFormExists(), c.base != 0xD010);
-        auto& m = menu();
-        EXPECT_EQ(m.MnuLpt1->isEnabled(), c.lpt1On) << std::hex << c.base;
-        EXPECT_EQ(m.MnuLpt2->isEnabled(), c.lpt2On) << std::hex << c.base;
-        EXPECT_EQ(m.Mnuprn->isEnabled(), c.prnOn) << std::hex << c.base;
+        EXPECT_EQ(control::chip().startedUp(), c.base != 0xD010);
+                EXPECT_EQ(item("MnuLpt1")->isEnabled(), c.lpt1On) << std::hex << c.base;
+        EXPECT_EQ(item("MnuLpt2")->isEnabled(), c.lpt2On) << std::hex << c.base;
+        EXPECT_EQ(item("Mnuprn")->isEnabled(), c.prnOn) << std::hex << c.base;
         QString checked;
-        for (QAction* a : {m.MnuLpt1, m.MnuLpt2, m.Mnuprn})
+        for (QAction* a : {item("MnuLpt1"), item("MnuLpt2"), item("Mnuprn")})
             if (a->isChecked()) checked += a->objectName();
         EXPECT_EQ(checked.toStdString(), c.checked);
         // The words go to the card's own address, above 0x7FFF too.
@@ -197,11 +207,11 @@ TEST_F(Startup, NoPrinterPortDropsEveryWriteUntilAPortIsChosen) {
     EXPECT_EQ(notices[0].text, "This PC does not appear to have a Printer Port");
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::Warning);
     EXPECT_EQ(PortAddress, 0);
-    startup::mainForm();  // its start-up words go to I/O 0: dropped
+    window();  // its start-up words go to I/O 0: dropped
     EXPECT_TRUE(fake->ops.empty());
     EXPECT_EQ(diagnostics.size(), 1u);
-    startup::mainForm().MnuLpt1_Click();
-    startup::mainForm().Command13_Click();
+    window().MnuLpt1_Click();
+    window().Command13_Click();
     EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xA000}));
     EXPECT_EQ(fake->firstControlOp(), fake->ops.size()) << "a menu choice prepares no control register";
 }

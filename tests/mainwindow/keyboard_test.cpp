@@ -14,9 +14,9 @@ TEST_F(MainFormTest, StartUpSendsTheThreeWordsAndDisablesTheOptions) {
     MainForm other;
     other.Form_Load();
     EXPECT_WORDS(fresh.words(), 0xD800, 0xC000, 0x8000);
-    EXPECT_TRUE(other.form().Option3D1->isChecked());
-    EXPECT_TRUE(other.form().Option3D3->isChecked());
-    EXPECT_FALSE(other.form().Option3D3->isEnabled());
+    EXPECT_TRUE(MainFormControls(other).Option3D1->isChecked());
+    EXPECT_TRUE(MainFormControls(other).Option3D3->isChecked());
+    EXPECT_FALSE(MainFormControls(other).Option3D3->isEnabled());
 }
 
 TEST_F(MainFormTest, TabVisitsTheControlsInOrder) {

@@ -1,5 +1,6 @@
 #include "PinScenario.h"
 
+#include "control/ChipControl.h"
 #include "link/WindowsVersion.h"
 #include "platform/UserNotice.h"
 #include "portlib/PortBackend.h"
@@ -12,8 +13,7 @@
 void runStartupAndFrequencyEntry() {
     unsetenv("QZ4471_WINVER");
     startup::resetStartup();
-    registers::resetRegisterGlobals();
-    registers::resetControlGlobals();
+    control::chip().resetState();
     platform::setMessageHandler([](const platform::Notice&) {});
     startup::runStartup({});
     Freq0 = 12.5f;

@@ -1,5 +1,6 @@
 #include "support/WireHarness.h"
 
+#include "control/ChipControl.h"
 #include "link/CommsFunctions.h"
 #include "portlib/Parllio.h"
 #include "registers/Control.h"
@@ -14,8 +15,7 @@ WireHarness::WireHarness() {
     recording_ = rec.get();
     portlib::setActiveBackend(std::move(rec));
     PortAddress = SimulatedBoard::kBase;
-    registers::resetRegisterGlobals();
-    registers::resetControlGlobals();
+    control::chip().resetState();  // sweeps stopped, every stored state at power-on
 }
 
 WireHarness::~WireHarness() { portlib::setActiveBackend(nullptr); }

@@ -1,5 +1,5 @@
 // Step rules of the sawtooth sweep, without window or timers.
-#include "sweep/SweepGroup.h"
+#include "control/SweepGroup.h"
 
 #include <optional>
 

@@ -1,5 +1,5 @@
 // The sweep timer's bookkeeping: stale and surplus ticks. No timing asserted.
-#include "sweep/SweepTimer.h"
+#include "control/SweepTimer.h"
 
 #include <QCoreApplication>
 #include <QTest>

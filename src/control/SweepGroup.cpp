@@ -1,4 +1,4 @@
-#include "sweep/SweepGroup.h"
+#include "control/SweepGroup.h"
 
 #include "numeric/NumberText.h"
 

@@ -1,9 +1,7 @@
 #pragma once
 // One sweep group bound to its pair of timers and to its frequency register.
-// The window forwards its Start, Stop and tick handlers here.
-#include "sweep/SweepGroup.h"
-
-#include <QString>
+// It says whether the group is sweeping; what that looks like is the window's.
+#include "control/SweepGroup.h"
 
 #include <functional>
 
@@ -12,8 +10,7 @@ class SweepTimer;
 class SweepRunner {
 public:
     // reg 0 sweeps FREQ0 through Freq0, reg 1 FREQ1 through Freq1.
-    SweepRunner(int reg, SweepTimer& up, SweepTimer& down, QString idleCaption,
-                std::function<void(const QString&)> setCaption);
+    SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool sweeping)> onState);
 
     // A refused Start changes nothing at all: counters, parameters, timers and caption stay.
     sweep::StartCheck start(const sweep::FieldTexts& texts);
@@ -22,9 +19,7 @@ public:
     void tickDown();
 
     SweepGroup& group() { return group_; }
-    const QString& idleCaption() const { return idleCaption_; }
-
-    static const QString kSweepingCaption;
+    bool sweeping() const { return sweeping_; }
 
 private:
     void tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&));
@@ -33,7 +28,8 @@ private:
     int reg_;
     SweepTimer& up_;
     SweepTimer& down_;
-    QString idleCaption_;
-    std::function<void(const QString&)> setCaption_;
+    std::function<void(bool)> onState_;
+    bool sweeping_ = false;
+    void setSweeping(bool on);
     SweepGroup group_;
 };

@@ -1,4 +1,4 @@
-#include "sweep/SweepTimer.h"
+#include "control/SweepTimer.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,21 +1,24 @@
-#include "sweep/SweepRunner.h"
+#include "control/SweepRunner.h"
 
+#include "control/SweepTimer.h"
+#include "portlib/Parllio.h"
 #include "registers/Declare.h"
-#include "sweep/SweepTimer.h"
 
 #include <exception>
 
-const QString SweepRunner::kSweepingCaption = QStringLiteral("Sweeping");
+SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool)> onState)
+    : reg_(reg), up_(up), down_(down), onState_(std::move(onState)) {}
 
-SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, QString idleCaption,
-                         std::function<void(const QString&)> setCaption)
-    : reg_(reg), up_(up), down_(down), idleCaption_(std::move(idleCaption)), setCaption_(std::move(setCaption)) {}
+void SweepRunner::setSweeping(bool on) {
+    sweeping_ = on;
+    if (onState_) onState_(on);
+}
 
 sweep::StartCheck SweepRunner::start(const sweep::FieldTexts& texts) {
     sweep::StartCheck check = sweep::checkStart(texts);
     if (!check.plan) return check;
     group_ = check.plan->params;
-    setCaption_(kSweepingCaption);
+    setSweeping(true);
     SweepTimer& chosen = check.plan->direction == sweep::Direction::Up ? up_ : down_;
     SweepTimer& other = &chosen == &up_ ? down_ : up_;
     // Two timers on one group's counters would step it twice per period.
@@ -28,7 +31,7 @@ sweep::StartCheck SweepRunner::start(const sweep::FieldTexts& texts) {
 void SweepRunner::stop() {
     up_.setEnabled(false);
     down_.setEnabled(false);
-    setCaption_(idleCaption_);
+    setSweeping(false);
 }
 
 void SweepRunner::tickUp() { tick(up_, &sweep::stepUp); }
@@ -37,7 +40,9 @@ void SweepRunner::tickDown() { tick(down_, &sweep::stepDown); }
 void SweepRunner::tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
     const sweep::Step step = rule(group_);
     try {
+        portlib::OperationScope op;  // one tick, one transfer
         load(step.freq);
+        op.finish();
     } catch (const std::exception&) {
         // A master clock that is no number, or a port gone: the rest of the
         // sweep would fail the same way, so the group stops here.
@@ -46,7 +51,7 @@ void SweepRunner::tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
     }
     if (step.lastLoopDone) {
         timer.setEnabled(false);
-        setCaption_(idleCaption_);
+        setSweeping(false);
     }
 }
 

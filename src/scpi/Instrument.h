@@ -1,0 +1,101 @@
+#pragma once
+// What the SCPI commands drive. One method per command; values arrive parsed
+// and checked for form (register numbers in range, finite numbers, words that
+// fit), so an implementation checks only what depends on the chip state.
+// Every action returns an Outcome: a refused or failed action lands in the
+// asker's error queue and sends no reply.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace scpi {
+
+// Standard SCPI error numbers; 0 is "No error".
+enum ErrorCode : int {
+    NoError = 0,
+    CommandError = -100,
+    SyntaxError = -102,
+    DataTypeError = -104,
+    ParameterNotAllowed = -108,
+    MissingParameter = -109,
+    UndefinedHeader = -113,
+    InvalidSuffix = -131,
+    SettingsConflict = -221,
+    DataOutOfRange = -222,
+    TooMuchData = -223,
+    HardwareError = -240,
+    QueueOverflow = -350,
+};
+
+// The standard text of a code: "Data out of range" for -222.
+std::string_view errorText(int code);
+
+struct Outcome {
+    int code = NoError;
+    std::string text;  // the standard text, then ";detail" when there is one
+
+    bool ok() const { return code == NoError; }
+    static Outcome success() { return {}; }
+    // error(-221, "SELSRC is 0") is -221,"Settings conflict;SELSRC is 0".
+    static Outcome error(int code, std::string_view detail = {});
+    // hardware("port write failed") is -240,"Hardware error;port write failed".
+    static Outcome hardware(std::string_view whatFailed) { return error(HardwareError, whatFailed); }
+};
+
+enum class ControlBit { Sync, Selsrc, Sleep, Reset };
+
+// A sweep group's fields: Start, Stop and Step in Hz, Loops a count, Delay in ms.
+enum class SweepField { Start, Stop, Step, Loops, Delay };
+
+class Instrument {
+public:
+    virtual ~Instrument() = default;
+
+    struct Identity {
+        std::string maker;    // as in the About box
+        std::string backend;  // the port back end in use
+        std::string version;  // the program version
+    };
+    virtual Identity identity() = 0;  // *IDN?
+    virtual Outcome reset() = 0;       // *RST: stop both sweeps, then Initialise
+    virtual Outcome initialise() = 0;  // INITialise
+
+    // reg 0..1. setFrequency: committing Freq <reg> with hz (any finite value,
+    // clamped as the field clamps). setFrequencyWord: loading that tuning word.
+    virtual Outcome setFrequency(int reg, double hz) = 0;
+    virtual Outcome setFrequencyWord(int reg, uint32_t word) = 0;
+    virtual uint32_t frequencyWord(int reg) = 0;  // the word last loaded
+    virtual double frequencyClock(int reg) = 0;   // master clock (Hz) used at that load
+
+    // reg 0..3; value any finite number, converted as the phase field converts
+    // it (a value outside -32768..32767 is -222).
+    virtual Outcome setPhase(int reg, double value) = 0;
+    virtual uint16_t phase(int reg) = 0;  // the 12-bit value last loaded
+
+    virtual Outcome setClock(double hz) = 0;  // committing the master clock field
+    virtual double clock() = 0;               // the master clock last committed, Hz
+
+    // The toggle or option that reaches `on`; its word goes out even when the
+    // state does not change.
+    virtual Outcome setControl(ControlBit bit, bool on) = 0;
+    virtual bool control(ControlBit bit) = 0;
+    virtual Outcome clear() = 0;  // CONTrol:CLEar, the "&Clear" button
+
+    // reg 0..1 and 0..3; -221 while SELSRC is 0.
+    virtual Outcome selectFrequency(int reg) = 0;
+    virtual int selectedFrequency() = 0;
+    virtual Outcome selectPhase(int reg) = 0;
+    virtual int selectedPhase() = 0;
+
+    // That one word and nothing else; the stored state does not follow it.
+    virtual Outcome sendWord(uint16_t word) = 0;
+
+    // group 0..1. setSweep: the field's entry with the window's checks.
+    virtual Outcome setSweep(int group, SweepField field, double value) = 0;
+    virtual double sweep(int group, SweepField field) = 0;
+    virtual Outcome startSweep(int group) = 0;  // the group's Start button
+    virtual Outcome stopSweep(int group) = 0;   // the group's Stop button
+    virtual bool sweepRunning(int group) = 0;
+};
+
+}  // namespace scpi

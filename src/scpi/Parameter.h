@@ -1,0 +1,37 @@
+#pragma once
+// SCPI parameters: decimal numbers with an optional exponent and unit suffix,
+// #H hexadecimal where allowed, booleans. A text that is not what the command
+// takes gives the standard error: -102 malformed, -104 wrong kind (a word or
+// string for a number), -131 a suffix the unit does not know, -222 out of range.
+#include "scpi/Instrument.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace scpi {
+
+template <class T>
+struct Parsed {
+    T value{};
+    Outcome error;
+    bool ok() const { return error.ok(); }
+};
+
+enum class Unit {
+    None,       // a bare number
+    Frequency,  // Hz; HZ, KHZ, MHZ (megahertz)
+    Delay,      // ms; MS, S
+};
+
+// A finite number in the unit's base (Hz, ms).
+Parsed<double> parseReal(std::string_view text, Unit unit);
+// A whole number 0..max, decimal or (when hexAllowed) #H.
+Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllowed);
+// ON, OFF, 1 or 0.
+Parsed<bool> parseBoolean(std::string_view text);
+
+// SCPI white space within a line: blank and tab.
+inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+std::string_view trimBlanks(std::string_view s);
+
+}  // namespace scpi

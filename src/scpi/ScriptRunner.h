@@ -1,0 +1,46 @@
+#pragma once
+// A script file, or standard input for "-", run through ScriptLines once the
+// program has started. A file (or redirected input) runs at once; a pipe or
+// terminal runs as its lines arrive, so the event loop and the SCPI server
+// keep going meanwhile.
+#include "scpi/ScriptLines.h"
+
+#include <QObject>
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+
+namespace scpi {
+
+class ScriptRunner : public QObject {
+    Q_OBJECT
+public:
+    ScriptRunner(Instrument& instrument, std::string path, std::ostream& out = std::cout,
+                 std::ostream& err = std::cerr, QObject* parent = nullptr);
+    ~ScriptRunner() override;
+
+    // Starts the run; finished() follows from the event loop.
+    void start();
+    bool done() const { return done_; }
+    // Whether any line failed or the script could not be read.
+    bool failed() const { return lines_.failed() || unreadable_; }
+
+signals:
+    void finished(bool failed);
+
+private:
+    void readAvailableInput();
+    void end();
+
+    std::string path_;
+    std::ostream& err_;
+    ScriptLines lines_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    bool unreadable_ = false;
+    bool done_ = false;
+};
+
+}  // namespace scpi

@@ -1,0 +1,56 @@
+#pragma once
+// An instrument that keeps the chip state the way the control layer does
+// (tuning words from Hz and the clock, 12-bit phases, SELSRC guarding the
+// selections), records every action, and aborts on an argument the parser
+// should never let through, so tests and the fuzz target catch that.
+#include "scpi/Instrument.h"
+
+#include <string>
+#include <vector>
+
+class FakeInstrument : public scpi::Instrument {
+public:
+    std::vector<std::string> calls;  // "setFrequency(0,1000)", "sendWord(4660)"...
+    scpi::Outcome failNext;          // returned (once) by the next action instead of its own result
+
+    Identity identity() override { return {"Maker", "sim", "2.0.0"}; }
+    scpi::Outcome reset() override;
+    scpi::Outcome initialise() override;
+    scpi::Outcome setFrequency(int reg, double hz) override;
+    scpi::Outcome setFrequencyWord(int reg, uint32_t word) override;
+    uint32_t frequencyWord(int reg) override { return word_[index(reg, 1)]; }
+    double frequencyClock(int reg) override { return wordClock_[index(reg, 1)]; }
+    scpi::Outcome setPhase(int reg, double value) override;
+    uint16_t phase(int reg) override { return phase_[index(reg, 3)]; }
+    scpi::Outcome setClock(double hz) override;
+    double clock() override { return clock_; }
+    scpi::Outcome setControl(scpi::ControlBit bit, bool on) override;
+    bool control(scpi::ControlBit bit) override { return bits_[static_cast<int>(bit)]; }
+    scpi::Outcome clear() override;
+    scpi::Outcome selectFrequency(int reg) override;
+    int selectedFrequency() override { return selFreq_; }
+    scpi::Outcome selectPhase(int reg) override;
+    int selectedPhase() override { return selPhase_; }
+    scpi::Outcome sendWord(uint16_t word) override;
+    scpi::Outcome setSweep(int group, scpi::SweepField field, double value) override;
+    double sweep(int group, scpi::SweepField field) override { return sweep_[index(group, 1)][static_cast<int>(field)]; }
+    scpi::Outcome startSweep(int group) override;
+    scpi::Outcome stopSweep(int group) override;
+    bool sweepRunning(int group) override { return running_[index(group, 1)]; }
+
+private:
+    static int index(int n, int max);
+    static double finite(double v);
+    scpi::Outcome record(std::string call, scpi::Outcome own = {});
+    scpi::Outcome select(int& selection, int reg, const char* name);
+    void initialState();
+
+    double clock_ = 50e6;
+    uint32_t word_[2] = {0, 0};
+    double wordClock_[2] = {50e6, 50e6};
+    uint16_t phase_[4] = {0, 0, 0, 0};
+    bool bits_[4] = {false, false, false, false};
+    int selFreq_ = 0, selPhase_ = 0;
+    double sweep_[2][5] = {{0, 10e6, 1e6, 1, 1}, {0, 10e6, 1e6, 1, 1}};
+    bool running_[2] = {false, false};
+};

@@ -1,0 +1,313 @@
+// The parser through a session on the fake instrument: what reaches the
+// instrument, what is replied and which errors are queued, line by line.
+#include "FakeInstrument.h"
+#include "scpi/Session.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+using Codes = std::vector<int>;
+
+struct LineCase {
+    std::string line;
+    Calls calls;        // what reached the instrument, in order
+    std::string reply;  // "" for none
+    Codes errors;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
+
+class Line : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(Line, ReachesTheInstrumentAsWritten) {
+    const LineCase& c = GetParam();
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    const scpi::LineResult r = session.execute(c.line);
+    EXPECT_EQ(fake.calls, c.calls);
+    EXPECT_EQ(r.replied, !c.reply.empty());
+    EXPECT_EQ(r.reply, c.reply);
+    Codes codes;
+    for (const auto& e : r.errors) codes.push_back(e.code);
+    EXPECT_EQ(codes, c.errors);
+    EXPECT_EQ(session.queue().count(), c.errors.size());
+}
+
+LineCase set(std::string line, std::string call) { return {std::move(line), {std::move(call)}, "", {}}; }
+LineCase refused(std::string line, int code) { return {std::move(line), {}, "", {code}}; }
+LineCase query(std::string line, std::string reply) { return {std::move(line), {}, std::move(reply), {}}; }
+
+INSTANTIATE_TEST_SUITE_P(Headers, Line, ::testing::Values(
+    set("FREQ0 1000", "setFrequency(0,1000)"),
+    set("frequency1 1000", "setFrequency(1,1000)"),
+    set("FrEqUeNcY0 5", "setFrequency(0,5)"),
+    refused("FREQU0 5", -113),          // neither the short nor the long form
+    refused("FREQ 10", -113),           // the suffix is required
+    refused("FREQ2 10", -113),
+    refused("FREQ0000 1", -113),
+    refused("CLOC1 5", -113),           // no suffix allowed here
+    refused("SEL:FREQ0 1", -113),
+    refused("PHAS4 1", -113),
+    refused("SWE2:INIT", -113),
+    set("PHAS3 7", "setPhase(3,7)"),
+    set("phase2 12.9", "setPhase(2,12.9)"),
+    set("INIT", "initialise()"),
+    set("initialise", "initialise()"),
+    refused("INITI", -113),
+    refused("INITialize", -113),
+    set("*RST", "reset()"),
+    set("*rst", "reset()"),
+    refused("*IDN", -113),              // query only
+    refused("*FOO?", -113),
+    refused(":*IDN?", -113),
+    set("CONT:CLE", "clear()"),
+    set("control:clear", "clear()"),
+    refused("CONT:CLE?", -113),
+    refused("CONT:CLE 1", -108),
+    set("SWE0:INIT", "startSweep(0)"),
+    set("sweep1:abort", "stopSweep(1)"),
+    refused("SWE0:STAT", -113),
+    refused("SYST:ERR:COUN", -113),
+    refused("WORD?", -113),
+    refused("FREQ0:", -102),
+    refused("::WORD 1", -102),
+    refused("FR@Q0 1", -102),
+    refused("?", -102),
+    refused("FREQ0? 5", -108),
+    set(":WORD 1", "sendWord(1)")));
+
+INSTANTIATE_TEST_SUITE_P(Numbers, Line, ::testing::Values(
+    set("FREQ0 10 KHZ", "setFrequency(0,10000)"),
+    set("FREQ0 10kHz", "setFrequency(0,10000)"),
+    set("FREQ0 2.5MHZ", "setFrequency(0,2500000)"),  // MHZ is megahertz
+    set("FREQ0 7hz", "setFrequency(0,7)"),
+    set("FREQ0 1.5e3", "setFrequency(0,1500)"),
+    set("FREQ0 1.5E+3HZ", "setFrequency(0,1500)"),
+    set("FREQ0 25E-1 khz", "setFrequency(0,2500)"),
+    set("FREQ0 .5", "setFrequency(0,0.5)"),
+    set("FREQ0 5.", "setFrequency(0,5)"),
+    set("FREQ0 +7", "setFrequency(0,7)"),
+    set("FREQ0 -3", "setFrequency(0,-3)"),
+    set("FREQ0\t12", "setFrequency(0,12)"),
+    set("CLOC 60MHZ", "setClock(60000000)"),
+    set("SWE1:STAR 1kHz", "setSweep(1,0,1000)"),
+    set("SWEEP0:STOP 2e6", "setSweep(0,1,2000000)"),
+    set("SWE0:STEP 100", "setSweep(0,2,100)"),
+    set("SWE0:LOOP 3", "setSweep(0,3,3)"),
+    set("SWE1:DEL 2.5", "setSweep(1,4,2.5)"),
+    set("SWE1:DEL 2.5ms", "setSweep(1,4,2.5)"),
+    set("SWE0:DEL 1S", "setSweep(0,4,1000)"),
+    refused("FREQ0 10 V", -131),
+    refused("FREQ0 10GHZ", -131),
+    refused("FREQ0 1e", -131),
+    refused("PHAS0 5HZ", -131),
+    refused("SWE0:DEL 5HZ", -131),
+    refused("SWE0:LOOP 3MS", -131),
+    refused("FREQ0 1e999", -222),
+    refused("FREQ0 1e305 MHZ", -222),
+    refused("FREQ0 1.2.3", -102),
+    refused("FREQ0 10 20", -102),
+    refused("FREQ0 -", -102),
+    refused("FREQ0 - 5", -102),
+    refused("FREQ0 @", -102),
+    refused("FREQ0 \"5", -102),
+    refused("FREQ0 :WORD 5", -102),
+    refused("FREQ0 ON", -104),
+    refused("FREQ0 \"5\"", -104),
+    refused("FREQ0 #H10", -104),
+    refused("FREQ0", -109),
+    refused("FREQ0 1,2", -108),
+    refused("FREQ0 1,", -108)));
+
+INSTANTIATE_TEST_SUITE_P(Words, Line, ::testing::Values(
+    set("FREQ0:WORD #H40000000", "setFrequencyWord(0,1073741824)"),
+    set("FREQ1:WORD 255", "setFrequencyWord(1,255)"),
+    set("FREQ0:WORD #h1f", "setFrequencyWord(0,31)"),
+    set("FREQ0:WORD #HFFFFFFFF", "setFrequencyWord(0,4294967295)"),
+    set("FREQ0:WORD 4294967295", "setFrequencyWord(0,4294967295)"),
+    set("FREQ0:WORD #H0000000000000001", "setFrequencyWord(0,1)"),
+    refused("FREQ0:WORD #H100000000", -222),
+    refused("FREQ0:WORD 4294967296", -222),
+    refused("FREQ0:WORD 1.5", -222),
+    refused("FREQ0:WORD -1", -222),
+    refused("FREQ0:WORD #HXYZ", -102),
+    refused("FREQ0:WORD #H", -102),
+    refused("FREQ0:WORD #H12 34", -102),
+    refused("FREQ0:WORD #B101", -104),
+    refused("FREQ0:WORD #Q17", -104),
+    refused("FREQ0:WORD #15abcde", -104),
+    refused("FREQ0:WORD 5HZ", -131),
+    set("WORD #H1234", "sendWord(4660)"),
+    set("WORD 65535", "sendWord(65535)"),
+    set("WORD 1e3", "sendWord(1000)"),
+    refused("WORD 65536", -222),
+    refused("WORD #H10000", -222),
+    refused("WORD", -109),
+    refused("WORD 1,2", -108)));
+
+INSTANTIATE_TEST_SUITE_P(Booleans, Line, ::testing::Values(
+    set("CONT:SYNC ON", "setControl(0,1)"),
+    set("cont:sync off", "setControl(0,0)"),
+    set("CONT:SELS 1", "setControl(1,1)"),
+    set("CONTROL:SELSRC 1", "setControl(1,1)"),
+    set("CONT:SLE 0", "setControl(2,0)"),
+    set("CONT:RES On", "setControl(3,1)"),
+    set("CONT:RESET 1.0", "setControl(3,1)"),
+    refused("CONT:SYNC 2", -222),
+    refused("CONT:SYNC 0.5", -222),
+    refused("CONT:SYNC YES", -104),
+    refused("CONT:SYNC #H1", -104),
+    refused("CONT:SYNC", -109)));
+
+INSTANTIATE_TEST_SUITE_P(Selections, Line, ::testing::Values(
+    LineCase{"SEL:FREQ 1", {"selectFrequency(1)"}, "", {-221}},  // SELSRC is 0
+    LineCase{"CONT:SELS ON;:SEL:FREQ 1;PHAS 3;FREQ?;PHAS?",
+             {"setControl(1,1)", "selectFrequency(1)", "selectPhase(3)"}, "1;3", {}},
+    refused("SEL:PHAS 4", -222),
+    refused("SEL:FREQ 0.5", -222),
+    refused("SEL:FREQ #H1", -104)));
+
+INSTANTIATE_TEST_SUITE_P(Paths, Line, ::testing::Values(
+    LineCase{"SWE1:STAR 1;STOP 2;LOOP 3", {"setSweep(1,0,1)", "setSweep(1,1,2)", "setSweep(1,3,3)"}, "", {}},
+    LineCase{"FREQ0 1;FREQ1 2", {"setFrequency(0,1)", "setFrequency(1,2)"}, "", {}},
+    LineCase{"FREQ0:WORD 5;FREQ1 3", {"setFrequencyWord(0,5)"}, "", {-113}},  // FREQ1 under FREQ0
+    LineCase{"FREQ0:WORD 5;:FREQ1 3", {"setFrequencyWord(0,5)", "setFrequency(1,3)"}, "", {}},
+    LineCase{"CONT:SYNC ON;*IDN?;SLE ON", {"setControl(0,1)", "setControl(2,1)"}, "Maker,QZ4471,sim,2.0.0", {}},
+    LineCase{"SWE0:STAR 1;:SWE1:STAR 2", {"setSweep(0,0,1)", "setSweep(1,0,2)"}, "", {}},
+    LineCase{"FREQ1:WORD #H10;WORD?;:PHAS1?", {"setFrequencyWord(1,16)"}, "00000010;0", {}},
+    LineCase{"FOO;WORD 1", {}, "", {-113}},                    // a command error drops the rest
+    LineCase{"WORD 1,2;WORD 3", {}, "", {-108}},
+    LineCase{"WORD 70000;WORD 1", {"sendWord(1)"}, "", {-222}},  // an execution error does not
+    LineCase{"WORD 1;;WORD 2;", {"sendWord(1)", "sendWord(2)"}, "", {}},
+    LineCase{"WORD 1 ; WORD 2", {"sendWord(1)", "sendWord(2)"}, "", {}},
+    LineCase{"*IDN?;*OPC?", {}, "Maker,QZ4471,sim,2.0.0;1", {}}));
+
+INSTANTIATE_TEST_SUITE_P(Queries, Line, ::testing::Values(
+    query("*IDN?", "Maker,QZ4471,sim,2.0.0"),
+    query("*OPC?", "1"),
+    LineCase{"*WAI", {}, "", {}},
+    query("FREQ0?", "0.0000"),
+    LineCase{"FREQ0:WORD #H40000000;:FREQ0?", {"setFrequencyWord(0,1073741824)"}, "12500000.0000", {}},
+    LineCase{"FREQ1 1000;:FREQ1?", {"setFrequency(1,1000)"}, "999.9960", {}},  // from the word
+    LineCase{"FREQ1:WORD #HABC;WORD?", {"setFrequencyWord(1,2748)"}, "00000ABC", {}},
+    query("CLOC?", "50000000.0000"),
+    query("SWE0:DEL?", "1"),
+    LineCase{"SWE0:DEL 0.1;DEL?", {"setSweep(0,4,0.1)"}, "0.1", {}},
+    LineCase{"SWE1:LOOP 100000;LOOP?", {"setSweep(1,3,100000)"}, "100000", {}},
+    query("SWE0:STAR?", "0.0000"),
+    query("SWE1:STOP?", "10000000.0000"),
+    query("SWE1:STAT?", "IDLE"),
+    LineCase{"SWE1:INIT;STAT?", {"startSweep(1)"}, "RUN", {}},
+    query("CONT:SELS?", "0"),
+    LineCase{"CONT:RES ON;RES?", {"setControl(3,1)"}, "1", {}},
+    query("SEL:PHAS?", "0"),
+    LineCase{"PHAS3 4095.5;PHAS3?", {"setPhase(3,4095.5)"}, "4095", {}}));
+
+INSTANTIATE_TEST_SUITE_P(RawBytes, Line, ::testing::Values(
+    set("WORD 1\r", "sendWord(1)"),
+    LineCase{"", {}, "", {}},
+    LineCase{"  \t ", {}, "", {}},
+    refused("WORD 1\x01", -100),
+    refused("WORD 1\xff", -100),
+    refused(std::string("WORD\0 1", 7), -100),
+    refused("WORD 1\r\r", -100),
+    refused("\x1b[A", -100)));
+
+TEST(Session, InstrumentFailureIsQueuedAndSendsNoReply) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    fake.failNext = scpi::Outcome::hardware("port write failed");
+    const scpi::LineResult r = session.execute("FREQ0 1;*OPC?");
+    EXPECT_EQ(r.reply, "1");  // the failing command replies nothing; the line goes on
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "-240,\"Hardware error;port write failed\"");
+}
+
+TEST(Session, InstrumentExceptionBecomesHardwareError) {
+    struct Throwing : FakeInstrument {
+        scpi::Outcome sendWord(uint16_t) override { throw std::runtime_error("device gone"); }
+    } fake;
+    scpi::Session session(fake);
+    EXPECT_FALSE(session.execute("WORD 1").replied);
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "-240,\"Hardware error;device gone\"");
+}
+
+TEST(ErrorQueue, OldestFirstThenNoError) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    session.execute("FREQ 1");
+    session.execute("WORD 99999");
+    EXPECT_EQ(session.execute("SYST:ERR:COUN?").reply, "2");
+    EXPECT_EQ(session.execute("SYSTem:ERRor?").reply, "-113,\"Undefined header\"");
+    EXPECT_EQ(session.execute("syst:err:next?").reply, "-222,\"Data out of range\"");
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "0,\"No error\"");
+    EXPECT_EQ(session.execute("SYST:ERR:COUN?").reply, "0");
+}
+
+TEST(ErrorQueue, OverflowReplacesTheNewestEntry) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    for (int i = 0; i < 19; ++i) session.execute("FREQ 1");
+    session.execute("WORD 99999");  // the 20th entry: overwritten below
+    session.execute("*FOO");
+    session.execute("*BAR");
+    EXPECT_EQ(session.execute("SYST:ERR:COUN?").reply, "20");
+    for (int i = 0; i < 19; ++i) ASSERT_EQ(session.execute("SYST:ERR?").reply, "-113,\"Undefined header\"") << i;
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "-350,\"Queue overflow\"");
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "0,\"No error\"");
+    // Once read, the queue takes errors again.
+    session.execute("WORD 99999");
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "-222,\"Data out of range\"");
+}
+
+TEST(ErrorQueue, ClearEmptiesIt) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    session.execute("FREQ 1;*CLS");  // dropped after the error: *CLS does not run
+    EXPECT_EQ(session.execute("SYST:ERR:COUN?").reply, "1");
+    session.execute("*CLS");
+    EXPECT_EQ(session.execute("SYST:ERR:COUN?").reply, "0");
+}
+
+TEST(ErrorQueue, QuotesInTheTextAreDoubled) {
+    EXPECT_EQ(scpi::formatError(scpi::Outcome::error(-221, "field \"Start\"\nbad")),
+              "-221,\"Settings conflict;field \"\"Start\"\" bad\"");
+}
+
+// Everything SYSTem:SETup? covers, as query replies.
+std::string state(scpi::Session& s) {
+    return s.execute("CLOC?;:FREQ0?;FREQ0:WORD?;:FREQ1?;FREQ1:WORD?;:PHAS0?;PHAS1?;PHAS2?;PHAS3?;"
+                     ":CONT:SYNC?;SELS?;SLE?;RES?;:SEL:FREQ?;PHAS?").reply;
+}
+
+TEST(Setup, RestoresTheStateOnAFreshInstrument) {
+    const char* const scenarios[] = {
+        "",
+        "CLOC 40MHZ;:FREQ0 1MHZ;:CLOC 60MHZ;:FREQ1 7MHZ;:CLOC 33.3MHZ;:PHAS0 4095;PHAS2 291;"
+        ":CONT:SYNC ON;SLE ON;RES ON",
+        "CONT:SELS ON;:SEL:FREQ 1;PHAS 2;:CONT:SELS OFF;:FREQ1:WORD #H7FFFFFFF",
+        "CONT:SELS ON;:SEL:PHAS 3;:CLOC 12345.678;:FREQ0 1000",
+    };
+    for (const char* scenario : scenarios) {
+        FakeInstrument a, b;
+        scpi::Session sa(a), sb(b);
+        ASSERT_TRUE(sa.execute(scenario).errors.empty()) << scenario;
+        const std::string setup = sa.execute("SYST:SET?").reply;
+        const scpi::LineResult restored = sb.execute(setup);
+        EXPECT_TRUE(restored.errors.empty()) << setup;
+        EXPECT_EQ(state(sb), state(sa)) << setup;
+    }
+}
+
+TEST(Setup, IsOneLineOfPlainCommands) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    EXPECT_EQ(session.execute("SYST:SET?").reply,
+              "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;:PHAS3 0;"
+              ":CONT:SYNC 0;SELS 1;:SEL:FREQ 0;PHAS 0;:CONT:SELS 0;SLE 0;RES 0");
+}
+
+}  // namespace
