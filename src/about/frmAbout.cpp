@@ -4,6 +4,7 @@
 #include "platform/AppIcon.h"
 #include "platform/UserNotice.h"
 #include "ui_frmAbout.h"
+#include "widgets/Placement.h"
 #include "widgets/WindowStyle.h"
 
 #include <QKeyEvent>
@@ -48,24 +49,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::f
 
 frmAbout::~frmAbout() = default;
 
-void frmAbout::Form_Load() {
-    QScreen* s = parentWidget() ? parentWidget()->screen() : screen();
-    if (!s) return;
-    // Centre the outer frame. Some window systems only know the frame once
-    // the window is up; then the owner's frame is the best guess.
-    create();
-    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-        frame.isNull() && owner && owner->isVisible()) {
-        const QRect inner = owner->geometry(), outer = owner->frameGeometry();
-        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
-    const QSize outer = size().grownBy(frame);
-    const QRect screenRect = s->geometry();
-    move(screenRect.x() + (screenRect.width() - outer.width()) / 2,
-         screenRect.y() + (screenRect.height() - outer.height()) / 2);
-}
+void frmAbout::Form_Load() { widgets::centreOnScreen(*this); }
 
 void frmAbout::cmdOK_Click() { accept(); }
 

@@ -1,5 +1,7 @@
 // The entry procedure: command line, port back end, start-up, main window.
 #include "Version.h"
+#include "app/Automation.h"
+#include "control/ChipControl.h"
 #include "link/BackendChoice.h"
 #include "link/CommandLine.h"
 #include "link/WindowsVersion.h"
@@ -10,9 +12,11 @@
 #include "numeric/NumberText.h"
 #include "platform/ProgramEnd.h"
 #include "platform/TerminationSignals.h"
+#include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
 #include "registers/Declare.h"
+#include "widgets/Placement.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -30,10 +34,21 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (const std::string& a : cmd.options.statusSwitches) arguments << QString::fromLocal8Bit(a.c_str());
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("QZ4471");
-    QApplication::setApplicationVersion(qz::kVersion);
-    QGuiApplication::setDesktopFileName(qz::kDesktopId);
+    // Headless needs no display: no window, and no message box either.
+    const bool headless = cmd.options.headless;
+    std::unique_ptr<QCoreApplication> app;
+    if (headless) app = std::make_unique<QCoreApplication>(argc, argv);
+    else app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName("QZ4471");
+    QCoreApplication::setApplicationVersion(qz::kVersion);
+    if (headless) {
+        platform::setMessageHandler([](const platform::Notice& n) {
+            std::fprintf(stderr, "qz4471: %s\n", QString(n.text).replace(QChar(13), QChar(' ')).toLocal8Bit().constData());
+        });
+        platform::setBeepHandler([] {});
+    } else {
+        QGuiApplication::setDesktopFileName(qz::kDesktopId);
+    }
 
     OpenedBackend opened;
     try {
@@ -60,7 +75,9 @@ int main(int argc, char** argv) {
     // start-up words too.
     std::shared_ptr<ChipModel> chip;
     QString monitorTitle = QStringLiteral("Board Monitor");
-    if (board && !cmd.options.noMonitor) {
+    if (headless) {
+        // no monitor window
+    } else if (board && !cmd.options.noMonitor) {
         chip = attachChipModel(*board, cmd.options.boardClockMHz.value_or(50.0));
     } else if (sent) {
         // Words as sent are worth the MHz of the clock the program computes with.
@@ -72,6 +89,12 @@ int main(int argc, char** argv) {
     }
 
     startup::runStartup(arguments);
+    Automation automation(cmd.options, control::chip());
+    if (headless) {
+        if (!automation.start()) platform::endProgram(1);
+        platform::endProgram(app->exec());
+    }
+
     MainForm mainForm;
     mainForm.Form_Load();
     mainForm.show();
@@ -83,12 +106,12 @@ int main(int argc, char** argv) {
         });
         mainForm.setMonitorOpener([&mainForm] {
             if (!monitor) return;
-            monitor->placeBeside(&mainForm);
+            widgets::placeBeside(*monitor, mainForm);
             monitor->showWithoutActivating();
             monitor->raise();
         });
     }
 
-    app.exec();
-    platform::endProgram(0);
+    if (!automation.start()) platform::endProgram(1);
+    platform::endProgram(app->exec());
 }

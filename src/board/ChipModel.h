@@ -57,7 +57,7 @@ private:
 class ChipModel {
 public:
     static constexpr double kDefaultClockMHz = 50.0;
-    static constexpr std::size_t kLogLength = 200;
+    static constexpr std::size_t kLogLength = 10000;
     static constexpr std::size_t kHistoryLength = 1 << 16;  // > 10 s of a 1 ms sweep
 
     explicit ChipModel(double clockMHz = kDefaultClockMHz);

@@ -43,12 +43,17 @@ void Outcome::merge(const Outcome& o) {
     if (portFailure.empty()) portFailure = o.portFailure;
 }
 
-ChipControl::ChipControl(QObject* parent) : QObject(parent) {}
+ChipControl::ChipControl(QObject* parent) : QObject(parent) {
+    registers::setMasterClockSource([this] { return clockText(); });
+    sweeps_.setLoader([this](int reg, float mhz) { sweepStep(reg, mhz); });
+}
 
 ChipControl::~ChipControl() { registers::setMasterClockSource(nullptr); }
 
-void ChipControl::setClockSource(std::function<std::string()> source) {
-    registers::setMasterClockSource(std::move(source));
+void ChipControl::setClockSource(std::function<std::string()> source) { windowClock_ = std::move(source); }
+
+std::string ChipControl::clockText() const {
+    return windowClock_ && remote_ == 0 ? windowClock_() : committedClock_;
 }
 
 // Every action is one operation on the port: its words leave together, and a
@@ -118,9 +123,42 @@ void ChipControl::loadFrequency(int reg, const std::string& typed) {
         Freq1 = f;
         CalcFreq1Word();
     }
+    committedClock_ = registers::masterClockText();  // the clock this load read
+    loadedWord_[reg] = static_cast<uint32_t>(FreqWord);
+    loadedClock_[reg] = registers::masterClockMHz();
     emit tuningWordChanged(reg, QString::fromStdString(paddedHex(FreqWord)));
     if (reg == 0) LoadFreq0();
     else LoadFreq1();
+}
+
+// A sweep step loads the register without touching any display.
+void ChipControl::sweepStep(int reg, float mhz) {
+    if (reg == 0) {
+        Freq0 = mhz;
+        CalcFreq0Word();
+    } else {
+        Freq1 = mhz;
+        CalcFreq1Word();
+    }
+    loadedWord_[reg] = static_cast<uint32_t>(FreqWord);
+    loadedClock_[reg] = registers::masterClockMHz();
+    if (reg == 0) LoadFreq0();
+    else LoadFreq1();
+}
+
+Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {
+    return act([this, reg, word](Outcome& out) {
+        try {
+            loadedClock_[reg] = registers::masterClockMHz();
+        } catch (const registers::ClockError&) {
+            out.badClock = true;
+            return;
+        }
+        loadedWord_[reg] = word;
+        FreqWord = static_cast<int32_t>(word);
+        emit tuningWordChanged(reg, QString::fromStdString(paddedHex(FreqWord)));
+        for (uint16_t w : chip::freqLoadWords(reg, word)) SendWord(PortAddress, w);
+    });
 }
 
 Outcome ChipControl::commitFrequency(int reg, const std::string& text) {
@@ -147,7 +185,9 @@ void ChipControl::loadPhase(int reg, const std::string& typed) {
     if (v > 4095) v = 4095;
     if (v < 0) v = 0;
     registers::setPhaseParts(v);
-    if (reg == 0 || v != asTyped) showText(kPhaseFields[reg], std::to_string(v));
+    loadedPhase_[reg] = static_cast<uint16_t>(v);
+    // The field shows the entry as typed (a remote entry too) unless it is rewritten.
+    showText(kPhaseFields[reg], reg == 0 || v != asTyped ? std::to_string(v) : typed);
     registers::sendPhase(reg);
 }
 
@@ -170,7 +210,8 @@ Outcome ChipControl::commitClock(const std::string& text) {
         showText(Field::Clock, {});
         return out;
     }
-    showText(Field::Clock, numeric::format_clock(*clock));
+    committedClock_ = numeric::format_clock(*clock);
+    showText(Field::Clock, committedClock_);
     MaxFreq = static_cast<float>(static_cast<double>(*clock) / 2);  // the sweep checks follow the clock
     return out;
 }
@@ -182,37 +223,23 @@ bool ChipControl::selsrc() const { return SelsrcBit != 0; }
 bool ChipControl::sleep() const { return SleepBit != 0; }
 bool ChipControl::reset() const { return ResetBit != 0; }
 
-Outcome ChipControl::toggleSync() {
-    return act([this](Outcome&) {
-        SyncBit = SyncBit ? 0 : chip::kSyncBit;
+Outcome ChipControl::toggleSync() { return setSync(!sync()); }
+Outcome ChipControl::toggleSelsrc() { return setSelsrc(!selsrc()); }
+Outcome ChipControl::toggleReset() { return setReset(!reset()); }
+
+Outcome ChipControl::setBit(int32_t& state, int32_t bit, bool on, bool syncWord) {
+    return act([&](Outcome&) {
+        state = on ? bit : 0;
         emit bitsChanged();
-        registers::sendSyncSelsrc();
+        if (syncWord) registers::sendSyncSelsrc();
+        else registers::sendSleepReset();
     });
 }
 
-Outcome ChipControl::toggleSelsrc() {
-    return act([this](Outcome&) {
-        SelsrcBit = SelsrcBit ? 0 : chip::kSelsrcBit;
-        emit bitsChanged();
-        registers::sendSyncSelsrc();
-    });
-}
-
-Outcome ChipControl::toggleReset() {
-    return act([this](Outcome&) {
-        ResetBit = ResetBit ? 0 : chip::kResetBit;
-        emit bitsChanged();
-        registers::sendSleepReset();
-    });
-}
-
-Outcome ChipControl::setSleep(bool on) {
-    return act([this, on](Outcome&) {
-        SleepBit = on ? chip::kSleepBit : 0;
-        emit bitsChanged();
-        registers::sendSleepReset();
-    });
-}
+Outcome ChipControl::setSync(bool on) { return setBit(SyncBit, chip::kSyncBit, on, true); }
+Outcome ChipControl::setSelsrc(bool on) { return setBit(SelsrcBit, chip::kSelsrcBit, on, true); }
+Outcome ChipControl::setReset(bool on) { return setBit(ResetBit, chip::kResetBit, on, false); }
+Outcome ChipControl::setSleep(bool on) { return setBit(SleepBit, chip::kSleepBit, on, false); }
 
 // Sync and SELSRC are forgotten without a word of their own; the Clear bit
 // is never stored, so the next Sleep/Reset word releases it.
@@ -275,6 +302,9 @@ void ChipControl::resetState() {
     registers::resetRegisterGlobals();
     startedUp_ = false;
     freqSelect_ = phaseSelect_ = 0;
+    committedClock_ = "50.000000";
+    for (int r = 0; r < 2; ++r) loadedWord_[r] = 0, loadedClock_[r] = 50;
+    for (uint16_t& p : loadedPhase_) p = 0;
 }
 
 ChipControl& chip() {

@@ -33,9 +33,27 @@ public:
     explicit ChipControl(QObject* parent = nullptr);
     ~ChipControl() override;
 
-    // Where frequency computations read the master clock text (the main
-    // window's field while it is there); none means "50.000000".
+    // Where frequency computations read the master clock text: the main
+    // window's field while it is there, else the clock last committed.
     void setClockSource(std::function<std::string()> source);
+    // The clock last committed: Enter in its field, commitClock, or the text
+    // the last frequency load read. Scripts and remote commands use this one,
+    // never a half-typed field.
+    const std::string& committedClock() const { return committedClock_; }
+    // Marks a change made from outside the windows (a script line, a remote
+    // command) while it lives: computations read the committed clock, and a
+    // window keeps the text of a field the user is editing.
+    class Remote {
+    public:
+        explicit Remote(ChipControl& c) : c_(c) { ++c_.remote_; }
+        ~Remote() { --c_.remote_; }
+        Remote(const Remote&) = delete;
+        Remote& operator=(const Remote&) = delete;
+
+    private:
+        ChipControl& c_;
+    };
+    bool remote() const { return remote_ > 0; }
 
     // The chip's start-up: Reset and Clear pulse, Sleep, Reset, SELSRC and Sync
     // cleared, the limit taken from the clock. Runs once until reset().
@@ -50,6 +68,10 @@ public:
     Outcome toggleSync();
     Outcome toggleSelsrc();
     Outcome toggleReset();
+    // Reach a state; the word goes out even when the state does not change.
+    Outcome setSync(bool on);
+    Outcome setSelsrc(bool on);
+    Outcome setReset(bool on);
     Outcome setSleep(bool on);
     Outcome clear();
     Outcome selectFrequency(int reg);
@@ -57,6 +79,14 @@ public:
     Outcome initialise();
     // One 16-bit word and nothing else; the stored state does not follow it.
     Outcome sendWord(uint16_t word);
+    // A tuning word loaded as it is, shown as a load shows it.
+    Outcome loadTuningWord(int reg, uint32_t word);
+
+    // What each register got last: the tuning word with the clock (MHz) it was
+    // computed against, and the 12-bit phase values.
+    uint32_t loadedWord(int reg) const { return loadedWord_[reg]; }
+    double loadedClockMHz(int reg) const { return loadedClock_[reg]; }
+    uint16_t loadedPhase(int reg) const { return loadedPhase_[reg]; }
 
     bool sync() const;
     bool selsrc() const;
@@ -84,11 +114,21 @@ private:
     void showText(Field f, const std::string& text);
     void loadFrequency(int reg, const std::string& text);
     void loadPhase(int reg, const std::string& text);
+    void sweepStep(int reg, float mhz);
+    // Stores a control bit and sends the word that carries it.
+    Outcome setBit(int32_t& state, int32_t bit, bool on, bool syncWord);
+    std::string clockText() const;
 
     SweepEngine sweeps_;
     bool startedUp_ = false;
     int freqSelect_ = 0;
     int phaseSelect_ = 0;
+    std::function<std::string()> windowClock_;
+    std::string committedClock_ = "50.000000";
+    int remote_ = 0;
+    uint32_t loadedWord_[2] = {};
+    double loadedClock_[2] = {50, 50};
+    uint16_t loadedPhase_[4] = {};
 };
 
 // The program's one chip.

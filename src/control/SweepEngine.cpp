@@ -3,10 +3,27 @@
 #include "numeric/NumberText.h"
 #include "registers/Declare.h"
 
+namespace {
+void loadDirect(int reg, float mhz) {
+    if (reg == 0) {
+        Freq0 = mhz;
+        CalcFreq0Word();
+        LoadFreq0();
+    } else {
+        Freq1 = mhz;
+        CalcFreq1Word();
+        LoadFreq1();
+    }
+}
+}  // namespace
+
 SweepEngine::SweepEngine(QObject* parent)
     : QObject(parent),
-      group0_(0, Countup1, Countdown1, [this](bool on) { emit sweepingChanged(0, on); }),
-      group1_(1, Countup2, countdown2, [this](bool on) { emit sweepingChanged(1, on); }) {
+      loader_(loadDirect),
+      group0_(0, Countup1, Countdown1, [this](bool on) { emit sweepingChanged(0, on); },
+              [this](int reg, float mhz) { loader_(reg, mhz); }),
+      group1_(1, Countup2, countdown2, [this](bool on) { emit sweepingChanged(1, on); },
+              [this](int reg, float mhz) { loader_(reg, mhz); }) {
     connect(&Countup1, &SweepTimer::timeout, this, &SweepEngine::countup1_Timer);
     connect(&Countdown1, &SweepTimer::timeout, this, &SweepEngine::countdown1_Timer);
     connect(&Countup2, &SweepTimer::timeout, this, &SweepEngine::countup2_Timer);

@@ -6,6 +6,10 @@
 
 #include <QObject>
 
+#include <functional>
+#include <optional>
+#include <string>
+
 class SweepEngine : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +26,9 @@ public:
     void stopAll();
     bool sweeping(int g) { return group(g).sweeping(); }
 
+    // How a step reaches the chip; without one, straight through the register globals.
+    void setLoader(std::function<void(int reg, float mhz)> loader) { loader_ = std::move(loader); }
+
     void countup1_Timer() { group0_.tickUp(); }
     void countdown1_Timer() { group0_.tickDown(); }
     void countup2_Timer() { group1_.tickUp(); }
@@ -31,6 +38,7 @@ signals:
     void sweepingChanged(int group, bool sweeping);
 
 private:
+    std::function<void(int, float)> loader_;
     SweepRunner group0_;
     SweepRunner group1_;
 };

@@ -6,8 +6,9 @@
 
 #include <exception>
 
-SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool)> onState)
-    : reg_(reg), up_(up), down_(down), onState_(std::move(onState)) {}
+SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool)> onState,
+                         std::function<void(int, float)> load)
+    : reg_(reg), up_(up), down_(down), onState_(std::move(onState)), load_(std::move(load)) {}
 
 void SweepRunner::setSweeping(bool on) {
     sweeping_ = on;
@@ -55,14 +56,4 @@ void SweepRunner::tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
     }
 }
 
-void SweepRunner::load(float freq) {
-    if (reg_ == 0) {
-        Freq0 = freq;
-        CalcFreq0Word();
-        LoadFreq0();
-    } else {
-        Freq1 = freq;
-        CalcFreq1Word();
-        LoadFreq1();
-    }
-}
+void SweepRunner::load(float freq) { load_(reg_, freq); }

@@ -10,7 +10,8 @@ class SweepTimer;
 class SweepRunner {
 public:
     // reg 0 sweeps FREQ0 through Freq0, reg 1 FREQ1 through Freq1.
-    SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool sweeping)> onState);
+    SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool sweeping)> onState,
+                std::function<void(int reg, float mhz)> load);
 
     // A refused Start changes nothing at all: counters, parameters, timers and caption stay.
     sweep::StartCheck start(const sweep::FieldTexts& texts);
@@ -29,6 +30,7 @@ private:
     SweepTimer& up_;
     SweepTimer& down_;
     std::function<void(bool)> onState_;
+    std::function<void(int, float)> load_;
     bool sweeping_ = false;
     void setSweeping(bool on);
     SweepGroup group_;

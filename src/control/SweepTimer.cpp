@@ -17,7 +17,7 @@ struct TickEvent : QEvent {
 
 }  // namespace
 
-SweepTimer::SweepTimer(QObject* parent) : QObject(parent) {}
+SweepTimer::SweepTimer(QObject* parent, TimeSource now) : QObject(parent), now_(std::move(now)) {}
 
 SweepTimer::~SweepTimer() {
     {
@@ -40,6 +40,8 @@ void SweepTimer::setEnabled(bool on) {
     rearm();
 }
 
+SweepTimer::Clock::time_point SweepTimer::now() const { return now_ ? now_() : Clock::now(); }
+
 int SweepTimer::pendingTicks() const {
     std::lock_guard lock(mutex_);
     return pending_;
@@ -57,7 +59,7 @@ void SweepTimer::rearm() {
         armed_ = enabled_ && intervalMs_ > 0;
         if (armed_) {
             period_ = std::chrono::milliseconds(intervalMs_);
-            due_ = Clock::now() + period_;
+            due_ = now() + period_;
             maxPending_ = catchUpLimit(intervalMs_);
         }
     }
@@ -78,9 +80,12 @@ void SweepTimer::schedule() {
             wake_.wait(lock);
             continue;
         }
-        const auto now = Clock::now();
+        const auto now = this->now();
         if (now < due_) {
-            wake_.wait_until(lock, due_);
+            if (now_)
+                wake_.wait_for(lock, std::chrono::milliseconds(1));
+            else
+                wake_.wait_until(lock, due_);
             continue;
         }
         const auto overdue = (now - due_) / period_;

@@ -15,7 +15,13 @@
 class SweepTimer : public QObject {
     Q_OBJECT
 public:
-    explicit SweepTimer(QObject* parent = nullptr);
+    using Clock = std::chrono::steady_clock;
+    // Where the schedule reads the time; tests hand in a clock they move by
+    // hand. The schedule looks at a handed-in clock every millisecond, since
+    // it cannot sleep until a time on it.
+    using TimeSource = std::function<Clock::time_point()>;
+
+    explicit SweepTimer(QObject* parent = nullptr, TimeSource now = nullptr);
     ~SweepTimer() override;
 
     int interval() const { return intervalMs_; }
@@ -45,13 +51,14 @@ protected:
     void timerEvent(QTimerEvent* e) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
+    Clock::time_point now() const;
     void rearm();
     void schedule();
 
     int intervalMs_ = 0;
     bool enabled_ = false;
     int zeroTimerId_ = 0;  // a period of 0 runs as fast as the event loop turns
+    const TimeSource now_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -9,6 +9,7 @@
 #include "sweep/Sweep.h"
 #include "ui_MainForm.h"
 #include "widgets/FieldEntry.h"
+#include "widgets/Placement.h"
 
 #include <QCloseEvent>
 #include <QScreen>
@@ -45,6 +46,7 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
 
     // Frequency loads read the master clock from its field as it stands.
     chip_.setClockSource([this] { return text(ui->Text7); });
+    for (int f = 0; f < 7; ++f) lastShown_[f] = fieldFor(static_cast<control::Field>(f))->text();
     connect(&chip_, &control::ChipControl::fieldTextChanged, this, &MainForm::showFieldText);
     connect(&chip_, &control::ChipControl::tuningWordChanged, this, [this](int reg, const QString& hex) {
         (reg == 0 ? ui->Label11 : ui->Label12)->setText(hex);
@@ -105,10 +107,7 @@ void MainForm::setPortChecks() {
 // The start-up procedure has normally started the chip up already; a window
 // loaded on its own (tests) does it here.
 void MainForm::initialize() {
-    if (QScreen* s = screen()) {
-        const QRect g = s->geometry();
-        move(g.x() + (g.width() - frameGeometry().width()) / 2, g.y() + (g.height() - frameGeometry().height()) / 2);
-    }
+    widgets::centreOnScreen(*this);
     if (!chip_.startedUp()) afterCommand(chip_.startUp(), false);
     dis_sel();
     showBits();
@@ -133,6 +132,10 @@ QLineEdit* MainForm::fieldFor(control::Field f) const {
 
 void MainForm::showFieldText(control::Field f, const QString& t) {
     QLineEdit* e = fieldFor(f);
+    QString& last = lastShown_[static_cast<int>(f)];
+    // A remote change never overwrites what the user is typing.
+    if (chip_.remote() && e->hasFocus() && e->text() != last) return;
+    last = t;
     if (e->text() != t) e->setText(t);  // an unchanged text keeps its cursor
 }
 

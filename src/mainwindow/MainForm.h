@@ -5,6 +5,7 @@
 #include "control/ChipControl.h"
 
 #include <QMainWindow>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -108,4 +109,5 @@ private:
     Trigger trigger_ = Trigger::Program;
     std::function<void(QDialog&)> openModal_;
     std::function<void()> openMonitor_;
+    QString lastShown_[7];  // the last text the program put in each field
 };

@@ -2,20 +2,19 @@
 
 #include "board/ChipModel.h"
 #include "monitor/FrequencyPlot.h"
-#include "monitor/WordLogModel.h"
+#include "monitor/WordLogView.h"
+#include "widgets/Placement.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
-#include <QScrollBar>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWindow>
+#include <QLocale>
 #include <QVBoxLayout>
+#include <QWindow>
 
-#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -25,6 +24,11 @@ const char* const kRegisterNames[6] = {"FREQ0", "FREQ1", "PHASE0", "PHASE1", "PH
 QString mhzText(double mhz) { return QString::number(mhz, 'f', 6) + QStringLiteral(" MHz"); }
 QString degreesText(double deg) { return QString::number(deg, 'f', 3) + QChar(0x00B0); }
 QString onOff(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
+// The widest frequency text below `clockMHz`, which no register can reach.
+QString widestMHz(double clockMHz) {
+    const int digits = static_cast<int>(QString::number(std::floor(clockMHz), 'f', 0).size());
+    return QString(digits, QChar('8')) + QStringLiteral(".888888 MHz");
+}
 
 }  // namespace
 
@@ -60,7 +64,7 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
     auto* middle = new QHBoxLayout;
     auto* regBox = new QGroupBox(QStringLiteral("Registers"), this);
     auto* regLayout = new QGridLayout(regBox);
-    regLayout->setHorizontalSpacing(14);
+    regLayout->setHorizontalSpacing(8);
     for (int r = 0; r < 6; ++r) {
         const QString base = QString::fromLatin1(kRegisterNames[r]).toLower();
         regLayout->addWidget(new QLabel(QString::fromLatin1(kRegisterNames[r]), regBox), r, 0);
@@ -72,6 +76,11 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
         regLayout->addWidget(units_[r], r, 2);
         regLayout->addWidget(inUse_[r], r, 3);
     }
+    // The clock every MHz figure is scaled by, under the registers.
+    clock_ = value("boardClock", regBox);
+    clock_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    regLayout->addWidget(new QLabel(QStringLiteral("Clock"), regBox), 6, 0);
+    regLayout->addWidget(clock_, 6, 2);
     middle->addWidget(regBox, 3);
 
     auto* controlBox = new QGroupBox(QStringLiteral("Control bits"), this);
@@ -81,9 +90,7 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
     sleep_ = value("sleepBit", controlBox);
     reset_ = value("resetBit", controlBox);
     pending_ = value("pendingHalf", controlBox);
-    auto* clock = value("boardClock", controlBox);
-    clock->setText(QStringLiteral("Clock %1").arg(mhzText(model_->clockMHz())));
-    for (QLabel* l : {sync_, selsrc_, sleep_, reset_, pending_, clock}) controlLayout->addWidget(l);
+    for (QLabel* l : {sync_, selsrc_, sleep_, reset_, pending_}) controlLayout->addWidget(l);
     controlLayout->addStretch();
     middle->addWidget(controlBox, 2);
 
@@ -114,17 +121,15 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
     plot_ = new FrequencyPlot(*model_, plotBox);
     plot_->setObjectName(QStringLiteral("frequencyPlot"));
     plotLayout->addWidget(plot_);
+    // The plot and the word log alone take up or give up height with the window.
     top->addWidget(plotBox, 3);
 
-    auto* logBox = new QGroupBox(QStringLiteral("Last %1 words").arg(ChipModel::kLogLength), this);
+    const QString logLength = QLocale(QLocale::English).toString(static_cast<qulonglong>(ChipModel::kLogLength));
+    auto* logBox = new QGroupBox(QStringLiteral("Last %1 words").arg(logLength), this);
+    logBox->setObjectName(QStringLiteral("wordLogBox"));
     auto* logLayout = new QVBoxLayout(logBox);
-    logModel_ = new WordLogModel(*model_, this);
-    log_ = new QListView(logBox);
+    log_ = new WordLogView(*model_, logBox);
     log_->setObjectName(QStringLiteral("wordLog"));
-    log_->setModel(logModel_);
-    log_->setUniformItemSizes(true);  // rows are laid out by arithmetic, not measured
-    log_->setSelectionMode(QAbstractItemView::NoSelection);
-    log_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     log_->setFocusPolicy(Qt::NoFocus);
     logLayout->addWidget(log_);
     top->addWidget(logBox, 2);
@@ -134,19 +139,20 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
     auto reserve = [](QLabel* l, const QString& widest) {
         l->setMinimumWidth(QFontMetrics(l->font()).horizontalAdvance(widest) + 2);
     };
-    reserve(outputFrequency_, mhzText(8888.888888));
+    reserve(outputFrequency_, widestMHz(model_->clockMHz()));
     reserve(outputPhase_, degreesText(888.888));
     reserve(outputState_, QStringLiteral("Sleep and Reset"));
     reserve(selection_, QStringLiteral("FREQ8, PHASE8 by select words"));
     for (int r = 0; r < 6; ++r) {
         reserve(hex_[r], QStringLiteral("DDDDDDDD"));  // the widest hex digit
-        reserve(units_[r], r < 2 ? mhzText(8888.888888) : degreesText(888.888));
+        reserve(units_[r], r < 2 ? widestMHz(model_->clockMHz()) : degreesText(888.888));
         reserve(inUse_[r], QStringLiteral("in use"));
     }
-    for (QLabel* l : {words_, framingErrors_, unknown_, unpaired_, clears_}) reserve(l, QStringLiteral("8888888888"));
+    for (QLabel* l : {words_, framingErrors_, unknown_, unpaired_, clears_}) reserve(l, QStringLiteral("888888888"));
     reserve(pending_, QStringLiteral("No half pair held"));
 
-    resize(660, 740);
+    // Placing the window (widgets::placeBeside) may take height from this.
+    resize(640, 760);
 
     model_->setChangeListener([this] { dirty_ = true; });
     connect(&timer_, &QTimer::timeout, this, &BoardMonitor::tick);
@@ -190,6 +196,7 @@ void BoardMonitor::refresh() {
                             .arg(m.selectedPhase())
                             .arg(m.selsrc() ? QStringLiteral("select words") : QStringLiteral("select pins")));
 
+    clock_->setText(mhzText(m.clockMHz()));  // words as sent follow the program's master clock
     for (int r = 0; r < 2; ++r) {
         hex_[r]->setText(QStringLiteral("%1").arg(m.freq(r), 8, 16, QChar('0')).toUpper());
         units_[r]->setText(mhzText(m.registerMHz(r)));
@@ -213,35 +220,8 @@ void BoardMonitor::refresh() {
     unpaired_->setText(QString::number(m.unpairedHalves()));
     clears_->setText(QString::number(m.clears()));
 
-    appendNewLogLines();
+    log_->refresh();
     plot_->update();
-}
-
-void BoardMonitor::appendNewLogLines() {
-    // Follow the newest word unless the user has scrolled up to read.
-    QScrollBar* bar = log_->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
-    if (logModel_->refresh() && atEnd) log_->scrollToBottom();
-}
-
-void BoardMonitor::placeBeside(const QWidget* window) {
-    const QRect main = window->frameGeometry();
-    const QScreen* screen = window->screen();
-    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    constexpr int gap = 8;
-    // Leave room for the window manager's frame, which is not known before showing.
-    const QSize frame = size() + QSize(8, 32);
-    if (frame.height() > avail.height()) resize(width(), avail.height() - 32);
-
-    int x;
-    if (main.right() + gap + frame.width() <= avail.right())
-        x = main.right() + 1 + gap;
-    else if (main.left() - gap - frame.width() >= avail.left())
-        x = main.left() - gap - frame.width();
-    else
-        x = std::max(avail.left(), avail.right() + 1 - frame.width());
-    const int y = std::clamp(main.top(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - frame.height()));
-    move(x, y);
 }
 
 void BoardMonitor::showWithoutActivating() {
@@ -259,8 +239,9 @@ void BoardMonitor::showWithoutActivating() {
 }
 
 BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside, const QString& title) {
-    auto* monitor = new BoardMonitor(std::move(model), beside, title);
-    if (beside) monitor->placeBeside(beside);
+    // No parent: a window modal to the main window must not block the monitor.
+    auto* monitor = new BoardMonitor(std::move(model), nullptr, title);
+    if (beside) widgets::placePair(*beside, *monitor);
     monitor->showWithoutActivating();
     return monitor;
 }

@@ -12,8 +12,7 @@
 class ChipModel;
 class FrequencyPlot;
 class QLabel;
-class QListView;
-class WordLogModel;
+class WordLogView;
 class SimulatedBoard;
 
 class BoardMonitor : public QWidget {
@@ -29,8 +28,6 @@ public:
     const ChipModel& model() const { return *model_; }
     // Brings every widget up to the model now (the timer does this when dirty).
     void refresh();
-    // To the right of `window` when the screen has room, else to its left.
-    void placeBeside(const QWidget* window);
     bool dirty() const { return dirty_; }
     // Shows the window and leaves the active window and its focus alone.
     void showWithoutActivating();
@@ -38,7 +35,6 @@ public:
 private:
     void tick();
     QLabel* value(const char* objectName, QWidget* parent);
-    void appendNewLogLines();
 
     std::shared_ptr<ChipModel> model_;
     QTimer timer_;
@@ -51,6 +47,7 @@ private:
     std::array<QLabel*, 6> hex_{};
     std::array<QLabel*, 6> units_{};
     std::array<QLabel*, 6> inUse_{};
+    QLabel* clock_;
     QLabel* sync_;
     QLabel* selsrc_;
     QLabel* sleep_;
@@ -62,12 +59,12 @@ private:
     QLabel* unpaired_;
     QLabel* clears_;
     FrequencyPlot* plot_;
-    QListView* log_;
-    WordLogModel* logModel_;
+    WordLogView* log_;
 };
 
 // Shows the monitor of a chip model (see attachChipModel) beside `beside`
-// without taking the keyboard focus from it. The monitor is a child
-// window of `beside` and goes with it.
+// (see widgets::placePair) without taking the keyboard focus from it. The
+// monitor has no parent, so a window modal to `beside` leaves it live; the
+// caller owns it.
 BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside,
                                const QString& title = QStringLiteral("Board Monitor"));

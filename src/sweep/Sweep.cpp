@@ -4,6 +4,7 @@
 #include "platform/UserNotice.h"
 #include "ui_Sweep.h"
 #include "widgets/FieldEntry.h"
+#include "widgets/Placement.h"
 #include "widgets/WindowStyle.h"
 
 #include <QFocusEvent>
@@ -89,13 +90,7 @@ void Sweep::applyFonts() {
     ui_->Frame2->setFont(frame);
 }
 
-void Sweep::Form_Load() {
-    // Centred by the outer size, frame included.
-    const QRect screenRect = screen()->geometry();
-    const QSize outer = frameGeometry().size();
-    move(screenRect.x() + (screenRect.width() - outer.width()) / 2,
-         screenRect.y() + (screenRect.height() - outer.height()) / 2);
-}
+void Sweep::Form_Load() { widgets::centreOnScreen(*this); }
 
 void Sweep::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);

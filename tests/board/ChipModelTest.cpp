@@ -278,15 +278,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ChipModelTest, LogKeepsTheLastWordsWithTheirOutcome) {
     attach();
-    for (int i = 1; i <= 250; ++i) SendWord(PortAddress, 0x4000 + 0x0200 * (i % 4));
+    const int selects = static_cast<int>(ChipModel::kLogLength) + 50;
+    for (int i = 1; i <= selects; ++i) SendWord(PortAddress, 0x4000 + 0x0200 * (i % 4));
     send({0x3052, 0x2305});
     const auto& log = model->log();
     EXPECT_EQ(log.size(), ChipModel::kLogLength);
-    EXPECT_EQ(log.total(), 252u);
+    EXPECT_EQ(log.total(), static_cast<uint64_t>(selects) + 2);
     EXPECT_EQ(log[log.size() - 2].word, 0x3052);
     EXPECT_EQ(log[log.size() - 2].outcome, WordOutcome::Held);
     EXPECT_EQ(log.back().outcome, WordOutcome::Unpaired);
-    EXPECT_EQ(log[0].word, 0x4000 + 0x0200 * (53 % 4));  // word 53 of 252 is the oldest kept
+    EXPECT_EQ(log[0].word, 0x4000 + 0x0200 * (53 % 4));  // word 53 is the oldest kept
 }
 
 TEST_F(ChipModelTest, HistoryRecordsEachOutputChangeWithItsTime) {

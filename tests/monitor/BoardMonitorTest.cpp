@@ -4,16 +4,17 @@
 #include "link/CommsFunctions.h"
 #include "monitor/BoardMonitor.h"
 #include "monitor/FrequencyPlot.h"
+#include "monitor/WordLogView.h"
 #include "portlib/Parllio.h"
 #include "support/WireHarness.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
-#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -60,15 +61,18 @@ struct MainStandIn {
 
 class BoardMonitorTest : public ::testing::Test {
 protected:
-    void open(double clock = 50.0) { monitor.reset(openBoardMonitor(attachChipModel(harness.board(), clock), &main.window)); }
+    void open(double clock = 50.0) {
+        model = attachChipModel(harness.board(), clock);
+        monitor.reset(openBoardMonitor(model, &main.window));
+    }
     QString text(const char* name) const {
         auto* label = monitor->findChild<QLabel*>(name);
         return label ? label->text() : QStringLiteral("<no label %1>").arg(name);
     }
+    WordLogView* log() const { return monitor->findChild<WordLogView*>("wordLog"); }
     QStringList logLines() const {
-        const QAbstractItemModel* m = monitor->findChild<QListView*>("wordLog")->model();
         QStringList lines;
-        for (int r = 0; r < m->rowCount(); ++r) lines << m->index(r, 0).data().toString();
+        for (int r = 0; r < log()->rowCount(); ++r) lines << log()->row(r);
         return lines;
     }
     // Lets the refresh timer run; the condition is the refresh, not a deadline.
@@ -78,6 +82,7 @@ protected:
 
     WireHarness harness;
     MainStandIn main;
+    std::shared_ptr<ChipModel> model;  // words applied to it directly skip the wire
     std::unique_ptr<BoardMonitor> monitor;
 };
 
@@ -123,7 +128,7 @@ TEST_F(BoardMonitorTest, ShowsAKnownState) {
     EXPECT_EQ(text("selsrcBit"), "SELSRC 1");
     EXPECT_EQ(text("sleepBit"), "Sleep 0");
     EXPECT_EQ(text("resetBit"), "Reset 0");
-    EXPECT_EQ(text("boardClock"), "Clock 50.000000 MHz");
+    EXPECT_EQ(text("boardClock"), "50.000000 MHz");
     EXPECT_EQ(text("wordCount"), "14");
     EXPECT_EQ(text("framingErrorCount"), "1");
     EXPECT_EQ(text("unknownCount"), "1");
@@ -186,21 +191,60 @@ TEST_F(BoardMonitorTest, OtherBoardClockScalesEveryFrequency) {
     open(100.0);
     send({0x3052, 0x21B8, 0x321E, 0x2305});
     ASSERT_TRUE(waitForRefresh());
-    EXPECT_EQ(text("boardClock"), "Clock 100.000000 MHz");
+    EXPECT_EQ(text("boardClock"), "100.000000 MHz");
     EXPECT_EQ(text("freq0Units"), "2.000000 MHz");
     EXPECT_EQ(text("outputFrequency"), "2.000000 MHz");
+    model->setClockMHz(25.0);  // words as sent: the program's master clock changed
+    ASSERT_TRUE(waitForRefresh());
+    EXPECT_EQ(text("boardClock"), "25.000000 MHz");
 }
 
-TEST_F(BoardMonitorTest, LogKeepsTheLastTwoHundredWords) {
+TEST_F(BoardMonitorTest, LogKeepsTheLastTenThousandWords) {
     open();
-    for (int i = 0; i < 260; ++i) SendWord(PortAddress, 0x4000 + 0x0200 * (i % 4));
+    for (std::size_t i = 0; i < ChipModel::kLogLength + 60; ++i)
+        model->applyWord(static_cast<uint16_t>(0x4000 + 0x0200 * (i % 4)));
     send({0x5800});
     ASSERT_TRUE(waitForRefresh());
-    const QStringList lines = logLines();
-    EXPECT_EQ(lines.size(), 200);
-    EXPECT_TRUE(lines.last().endsWith("0x5800  Select FREQ1"));
-    EXPECT_TRUE(lines[198].endsWith("0x4600  Select PHASE3")) << lines[198].toStdString();  // i = 259
-    EXPECT_EQ(text("wordCount"), "261");
+    EXPECT_EQ(log()->rowCount(), 10000);
+    EXPECT_TRUE(log()->row(9999).endsWith("0x5800  Select FREQ1"));
+    EXPECT_TRUE(log()->row(9998).endsWith("0x4600  Select PHASE3")) << log()->row(9998).toStdString();
+    EXPECT_EQ(text("wordCount"), "10061");
+    EXPECT_EQ(monitor->findChild<QGroupBox*>("wordLogBox")->title(), "Last 10,000 words");
+}
+
+TEST_F(BoardMonitorTest, LogFollowsTheNewestWordUnlessScrolledUp) {
+    open();
+    double t = 0;
+    model->setTimeSource([&t] { return t; });
+    auto add = [&](std::size_t words) {  // each at its own millisecond, so each row reads differently
+        for (std::size_t i = 0; i < words; ++i, t += 0.001) model->applyWord(0x4000);
+        monitor->refresh();
+    };
+    add(ChipModel::kLogLength + 100);
+    QScrollBar* bar = log()->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum()) << "follows while at the end";
+    bar->setValue(500);
+    const QString read = log()->row(500);
+    add(200);
+    EXPECT_EQ(log()->topRow(), 300);
+    EXPECT_EQ(log()->row(300), read) << "the row being read stays in sight while older ones drop out";
+}
+
+TEST_F(BoardMonitorTest, OnlyThePlotAndTheLogChangeHeightWithTheWindow) {
+    auto chip = attachChipModel(harness.board());
+    BoardMonitor m(chip);
+    m.show();
+    QApplication::processEvents();
+    QMap<QString, int> before;
+    for (auto* box : m.findChildren<QGroupBox*>()) before[box->title()] = box->height();
+    for (int height : {m.minimumSizeHint().height(), m.height() + 200}) {
+        m.resize(m.width(), height);
+        QApplication::processEvents();
+        for (auto* box : m.findChildren<QGroupBox*>()) {
+            const bool gives = box->title().startsWith("Last") || box->title().startsWith("Output frequency");
+            EXPECT_EQ(box->height() != before[box->title()], gives) << box->title().toStdString() << " at " << height;
+        }
+    }
 }
 
 TEST_F(BoardMonitorTest, StaysLiveUnderAModalDialog) {
@@ -220,36 +264,11 @@ TEST_F(BoardMonitorTest, StaysLiveUnderAModalDialog) {
     EXPECT_EQ(shown, "10.000000 MHz");
 }
 
-struct Placement {
-    const char* name;
-    int mainLeftFromScreenLeft;  // negative: from the right edge
-    bool toTheRight;
-};
-
-class PlacedBeside : public BoardMonitorTest, public ::testing::WithParamInterface<Placement> {};
-
-TEST_P(PlacedBeside, TheMainWindow) {
-    const QRect avail = main.window.screen()->availableGeometry();
-    const int offset = GetParam().mainLeftFromScreenLeft;
-    const int left = offset >= 0 ? avail.left() + offset : avail.right() + 1 + offset;
-    main.window.move(left, avail.top() + 20);
-    auto model = attachChipModel(harness.board());
-    BoardMonitor m(model);
-    m.resize(200, 150);
-    m.placeBeside(&main.window);
-    const QRect mainFrame = main.window.frameGeometry();
-    if (GetParam().toTheRight)
-        EXPECT_GT(m.pos().x(), mainFrame.right());
-    else
-        EXPECT_LT(m.pos().x() + m.width(), mainFrame.left());
-    EXPECT_GE(m.pos().x(), avail.left());
-    EXPECT_LE(m.pos().x() + m.width(), avail.right());
+TEST_F(BoardMonitorTest, OpensBesideTheMainWindowInsideTheScreen) {
+    open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(monitor.get()));
+    EXPECT_TRUE(main.window.screen()->availableGeometry().contains(monitor->frameGeometry()));
 }
-
-INSTANTIATE_TEST_SUITE_P(Screen, PlacedBeside,
-                         ::testing::Values(Placement{"RoomOnTheRight", 0, true},
-                                           Placement{"NoRoomOnTheRight", -320, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BoardMonitorTest, PlotDrawsTheSawtoothAcrossItsHeight) {
     auto model = attachChipModel(harness.board());

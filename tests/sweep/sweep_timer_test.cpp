@@ -5,6 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -19,9 +20,24 @@ bool waitForPosted(const SweepTimer& t, int n) {
 // A timer that counts its ticks.
 class SweepTimerTest : public ::testing::Test {
 protected:
-    SweepTimerTest() { QObject::connect(&t, &SweepTimer::timeout, [this] { ++ticks; }); }
+    explicit SweepTimerTest(SweepTimer::TimeSource now = nullptr) : t(nullptr, std::move(now)) {
+        QObject::connect(&t, &SweepTimer::timeout, [this] { ++ticks; });
+    }
     SweepTimer t;
     int ticks = 0;
+};
+
+// The same on a clock that moves only when the test says.
+class HandMovedClock : public SweepTimerTest {
+protected:
+    HandMovedClock() : SweepTimerTest([this] { return SweepTimer::Clock::time_point(elapsed.load()); }) {}
+    void moveTo(std::chrono::milliseconds t) { elapsed = t; }
+    // Lets the schedule look at the clock (it does every millisecond), then runs what it posted.
+    void settle() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QCoreApplication::processEvents();
+    }
+    std::atomic<SweepTimer::Clock::duration> elapsed{};
 };
 
 TEST_F(SweepTimerTest, IsIdleUntilEnabled) {
@@ -83,13 +99,19 @@ TEST_F(SweepTimerTest, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
     EXPECT_EQ(ticks, stopped);
 }
 
-TEST_F(SweepTimerTest, ALongPeriodIsHeldAndDelivers) {
+TEST_F(HandMovedClock, ALongPeriodIsHeldAndDelivers) {
+    using std::chrono::milliseconds;
     t.setInterval(100000);
     t.setEnabled(true);
     EXPECT_EQ(t.interval(), 100000);
-    EXPECT_TRUE(t.isEnabled());
-    QCoreApplication::processEvents();
+    settle();
     EXPECT_EQ(ticks, 0) << "first tick is one period away";
+    moveTo(milliseconds(99999));
+    settle();
+    EXPECT_EQ(ticks, 0) << "one millisecond early";
+    moveTo(milliseconds(100000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return ticks == 1; }, 5000)) << "due at one period";
+    t.setEnabled(false);
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+// The main window follows what a script does to the chip, as if the user had
+// done it, but never overwrites a field the user is editing.
+#include "MainFormFixture.h"
+
+#include "scpi/ChipInstrument.h"
+#include "scpi/ScriptRunner.h"
+
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <sstream>
+
+namespace {
+
+class ScriptWithWindow : public MainFormTest {
+protected:
+    // Runs the lines as a script file and waits for its end; true when every line passed.
+    bool run(const char* lines) {
+        QTemporaryFile file;
+        EXPECT_TRUE(file.open());
+        file.write(lines);
+        file.close();
+        scpi::ChipInstrument instrument(control::chip());
+        scpi::ScriptRunner runner(instrument, file.fileName().toStdString(), out, err);
+        QSignalSpy done(&runner, &scpi::ScriptRunner::finished);
+        runner.start();
+        if (done.isEmpty()) done.wait(5000);
+        return !runner.failed();
+    }
+    std::ostringstream out, err;
+};
+
+TEST_F(ScriptWithWindow, FieldsCaptionsAndOptionsShowTheScriptsChanges) {
+    ASSERT_TRUE(run("FREQ0 12.5MHZ\nFREQ1 30MHZ\nPHAS0 5000\nPHAS1 12.5\nCLOC 60MHZ\n"
+                    "CONT:SYNC ON\nCONT:SELS ON\nCONT:SLE ON\nSEL:PHAS 3\n"))
+        << err.str();
+    EXPECT_EQ(ui().Text1->text(), "12.5000000000");
+    EXPECT_EQ(ui().Label11->text(), "40000000");
+    EXPECT_EQ(ui().Text2->text(), "25.0000000000");
+    EXPECT_EQ(ui().Text3->text(), "4095");
+    EXPECT_EQ(ui().Text4->text(), "12.5");
+    EXPECT_EQ(ui().Text7->text(), "60.000000");
+    EXPECT_EQ(ui().Command13->text(), "&Sync Bit = 1");
+    EXPECT_EQ(ui().Command11->text(), "SE&LSRC = 1");
+    EXPECT_TRUE(ui().Option2->isChecked());
+    EXPECT_TRUE(ui().Option3D6->isChecked());
+    EXPECT_TRUE(ui().Option3D6->isEnabled());
+    EXPECT_TRUE(notices.empty()) << "a script never opens a box";
+}
+
+TEST_F(ScriptWithWindow, AFieldBeingEditedKeepsTheUsersText) {
+    typeInto(ui().Text1, "7.5");
+    typeInto(ui().Text7, "12");  // half-typed: the script must not compute with it
+    ASSERT_TRUE(run("FREQ0 10MHZ\n")) << err.str();
+    EXPECT_EQ(ui().Text7->text(), "12") << "the field the user is in";
+    EXPECT_EQ(ui().Text1->text(), "10.0000000000") << "a field the user left";
+    EXPECT_EQ(ui().Label11->text(), "33333333") << "computed with the committed 50 MHz";
+}
+
+}  // namespace
