@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12; skips what is there.
+# install-deps.sh [PACKAGE...]: installs what building, running and testing need
+# on Debian 12 (or the packages named); skips what is there.
 set -euo pipefail
 pkgs=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
       libbenchmark-dev libftdi1-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth clang libclang-rt-14-dev
       python3-pyvisa python3-pyvisa-py)
+[ $# -gt 0 ] && pkgs=("$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,4 +1,5 @@
 // The entry procedure: command line, port back end, start-up, main window.
+#include "Version.h"
 #include "app/Automation.h"
 #include "control/ChipControl.h"
 #include "link/BackendChoice.h"
@@ -39,12 +40,14 @@ int main(int argc, char** argv) {
     if (headless) app = std::make_unique<QCoreApplication>(argc, argv);
     else app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName("QZ4471");
-    QCoreApplication::setApplicationVersion("2.0.0");
+    QCoreApplication::setApplicationVersion(qz::kVersion);
     if (headless) {
         platform::setMessageHandler([](const platform::Notice& n) {
             std::fprintf(stderr, "qz4471: %s\n", QString(n.text).replace(QChar(13), QChar(' ')).toLocal8Bit().constData());
         });
         platform::setBeepHandler([] {});
+    } else {
+        QGuiApplication::setDesktopFileName(qz::kDesktopId);
     }
 
     OpenedBackend opened;

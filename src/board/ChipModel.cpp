@@ -34,12 +34,8 @@ bool addressFits(int command, int address) {
 }
 
 std::string registerName(int address) {
-    char buf[8];
-    if (isFreqAddress(address))
-        std::snprintf(buf, sizeof buf, "FREQ%d", address / 4);
-    else
-        std::snprintf(buf, sizeof buf, "PHASE%d", (address - 8) / 2);
-    return buf;
+    if (isFreqAddress(address)) return "FREQ" + std::to_string(address / 4);
+    return "PHASE" + std::to_string((address - 8) / 2);
 }
 
 // Bit range a data byte lands in, e.g. "bits 15..8".

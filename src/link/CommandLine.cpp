@@ -1,5 +1,6 @@
 #include "link/CommandLine.h"
 
+#include "Version.h"
 #include "numeric/NumberText.h"
 #include "portlib/gpio/GpioPort.h"
 
@@ -159,7 +160,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
-            if (name == "--version") return finished("qz4471 2.0.0\n");
+            if (name == "--version") return finished(std::string("qz4471 ") + qz::kVersion + "\n");
             if (name == "--scpi") o.scpi = true;
             else if (name == "--headless") o.headless = true;
             else (name == "--monitor" ? o.monitor : o.noMonitor) = true;

@@ -1,5 +1,7 @@
 #include "link/CommandLine.h"
 
+#include "Version.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         EndingCase{{"--help"}, 0, "--port VALUE", ""},
         EndingCase{{"--port", "sim", "--help"}, 0, "Usage: qz4471", ""},
-        EndingCase{{"--version"}, 0, "qz4471 2.0.0\n", ""},
+        EndingCase{{"--version"}, 0, std::string("qz4471 ") + qz::kVersion + "\n", ""},
         EndingCase{{"--bogus"}, 2, "", "unknown option '--bogus'"},
         EndingCase{{"--port"}, 2, "", "'--port' needs a value"},
         EndingCase{{"--port", "--no-monitor"}, 2, "", "'--port' needs a value"},

@@ -118,7 +118,9 @@ TEST(NumberTextProperty, AgreesWithFromCharsOnRandomTexts) {
         }
         const auto got = parseDouble(t), want = oracle(t);
         ASSERT_EQ(got.has_value(), want.has_value()) << '"' << t << '"';
-        if (got) ASSERT_EQ(*got, *want) << '"' << t << '"';
+        if (got) {
+            ASSERT_EQ(*got, *want) << '"' << t << '"';
+        }
     }
 }
 

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# package.sh: builds qz4471_<version>_<arch>.deb into the repository root with
+# dpkg-buildpackage, after installing the packaging tools and the build
+# dependencies. It builds in a copy under build-deb/, so the work tree stays clean.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh build-essential dpkg-dev debhelper lintian desktop-file-utils appstream
+
+# One version number: the package's must be project()'s.
+version=$(sed -n 's/^project(qz4471 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+packaged=$(dpkg-parsechangelog -S Version)
+if [ "$version" != "$packaged" ]; then
+  echo "package.sh: debian/changelog says $packaged but CMakeLists.txt's project() says $version" >&2
+  exit 1
+fi
+
+if ! dpkg-checkbuilddeps 2>/dev/null; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -q ./
+fi
+
+stage=build-deb; src=$stage/qz4471-$version
+rm -rf "$stage"; mkdir -p "$src"
+# Tracked and new files, none that .gitignore names (build folders, images).
+git ls-files -z --cached --others --exclude-standard |
+  tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -xf - -C "$src"
+# At most two compile jobs: the machines are shared.
+(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc -b)
+
+rm -f qz4471_*.deb
+cp "$stage"/qz4471_"$version"_*.deb .
+ls qz4471_*.deb
