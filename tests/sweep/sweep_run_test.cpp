@@ -1,6 +1,7 @@
 // Sweeps driven tick by tick through the window's handlers; every value is
 // read back from the wire. Start uses a long delay so no tick comes by itself.
 #include "SweepFixture.h"
+#include "support/StubPort.h"
 
 #include "portlib/Parllio.h"
 #include "registers/Declare.h"
@@ -237,17 +238,11 @@ TEST_F(SweepFixture, ATickWithNoMasterClockStopsTheGroup) {
     w->Command3_Click();
 }
 
-class FailingPort : public PortBackend {
+class FailingPort : public StubPort {
 public:
-    int32_t GetParallelPortCount() override { return 1; }
-    int32_t ClaimParallelPort(int32_t, int32_t) override { return 1; }
-    int32_t GetParallelPortInfo(int32_t, ParallelPortInfo&) override { return 0; }
-    int32_t InByte(uint16_t) override { return 0; }
     void OutByte(uint16_t, int32_t) override {
         if (++writes > 60) throw PortError("port gone");
     }
-    bool ownsAddress(uint16_t) const override { return true; }
-    std::string describe() const override { return "failing"; }
     int writes = 0;
 };
 
