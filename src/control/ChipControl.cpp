@@ -133,17 +133,9 @@ void ChipControl::loadFrequency(int reg, const std::string& typed) {
 
 // A sweep step loads the register without touching any display.
 void ChipControl::sweepStep(int reg, float mhz) {
-    if (reg == 0) {
-        Freq0 = mhz;
-        CalcFreq0Word();
-    } else {
-        Freq1 = mhz;
-        CalcFreq1Word();
-    }
+    registers::loadFrequencyMHz(reg, mhz);
     loadedWord_[reg] = static_cast<uint32_t>(FreqWord);
     loadedClock_[reg] = registers::masterClockMHz();
-    if (reg == 0) LoadFreq0();
-    else LoadFreq1();
 }
 
 Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {

@@ -3,23 +3,9 @@
 #include "numeric/NumberText.h"
 #include "registers/Declare.h"
 
-namespace {
-void loadDirect(int reg, float mhz) {
-    if (reg == 0) {
-        Freq0 = mhz;
-        CalcFreq0Word();
-        LoadFreq0();
-    } else {
-        Freq1 = mhz;
-        CalcFreq1Word();
-        LoadFreq1();
-    }
-}
-}  // namespace
-
 SweepEngine::SweepEngine(QObject* parent)
     : QObject(parent),
-      loader_(loadDirect),
+      loader_(registers::loadFrequencyMHz),
       group0_(0, Countup1, Countdown1, [this](bool on) { emit sweepingChanged(0, on); },
               [this](int reg, float mhz) { loader_(reg, mhz); }),
       group1_(1, Countup2, countdown2, [this](bool on) { emit sweepingChanged(1, on); },

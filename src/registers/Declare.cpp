@@ -64,3 +64,15 @@ void CalcFreq0Word() { registers::calc(Freq0); }
 void CalcFreq1Word() { registers::calc(Freq1); }
 void LoadFreq0() { registers::load(0); }
 void LoadFreq1() { registers::load(1); }
+
+void registers::loadFrequencyMHz(int reg, float mhz) {
+    if (reg == 0) {
+        Freq0 = mhz;
+        CalcFreq0Word();
+        LoadFreq0();
+    } else {
+        Freq1 = mhz;
+        CalcFreq1Word();
+        LoadFreq1();
+    }
+}

@@ -23,6 +23,12 @@ void LoadFreq0();
 void LoadFreq1();
 
 namespace registers {
+// The calling order every user of a frequency register keeps: set Freq0 or
+// Freq1, compute its word, load it. Displays are left alone (sweep steps).
+void loadFrequencyMHz(int reg, float mhz);
+}  // namespace registers
+
+namespace registers {
 
 // The master clock text is no number: the entry being loaded is not at fault.
 struct ClockError : numeric::ConversionError {
