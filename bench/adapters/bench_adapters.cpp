@@ -20,12 +20,17 @@ void checkDecoded(benchmark::State& state, const WireDecoder& decoder, uint64_t 
     state.counters["words_decoded"] = static_cast<double>(decoder.words());
     if (decoder.words() != words || decoder.framingErrors() != 0)
         state.SkipWithError("the pins did not carry every word");
-    portlib::setActiveBackend(nullptr);
 }
+
+// The port with its lines going nowhere, and its transmitter.
+struct Rig {
+    portlib::Parllio port{[](const std::string&) {}};
+    Transmitter tx{port};
+};
 
 // wordsPerOperation 0: no operation scope, each word leaves when its frame ends.
 void runFtdi(benchmark::State& state, int wordsPerOperation) {
-    portlib::setDiagnosticSink([](const std::string&) {});
+    Rig rig;
     auto fake = std::make_shared<FakeFtdiState>();
     fake->attached = {{0x6014, "BENCH", 1, 2}};
     fake->keepTransfers = false;
@@ -33,28 +38,27 @@ void runFtdi(benchmark::State& state, int wordsPerOperation) {
     fake->onWrite = [&decoder](const uint8_t* bytes, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) decoder.feed(bytes[i]);
     };
-    portlib::setActiveBackend(std::make_unique<FtdiPort>(std::make_unique<FakeFtdi>(fake), ""));
-    ClaimParallelPort(1, -1);
+    rig.port.setBackend(std::make_unique<FtdiPort>(std::make_unique<FakeFtdi>(fake), ""));
+    rig.port.ClaimParallelPort(1, -1);
     const uint64_t openingTransfers = fake->transferCount;
     uint16_t word = 0;
     uint64_t words = 0;
     for (auto _ : state) {
         if (wordsPerOperation == 0) {
-            SendWord(kBase, word);
+            rig.tx.SendWord(kBase, word);
             word = static_cast<uint16_t>(word * 33 + 0x3052);
             ++words;
             continue;
         }
-        portlib::OperationScope op;
+        portlib::OperationScope op(rig.port);
         for (int i = 0; i < wordsPerOperation; ++i, ++words) {
-            SendWord(kBase, word);
+            rig.tx.SendWord(kBase, word);
             word = static_cast<uint16_t>(word * 33 + 0x3052);
         }
         op.finish();
     }
     state.counters["transfers"] = static_cast<double>(fake->transferCount - openingTransfers);
     checkDecoded(state, decoder, words);
-    portlib::setDiagnosticSink(nullptr);
 }
 
 void BM_FtdiWordPerTransfer(benchmark::State& state) { runFtdi(state, 0); }
@@ -65,22 +69,20 @@ void BM_FtdiFourWordOperation(benchmark::State& state) { runFtdi(state, 4); }
 BENCHMARK(BM_FtdiFourWordOperation);
 
 void BM_GpioWord(benchmark::State& state) {
-    portlib::setDiagnosticSink([](const std::string&) {});
+    Rig rig;
     auto fake = std::make_shared<FakeGpioState>();
     fake->keepPins = false;
-    portlib::setActiveBackend(
+    rig.port.setBackend(
         std::make_unique<GpioPort>(std::make_unique<FakeGpio>(fake), *parseGpioWiring("gpiochip0:17,27,22")));
-    ClaimParallelPort(1, -1);
+    rig.port.ClaimParallelPort(1, -1);
     uint16_t word = 0;
     for (auto _ : state) {
-        SendWord(kBase, word);
+        rig.tx.SendWord(kBase, word);
         word = static_cast<uint16_t>(word * 33 + 0x3052);
     }
     state.SetItemsProcessed(state.iterations());
     state.counters["sets_per_word"] = static_cast<double>(fake->sets) / static_cast<double>(state.iterations());
     if (fake->sets != 52 * static_cast<uint64_t>(state.iterations())) state.SkipWithError("a write missed the lines");
-    portlib::setActiveBackend(nullptr);
-    portlib::setDiagnosticSink(nullptr);
 }
 BENCHMARK(BM_GpioWord);
 

@@ -1,45 +1,49 @@
-// Sweep step timing on the simulated board, measured from a trace file:
-// the first write of each register load is the moment of that step.
-//   bench_sweep_timing [--ticks N] [--periods 1,10] [--keep-trace DIR] [--realtime] [--monitor]
-// --realtime runs the program under SCHED_FIFO where allowed, to tell the
-// design's jitter apart from other load on the machine. --monitor opens the
-// Board Monitor on the board during each sweep, to compare its cost.
+// Sweep step timing on the simulated board, measured from a trace file as
+// lateness against the schedule: the trace time of each load's first write
+// minus its due time (first due + k periods). Beside it, a bare thread's
+// wake-up lateness on the same absolute schedule, measured in the same run.
+//   bench_sweep_timing [--ticks N] [--periods 1,10] [--keep-trace DIR] [--monitor]
+// --monitor opens the Board Monitor on the board and keeps it painting during
+// each sweep; run it under Xvfb with a window manager to measure real painting.
+// The goal at 1 ms: median <= 0.05 ms, p99 <= max(0.25 ms, 3 x the bare p99).
 #include "board/ChipModel.h"
 #include "board/SimulatedBoard.h"
+#include "control/ChipControl.h"
 #include "link/CommsFunctions.h"
+#include "monitor/BoardMonitor.h"
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
 #include "portlib/TracePort.h"
-#include "monitor/BoardMonitor.h"
-#include "registers/Declare.h"
-#include "sweep/Sweep.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QLineEdit>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sched.h>
+#include <sys/prctl.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 constexpr int kWritesPerLoad = 4 * 52;  // four words of 52 writes each
 
 struct Figures {
-    double rate = 0, median = 0, p99 = 0;
-    size_t intervals = 0;
+    size_t steps = 0;
+    double rate = 0, median = 0, p99 = 0;  // steps/s; lateness in ms
 };
 
-// Times (s) of the first write of each load at the data register.
+// Times (s since the program clock's origin) of the first write of each load.
 std::vector<double> loadTimes(const std::string& path) {
     std::ifstream in(path);
     std::vector<double> times;
@@ -61,53 +65,80 @@ double quantile(std::vector<double> v, double q) {
     return v[static_cast<size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1];
 }
 
-Figures measure(const std::vector<double>& times, int ticks, int periodMs) {
+Figures lateness(const std::vector<double>& times, double firstDue, double periodS) {
     Figures f;
-    const size_t loads = std::min(times.size(), static_cast<size_t>(ticks) + 1);
-    if (loads < 2) return f;
-    std::vector<double> dev;
-    for (size_t i = 1; i < loads; ++i) dev.push_back(std::fabs((times[i] - times[i - 1]) * 1e3 - periodMs));
-    f.intervals = loads - 1;
-    f.rate = static_cast<double>(f.intervals) / (times[loads - 1] - times[0]);
-    f.median = quantile(dev, 0.5);
-    f.p99 = quantile(dev, 0.99);
+    std::vector<double> late;
+    for (size_t k = 0; k < times.size(); ++k) late.push_back((times[k] - (firstDue + k * periodS)) * 1e3);
+    f.steps = times.size();
+    if (times.size() >= 2) f.rate = static_cast<double>(times.size() - 1) / (times.back() - times.front());
+    f.median = quantile(late, 0.5);
+    f.p99 = quantile(late, 0.99);
     return f;
 }
 
-// Runs group 0 for `ticks` steps at `periodMs`, tracing to `path`.
-void sweepOnce(int periodMs, int ticks, const std::string& path, bool withMonitor) {
-    auto board = std::make_unique<SimulatedBoard>();
-    SimulatedBoard* chip = board.get();
-    portlib::setActiveBackend(std::make_unique<TracePort>(std::move(board), path));
-    PortAddress = SimulatedBoard::kBase;
-
-    Sweep w;
-    w.show();
-    std::unique_ptr<BoardMonitor> monitor;
-    if (withMonitor) monitor.reset(openBoardMonitor(attachChipModel(*chip), nullptr));
-    QCoreApplication::processEvents();  // first paint and font loading before the clock starts
-    // One long loop: 25 MHz in 10000 steps outlasts any run here.
-    const char* texts[] = {"0", "25", "0.0025", "1", nullptr};
-    const std::string delay = std::to_string(periodMs);
-    for (int n = 1; n <= 5; ++n)
-        w.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n))
-            ->setText(QString::fromStdString(n == 5 ? delay : texts[n - 1]));
-
-    QEventLoop loop;
-    const uint64_t target = 4 * (static_cast<uint64_t>(ticks) + 1);
-    chip->addWordObserver([&](uint16_t) {
-        if (chip->words() == target) QTimer::singleShot(0, &loop, &QEventLoop::quit);
+// A bare thread sleeping to the same absolute schedule: what the machine gives.
+Figures bareThread(int periodMs, int ticks) {
+    std::vector<double> late;
+    std::thread t([&] {
+        prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+        timespec due;
+        clock_gettime(CLOCK_MONOTONIC, &due);
+        for (int k = 0; k < ticks; ++k) {
+            due.tv_nsec += periodMs * 1000000L;
+            while (due.tv_nsec >= 1000000000L) due.tv_nsec -= 1000000000L, ++due.tv_sec;
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+            timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            late.push_back(((now.tv_sec - due.tv_sec) * 1e9 + (now.tv_nsec - due.tv_nsec)) / 1e6);
+        }
     });
-    w.Command1_Click();
+    t.join();
+    Figures f;
+    f.steps = late.size();
+    f.median = quantile(late, 0.5);
+    f.p99 = quantile(late, 0.99);
+    return f;
+}
+
+// Runs group 0 for `ticks` steps at `periodMs`, traced to `path`; returns the
+// first step's due time on the program clock, in seconds.
+double sweepOnce(int periodMs, int ticks, const std::string& path, bool withMonitor,
+                 const portlib::ProgramClock& clock, Clock::time_point origin) {
+    auto board = std::make_unique<SimulatedBoard>();
+    SimulatedBoard* sim = board.get();
+    std::atomic<uint64_t> words = 0;
+    sim->addWordObserver([&words](uint16_t) { ++words; });
+    portlib::Parllio port;
+    port.setBackend(std::make_unique<TracePort>(std::move(board), path, clock.clock()));
+    port.PortAddress = SimulatedBoard::kBase;
+    Transmitter tx(port);
+    control::ChipControl chip(tx);
+
+    std::unique_ptr<BoardMonitor> monitor;
+    if (withMonitor) monitor.reset(openBoardMonitor(attachChipModel(*sim), nullptr));
+    QCoreApplication::processEvents();  // first paint and font loading before the clock starts
+
+    // One long loop: 25 MHz in 10000 steps outlasts any run here.
+    chip.sweeps().start(0, {"0", "25", "0.0025", "1", std::to_string(periodMs)});
+    const double firstDue =
+        std::chrono::duration<double>(chip.sweeps().Countup1.firstDue() - origin).count();
+    const uint64_t target = 4 * static_cast<uint64_t>(ticks);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (words >= target) loop.quit();
+    });
+    poll.start(5);
     loop.exec();
-    w.Command2_Click();
-    portlib::setActiveBackend(nullptr);  // flushes and closes the trace
+    chip.sweeps().stopAll();
+    return firstDue;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    portlib::markProgramStart();
+    const Clock::time_point origin = Clock::now();
+    const portlib::ProgramClock clock;  // its origin is within a microsecond of `origin`
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int ticks = 2000;
     bool withMonitor = false;
@@ -116,43 +147,38 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--monitor") withMonitor = true;
-        else if (a == "--realtime") {
-            sched_param p{};
-            p.sched_priority = 10;
-            if (sched_setscheduler(0, SCHED_FIFO, &p) != 0) std::perror("SCHED_FIFO");
-        } else if (a == "--ticks" && i + 1 < argc) ticks = std::atoi(argv[++i]);
+        else if (a == "--ticks" && i + 1 < argc) ticks = std::atoi(argv[++i]);
         else if (a == "--periods" && i + 1 < argc) {
             periods.clear();
             std::stringstream s(argv[++i]);
             for (std::string p; std::getline(s, p, ',');) periods.push_back(std::atoi(p.c_str()));
         } else if (a == "--keep-trace" && i + 1 < argc) keep = argv[++i];
         else {
-            std::fprintf(stderr, "usage: %s [--ticks N] [--periods 1,10] [--keep-trace DIR] [--realtime] [--monitor]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--ticks N] [--periods 1,10] [--keep-trace DIR] [--monitor]\n", argv[0]);
             return 2;
         }
     }
     QApplication app(argc, argv);
-    MaxFreq = 25;
-    MinFreq = 0;
 
     int failed = 0;
     for (int period : periods) {
+        if (period <= 0) continue;
         const std::string dir = keep.empty() ? "/tmp" : keep;
         const std::string path = dir + "/sweep-timing-" + std::to_string(getpid()) + "-" + std::to_string(period) + ".trace";
-        sweepOnce(period, ticks, path, withMonitor);
-        const Figures f = measure(loadTimes(path), ticks, period);
+        const Figures bare = bareThread(period, ticks);
+        const double firstDue = sweepOnce(period, ticks, path, withMonitor, clock, origin);
+        const Figures f = lateness(loadTimes(path), firstDue, period / 1000.0);
         if (keep.empty()) std::remove(path.c_str());
-        if (period == 0) {
-            std::printf("period 0 ms: %zu steps, rate %.1f/s (as fast as the event loop turns)\n", f.intervals, f.rate);
-            continue;
-        }
         const double asked = 1000.0 / period;
         const double off = (f.rate / asked - 1.0) * 100.0;
-        const bool ok = f.intervals == static_cast<size_t>(ticks) && std::fabs(off) <= 0.5 && f.median <= 0.05 &&
-                        f.p99 <= 0.5;
+        const double p99Goal = std::max(0.25, 3 * bare.p99);
+        const bool ok = f.steps >= static_cast<size_t>(ticks) && std::fabs(off) <= 0.1 && f.median <= 0.05 &&
+                        f.p99 <= p99Goal;
         failed += !ok;
-        std::printf("period %d ms: %zu intervals, rate %.1f/s (%+.2f %%), median %.3f ms, p99 %.3f ms  %s\n", period,
-                    f.intervals, f.rate, off, f.median, f.p99, ok ? "ok" : "MISSED");
+        std::printf("period %d ms%s: %zu steps, rate %.2f/s (%+.3f %%), lateness median %.3f ms, p99 %.3f ms; "
+                    "bare thread p99 %.3f ms (goal p99 <= %.3f ms)  %s\n",
+                    period, withMonitor ? " with the monitor" : "", f.steps, f.rate, off, f.median, f.p99, bare.p99,
+                    p99Goal, ok ? "ok" : "MISSED");
     }
     return failed ? 1 : 0;
 }

@@ -1,7 +1,7 @@
 #include "about/frmAbout.h"
 
-#include "about/ProgramStart.h"
 #include "platform/AppIcon.h"
+#include "platform/ProgramStart.h"
 #include "platform/UserNotice.h"
 #include "ui_frmAbout.h"
 #include "widgets/Placement.h"
@@ -24,7 +24,8 @@ const QString kSysInfoProgram = QStringLiteral("\\MSINFO32.EXE");
 constexpr qreal kFontPoints = 8.25;
 }  // namespace
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmAbout>()) {
+frmAbout::frmAbout(platform::Seams seams, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmAbout>()), seams_(seams) {
     ui->setupUi(this);
     widgets::fixWindowFrame(*this, false);
     widgets::installFocusFrameStyle();
@@ -66,7 +67,7 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
 
 bool frmAbout::GetKeyValue(platform::HKEY KeyRoot, const QString& KeyName,
                            const QString& SubKeyRef, QString& KeyVal) {
-    return platform::GetKeyValue(platform::activeRegistry(), KeyRoot, KeyName, SubKeyRef, KeyVal);
+    return platform::GetKeyValue(seams_.registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
 }
 
 void frmAbout::StartSysInfo() {
@@ -80,14 +81,13 @@ void frmAbout::StartSysInfo() {
             GetKeyValue(platform::HKEY_LOCAL_MACHINE, kSysInfoLocationKey,
                         kSysInfoLocationValue, SysInfoPath)) {
             SysInfoPath += kSysInfoProgram;
-            found = about::fileExists(SysInfoPath);
+            found = seams_.programs.fileExists(SysInfoPath);
         }
-        if (found && about::startProgram(SysInfoPath)) return;
+        if (found && seams_.programs.startProgram(SysInfoPath)) return;
     } catch (...) {
         // any failure on the way means the same to the user
     }
-    platform::showMessage({platform::kAppTitle,
-                           QStringLiteral("System Information Is Unavailable At This Time"),
-                           platform::MessageIcon::None},
-                          this);
+    seams_.notice.showMessage(
+        {platform::kAppTitle, QStringLiteral("System Information Is Unavailable At This Time"), platform::MessageIcon::None},
+        this);
 }

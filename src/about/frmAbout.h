@@ -2,6 +2,7 @@
 // The About box: title, version, who made the board, and a button that
 // starts the platform's system-information program.
 #include "platform/Registry.h"
+#include "platform/Seams.h"
 
 #include <QDialog>
 #include <memory>
@@ -13,7 +14,7 @@ class frmAbout;
 class frmAbout : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit frmAbout(platform::Seams seams, QWidget* parent = nullptr);
     ~frmAbout() override;
 
     // Finds the system-information program through the registry and starts
@@ -31,4 +32,5 @@ private:
     void cmdSysInfo_Click();
 
     std::unique_ptr<Ui::frmAbout> ui;
+    platform::Seams seams_;
 };

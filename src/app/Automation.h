@@ -2,7 +2,7 @@
 // What runs the chip besides the windows: a script file and the SCPI server,
 // both on the control layer. Headless, it also decides when the run is over:
 // once the script is done and its sweeps have ended, unless a server is up.
-#include "link/CommandLine.h"
+#include "startup/CommandLine.h"
 #include "scpi/ChipInstrument.h"
 
 #include <QObject>

@@ -1,5 +1,7 @@
 #include "board/ChipModel.h"
 
+#include "numeric/TuningWord.h"
+
 #include "board/SimulatedBoard.h"
 
 #include <chrono>
@@ -67,7 +69,44 @@ void ChipModel::setTimeSource(std::function<double()> now) {
     noteOutput();
 }
 
-double ChipModel::now() const { return timeSource_(); }
+double ChipModel::now() const { return stamp_ >= 0 ? stamp_ : timeSource_(); }
+
+void ChipModel::post(uint16_t word, double clockMHz) {
+    const double t = timeSource_();
+    std::lock_guard guard(inboxMutex_);
+    if (inbox_.size() >= kInboxLength) {
+        ++lost_;
+        return;
+    }
+    inbox_.push_back({t, word, clockMHz});
+}
+
+void ChipModel::postFramingError(int bits) {
+    const double t = timeSource_();
+    std::lock_guard guard(inboxMutex_);
+    if (inbox_.size() < kInboxLength) inbox_.push_back({t, -1 - bits, 0});
+}
+
+bool ChipModel::posted() {
+    std::lock_guard guard(inboxMutex_);
+    return !inbox_.empty();
+}
+
+std::size_t ChipModel::drain() {
+    std::vector<Posted> taken;
+    {
+        std::lock_guard guard(inboxMutex_);
+        taken.swap(inbox_);
+    }
+    for (const Posted& p : taken) {
+        stamp_ = p.time;
+        if (p.clockMHz > 0) setClockMHz(p.clockMHz);
+        if (p.word >= 0) applyWord(static_cast<uint16_t>(p.word));
+        else framingError(-1 - p.word);
+    }
+    stamp_ = -1;
+    return taken.size();
+}
 
 void ChipModel::setClockMHz(double mhz) {
     if (mhz == clockMHz_ || !(mhz > 0)) return;
@@ -76,7 +115,7 @@ void ChipModel::setClockMHz(double mhz) {
     changed();
 }
 
-double ChipModel::registerMHz(int reg) const { return freq(reg) * clockMHz_ / 4294967296.0; }
+double ChipModel::registerMHz(int reg) const { return numeric::wordMHz(freq(reg), clockMHz_); }
 
 double ChipModel::outputMHz() const { return outputActive() ? registerMHz(selectedFreq()) : 0.0; }
 
@@ -210,7 +249,7 @@ std::string ChipModel::describe(uint16_t word, WordOutcome outcome) {
 
 std::shared_ptr<ChipModel> attachChipModel(SimulatedBoard& board, double clockMHz) {
     auto model = std::make_shared<ChipModel>(clockMHz);
-    board.addWordObserver([model](uint16_t w) { model->applyWord(w); });
-    board.addFramingErrorObserver([model](int bits) { model->framingError(bits); });
+    board.addWordObserver([model](uint16_t w) { model->post(w); });
+    board.addFramingErrorObserver([model](int bits) { model->postFramingError(bits); });
     return model;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,20 @@ public:
     // Applies one decoded word / notes one frame with the wrong bit count.
     void applyWord(uint16_t word);
     void framingError(int bits);
+
+    // From the thread that writes to the port: the word is queued with its
+    // time (and the clock it was sent against, 0 for no change) and applied
+    // by drain() on the thread that shows the model, so painting never holds
+    // up the port. At most kInboxLength entries wait; older ones are counted
+    // as lost rather than kept.
+    static constexpr std::size_t kInboxLength = 1 << 20;
+    void post(uint16_t word, double clockMHz = 0);
+    void postFramingError(int bits);
+    // Applies everything posted so far, in order; returns how many entries.
+    std::size_t drain();
+    // Whether posted entries wait for drain().
+    bool posted();
+    uint64_t lostWords() const { return lost_; }
 
     // Chip state.
     uint32_t freq(int reg) const { return freq_[reg & 1]; }
@@ -130,8 +145,19 @@ private:
     double lastOutput_ = -1.0;
     std::function<void()> listener_;
     std::function<double()> timeSource_;
+    double stamp_ = -1;  // while draining: the time the word was posted
+
+    struct Posted {
+        double time;
+        int32_t word;  // -1: a framing error
+        double clockMHz;
+    };
+    std::mutex inboxMutex_;
+    std::vector<Posted> inbox_;
+    uint64_t lost_ = 0;
 };
 
-// A model fed by the board's decoded words and framing errors. The board keeps
-// its own reference, so the model outlives whoever else lets go of it.
+// A model fed by the board's decoded words and framing errors, through post():
+// drain() applies them. The board keeps its own reference, so the model
+// outlives whoever else lets go of it.
 std::shared_ptr<ChipModel> attachChipModel(SimulatedBoard& board, double clockMHz = ChipModel::kDefaultClockMHz);

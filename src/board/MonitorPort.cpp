@@ -16,10 +16,7 @@ void MonitorPort::OutByte(uint16_t address, int32_t value) {
 
 std::shared_ptr<ChipModel> attachChipModel(MonitorPort& port, std::function<double()> clockMHz) {
     auto model = std::make_shared<ChipModel>(clockMHz());
-    port.decoder().onWord = [model, clockMHz](uint16_t w) {
-        model->setClockMHz(clockMHz());
-        model->applyWord(w);
-    };
-    port.decoder().onFramingError = [model](int bits) { model->framingError(bits); };
+    port.decoder().onWord = [model, clockMHz](uint16_t w) { model->post(w, clockMHz()); };
+    port.decoder().onFramingError = [model](int bits) { model->postFramingError(bits); };
     return model;
 }

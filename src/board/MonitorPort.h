@@ -5,6 +5,7 @@
 // it is asked).
 #include "board/WireDecoder.h"
 #include "portlib/PortBackend.h"
+#include "portlib/Wire.h"
 
 #include <functional>
 #include <memory>
@@ -13,7 +14,7 @@ class ChipModel;
 
 class MonitorPort final : public PortBackendDecorator {
 public:
-    static constexpr uint16_t kDefaultBase = 0x378;
+    static constexpr uint16_t kDefaultBase = wire::kLpt1;
 
     using PortBackendDecorator::PortBackendDecorator;
     int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info) override;

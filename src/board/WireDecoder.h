@@ -1,13 +1,15 @@
 #pragma once
 // Turns data-register bytes into 16-bit words as the chip sees them: frame
 // (bit 2) low, data (bit 1) sampled at each falling edge of the clock (bit 0).
+#include "portlib/Wire.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 class WireDecoder {
 public:
-    enum : uint8_t { Clock = 1, Data = 2, Frame = 4 };
+    static constexpr uint8_t Clock = wire::kClock, Data = wire::kData, Frame = wire::kFrame;
 
     // Called for each complete word, and for each frame that ended with
     // another bit count than 16 (with the bits it did get).

@@ -1,14 +1,9 @@
 #include "control/ChipControl.h"
 
-#include "link/CommsFunctions.h"
 #include "numeric/NumberText.h"
-#include "portlib/Parllio.h"
 #include "registers/ChipWords.h"
-#include "registers/Control.h"
-#include "registers/Declare.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace control {
@@ -20,49 +15,33 @@ float toSingleChecked(double v) {
     return static_cast<float>(v);
 }
 
-// The tuning word as eight upper-case hex digits, as the hex displays show it.
-std::string paddedHex(int32_t word) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%X", static_cast<uint32_t>(word));
-    FreqWordHex = buf;
-    const size_t n = FreqWordHex.size();
-    if (n >= 1 && n < 8) FreqWordHex.insert(0, 8 - n, '0');
-    return FreqWordHex;
-}
-
-// A frequency entry is limited to half the master clock the same load reads.
-float halfClock() { return static_cast<float>(registers::masterClockMHz() / 2); }
-
 constexpr Field kPhaseFields[] = {Field::Phase0, Field::Phase1, Field::Phase2, Field::Phase3};
 
 }  // namespace
 
 void Outcome::merge(const Outcome& o) {
     badEntry = badEntry || o.badEntry;
-    badClock = badClock || o.badClock;
     if (portFailure.empty()) portFailure = o.portFailure;
 }
 
-ChipControl::ChipControl(QObject* parent) : QObject(parent) {
-    registers::setMasterClockSource([this] { return clockText(); });
-    sweeps_.setLoader([this](int reg, float mhz) { sweepStep(reg, mhz); });
+ChipControl::ChipControl(Transmitter& transmitter, QObject* parent)
+    : QObject(parent),
+      tx_(transmitter),
+      regs_(transmitter),
+      sweeps_(transmitter.port().lock(), [this](int reg, float mhz) { sweepStep(reg, mhz); }) {
+    sweeps_.setLimit([this] { return maxFreq(); });
 }
 
-ChipControl::~ChipControl() { registers::setMasterClockSource(nullptr); }
+ChipControl::~ChipControl() = default;
 
-void ChipControl::setClockSource(std::function<std::string()> source) { windowClock_ = std::move(source); }
-
-std::string ChipControl::clockText() const {
-    return windowClock_ && remote_ == 0 ? windowClock_() : committedClock_;
-}
-
-// Every action is one operation on the port: its words leave together, and a
-// port that fails is reported to the caller instead of ending anything.
+// Every action is one operation on the port: its words leave together, no
+// sweep step comes between them, and a port that fails is reported to the
+// caller instead of ending anything.
 template <typename Fn>
 Outcome ChipControl::act(Fn&& fn) {
     Outcome out;
     try {
-        portlib::OperationScope op;
+        portlib::OperationScope op(tx_.port());
         fn(out);
         op.finish();
     } catch (const PortError& e) {
@@ -78,26 +57,73 @@ void ChipControl::showText(Field f, const std::string& text) { emit fieldTextCha
 Outcome ChipControl::startUp() {
     if (startedUp_) return {};
     startedUp_ = true;
-    try {
-        MaxFreq = static_cast<float>(registers::masterClockMHz() / 2);
-    } catch (const registers::ClockError&) {
-        // Start-up reads the clock while it holds its first text; a missing
-        // window leaves the default.
-    }
-    MinFreq = 0;
     return act([this](Outcome&) {
-        SendWord(PortAddress, chip::sleepResetWord(0, chip::kResetBit, true));  // Reset and Clear: a known state
-        SendWord(PortAddress, chip::sleepResetWord(0, 0, false));
-        SleepBit = 0;
-        ResetBit = 0;
-        SelsrcBit = 0;
-        SyncBit = 0;
+        tx_.send(chip::sleepResetWord(0, chip::kResetBit, true));  // Reset and Clear: a known state
+        tx_.send(chip::sleepResetWord(0, 0, false));
+        regs_.SleepBit = 0;
+        regs_.ResetBit = 0;
+        regs_.SelsrcBit = 0;
+        regs_.SyncBit = 0;
         emit bitsChanged();
-        registers::sendSyncSelsrc();
+        regs_.sendSyncSelsrc();
     });
 }
 
+// ---- master clock ------------------------------------------------------------
+
+double ChipControl::clockMHz() const {
+    std::lock_guard guard(tx_.port().lock());
+    return regs_.MasterClock;
+}
+
+std::string ChipControl::clockText() const { return numeric::format_clock(static_cast<float>(clockMHz())); }
+
+float ChipControl::maxFreq() const {
+    std::lock_guard guard(tx_.port().lock());
+    return regs_.MaxFreq;
+}
+
+Outcome ChipControl::commitClock(const std::string& text) {
+    const auto mhz = numeric::parseDouble(text);
+    if (!mhz) {
+        showText(Field::Clock, clockText());
+        return Outcome{true, {}};
+    }
+    return commitClockMHz(*mhz);
+}
+
+Outcome ChipControl::commitClockMHz(double mhz) {
+    if (!clockInRange(mhz)) {
+        showText(Field::Clock, clockText());
+        return Outcome{true, {}};
+    }
+    {
+        std::lock_guard guard(tx_.port().lock());
+        // The clock is kept as its field shows it, so a load computes from what the user sees.
+        regs_.MasterClock = numeric::parseDouble(numeric::format_clock(static_cast<float>(mhz))).value_or(mhz);
+        regs_.MaxFreq = static_cast<float>(regs_.MasterClock / 2);
+    }
+    showText(Field::Clock, clockText());
+    emit clockChanged(clockMHz());
+    return {};
+}
+
 // ---- register loads ----------------------------------------------------------
+
+uint32_t ChipControl::loadedWord(int reg) const {
+    std::lock_guard guard(tx_.port().lock());
+    return loadedWord_[reg];
+}
+
+double ChipControl::loadedClockMHz(int reg) const {
+    std::lock_guard guard(tx_.port().lock());
+    return loadedClock_[reg];
+}
+
+void ChipControl::noteLoad(int reg, uint32_t word) {
+    loadedWord_[reg] = word;
+    loadedClock_[reg] = regs_.MasterClock;
+}
 
 void ChipControl::loadFrequency(int reg, const std::string& typed) {
     const Field field = reg == 0 ? Field::Freq0 : Field::Freq1;
@@ -105,51 +131,43 @@ void ChipControl::loadFrequency(int reg, const std::string& typed) {
         // FREQ0 reads its entry in double precision and rewrites a long entry
         // only when the value loaded differs from it.
         double f = numeric::toDouble(typed);
-        MaxFreq = halfClock();
         const double asTyped = f;
-        if (toSingleChecked(f) > MaxFreq) f = MaxFreq;
-        if (toSingleChecked(f) < MinFreq) f = MinFreq;
+        if (toSingleChecked(f) > regs_.MaxFreq) f = regs_.MaxFreq;
+        if (toSingleChecked(f) < regs_.MinFreq) f = regs_.MinFreq;
         const bool longEntry = QString::fromStdString(typed).size() >= 9;
         showText(field, longEntry && f == asTyped ? typed : numeric::format_0_10(f));
-        Freq0 = toSingleChecked(f);
-        CalcFreq0Word();
+        regs_.Freq0 = toSingleChecked(f);
+        regs_.CalcFreq0Word();
     } else {
         // FREQ1 reads it in single precision and always shows the value loaded.
         float f = numeric::toSingle(typed);
-        MaxFreq = halfClock();
-        if (f > MaxFreq) f = MaxFreq;
-        if (f < MinFreq) f = MinFreq;
+        if (f > regs_.MaxFreq) f = regs_.MaxFreq;
+        if (f < regs_.MinFreq) f = regs_.MinFreq;
         showText(field, numeric::format_0_10(f));
-        Freq1 = f;
-        CalcFreq1Word();
+        regs_.Freq1 = f;
+        regs_.CalcFreq1Word();
     }
-    committedClock_ = registers::masterClockText();  // the clock this load read
-    loadedWord_[reg] = static_cast<uint32_t>(FreqWord);
-    loadedClock_[reg] = registers::masterClockMHz();
-    emit tuningWordChanged(reg, QString::fromStdString(paddedHex(FreqWord)));
-    if (reg == 0) LoadFreq0();
-    else LoadFreq1();
+    noteLoad(reg, static_cast<uint32_t>(regs_.FreqWord));
+    emit tuningWordChanged(reg, QString::fromStdString(regs_.fill_string()));
+    if (reg == 0) regs_.LoadFreq0();
+    else regs_.LoadFreq1();
 }
 
-// A sweep step loads the register without touching any display.
+// A sweep step, on the sweep's thread: the load and nothing shown (the
+// engine announces its progress).
 void ChipControl::sweepStep(int reg, float mhz) {
-    registers::loadFrequencyMHz(reg, mhz);
-    loadedWord_[reg] = static_cast<uint32_t>(FreqWord);
-    loadedClock_[reg] = registers::masterClockMHz();
+    portlib::OperationScope op(tx_.port());  // one step, one transfer
+    regs_.loadFrequencyMHz(reg, mhz);
+    noteLoad(reg, static_cast<uint32_t>(regs_.FreqWord));
+    op.finish();
 }
 
 Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {
-    return act([this, reg, word](Outcome& out) {
-        try {
-            loadedClock_[reg] = registers::masterClockMHz();
-        } catch (const registers::ClockError&) {
-            out.badClock = true;
-            return;
-        }
-        loadedWord_[reg] = word;
-        FreqWord = static_cast<int32_t>(word);
-        emit tuningWordChanged(reg, QString::fromStdString(paddedHex(FreqWord)));
-        for (uint16_t w : chip::freqLoadWords(reg, word)) SendWord(PortAddress, w);
+    return act([this, reg, word](Outcome&) {
+        noteLoad(reg, word);
+        regs_.FreqWord = static_cast<int32_t>(word);
+        emit tuningWordChanged(reg, QString::fromStdString(regs_.fill_string()));
+        for (uint16_t w : chip::freqLoadWords(reg, word)) tx_.send(w);
     });
 }
 
@@ -157,10 +175,6 @@ Outcome ChipControl::commitFrequency(int reg, const std::string& text) {
     return act([&](Outcome& out) {
         try {
             loadFrequency(reg, text);
-        } catch (const registers::ClockError&) {
-            // The entry is fine, the clock is not: the entry keeps its text.
-            out.badClock = true;
-            showText(Field::Clock, {});
         } catch (const numeric::ConversionError&) {
             out.badEntry = true;
             showText(reg == 0 ? Field::Freq0 : Field::Freq1, {});
@@ -176,11 +190,10 @@ void ChipControl::loadPhase(int reg, const std::string& typed) {
     int v = asTyped;
     if (v > 4095) v = 4095;
     if (v < 0) v = 0;
-    registers::setPhaseParts(v);
+    regs_.setPhaseParts(v);
     loadedPhase_[reg] = static_cast<uint16_t>(v);
-    // The field shows the entry as typed (a remote entry too) unless it is rewritten.
     showText(kPhaseFields[reg], reg == 0 || v != asTyped ? std::to_string(v) : typed);
-    registers::sendPhase(reg);
+    regs_.sendPhase(reg);
 }
 
 Outcome ChipControl::commitPhase(int reg, const std::string& text) {
@@ -194,26 +207,7 @@ Outcome ChipControl::commitPhase(int reg, const std::string& text) {
     });
 }
 
-Outcome ChipControl::commitClock(const std::string& text) {
-    Outcome out;
-    const auto clock = numeric::parseSingle(text);
-    if (!clock) {
-        out.badEntry = true;
-        showText(Field::Clock, {});
-        return out;
-    }
-    committedClock_ = numeric::format_clock(*clock);
-    showText(Field::Clock, committedClock_);
-    MaxFreq = static_cast<float>(static_cast<double>(*clock) / 2);  // the sweep checks follow the clock
-    return out;
-}
-
 // ---- control commands --------------------------------------------------------
-
-bool ChipControl::sync() const { return SyncBit != 0; }
-bool ChipControl::selsrc() const { return SelsrcBit != 0; }
-bool ChipControl::sleep() const { return SleepBit != 0; }
-bool ChipControl::reset() const { return ResetBit != 0; }
 
 Outcome ChipControl::toggleSync() { return setSync(!sync()); }
 Outcome ChipControl::toggleSelsrc() { return setSelsrc(!selsrc()); }
@@ -223,22 +217,22 @@ Outcome ChipControl::setBit(int32_t& state, int32_t bit, bool on, bool syncWord)
     return act([&](Outcome&) {
         state = on ? bit : 0;
         emit bitsChanged();
-        if (syncWord) registers::sendSyncSelsrc();
-        else registers::sendSleepReset();
+        if (syncWord) regs_.sendSyncSelsrc();
+        else regs_.sendSleepReset();
     });
 }
 
-Outcome ChipControl::setSync(bool on) { return setBit(SyncBit, chip::kSyncBit, on, true); }
-Outcome ChipControl::setSelsrc(bool on) { return setBit(SelsrcBit, chip::kSelsrcBit, on, true); }
-Outcome ChipControl::setReset(bool on) { return setBit(ResetBit, chip::kResetBit, on, false); }
-Outcome ChipControl::setSleep(bool on) { return setBit(SleepBit, chip::kSleepBit, on, false); }
+Outcome ChipControl::setSync(bool on) { return setBit(regs_.SyncBit, chip::kSyncBit, on, true); }
+Outcome ChipControl::setSelsrc(bool on) { return setBit(regs_.SelsrcBit, chip::kSelsrcBit, on, true); }
+Outcome ChipControl::setReset(bool on) { return setBit(regs_.ResetBit, chip::kResetBit, on, false); }
+Outcome ChipControl::setSleep(bool on) { return setBit(regs_.SleepBit, chip::kSleepBit, on, false); }
 
 // Sync and SELSRC are forgotten without a word of their own; the Clear bit
 // is never stored, so the next Sleep/Reset word releases it.
 Outcome ChipControl::clear() {
-    Outcome out = act([](Outcome&) { registers::sendSleepReset(true); });
-    SyncBit = 0;
-    SelsrcBit = 0;
+    Outcome out = act([this](Outcome&) { regs_.sendSleepReset(true); });
+    regs_.SyncBit = 0;
+    regs_.SelsrcBit = 0;
     emit bitsChanged();
     return out;
 }
@@ -246,24 +240,24 @@ Outcome ChipControl::clear() {
 Outcome ChipControl::selectFrequency(int reg) {
     freqSelect_ = reg;
     emit selectionChanged();
-    return act([reg](Outcome&) { registers::sendFreqSelect(reg); });
+    return act([this, reg](Outcome&) { regs_.sendFreqSelect(reg); });
 }
 
 Outcome ChipControl::selectPhase(int reg) {
     phaseSelect_ = reg;
     emit selectionChanged();
-    return act([reg](Outcome&) { registers::sendPhaseSelect(reg); });
+    return act([this, reg](Outcome&) { regs_.sendPhaseSelect(reg); });
 }
 
 Outcome ChipControl::sendWord(uint16_t word) {
-    return act([word](Outcome&) { SendWord(PortAddress, word); });
+    return act([this, word](Outcome&) { tx_.send(word); });
 }
 
 // All six registers loaded with 0, the control bits cleared, Normal, FREQ0
 // and PHASE0 selected; the words are those of the single actions, in order.
 Outcome ChipControl::initialise() {
     Outcome out;
-    portlib::OperationScope op;
+    portlib::OperationScope op(tx_.port());
     for (Field f : {Field::Freq0, Field::Freq1, Field::Phase0, Field::Phase1, Field::Phase2, Field::Phase3})
         showText(f, "0");
     out.merge(commitFrequency(0, "0"));
@@ -272,36 +266,20 @@ Outcome ChipControl::initialise() {
     out.merge(clear());
     out.merge(setSleep(false));
     out.merge(act([this](Outcome&) {
-        ResetBit = chip::kResetBit;
-        SendWord(PortAddress, chip::sleepResetWord(0, chip::kResetBit, false));  // reset pulse
-        SendWord(PortAddress, chip::sleepResetWord(0, 0, false));
+        regs_.ResetBit = chip::kResetBit;
+        tx_.send(chip::sleepResetWord(0, chip::kResetBit, false));  // reset pulse
+        tx_.send(chip::sleepResetWord(0, 0, false));
     }));
-    ResetBit = 0;
+    regs_.ResetBit = 0;
     emit bitsChanged();
     out.merge(selectFrequency(0));
     out.merge(selectPhase(0));
     try {
         op.finish();
     } catch (const PortError& e) {
-        out.merge(Outcome{false, false, e.what()});
+        out.merge(Outcome{false, e.what()});
     }
     return out;
-}
-
-void ChipControl::resetState() {
-    sweeps_.stopAll();
-    registers::resetControlGlobals();
-    registers::resetRegisterGlobals();
-    startedUp_ = false;
-    freqSelect_ = phaseSelect_ = 0;
-    committedClock_ = "50.000000";
-    for (int r = 0; r < 2; ++r) loadedWord_[r] = 0, loadedClock_[r] = 50;
-    for (uint16_t& p : loadedPhase_) p = 0;
-}
-
-ChipControl& chip() {
-    static ChipControl instance;
-    return instance;
 }
 
 }  // namespace control

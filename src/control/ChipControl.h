@@ -1,16 +1,17 @@
 #pragma once
 // The chip as the program drives it: the stored control bits, the register
-// loads with their conversion and limit rules, the selections, Clear,
-// Initialise, raw words and the two sweep groups. Windows, scripts and the
-// SCPI server all act through here. Nothing here shows anything: changes are
-// announced by signals, failures are returned to the caller.
+// loads with their conversion and limit rules, the committed master clock,
+// the selections, Clear, Initialise, raw words and the two sweep groups.
+// Windows, scripts and the SCPI server all act through one of these, built in
+// main. Nothing here shows anything: changes are announced by signals,
+// failures are returned to the caller.
 #include "control/SweepEngine.h"
+#include "registers/ChipRegisters.h"
 
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace control {
@@ -20,50 +21,40 @@ enum class Field { Freq0, Freq1, Phase0, Phase1, Phase2, Phase3, Clock };
 
 // What went wrong in one action; several can hold after an Initialise.
 struct Outcome {
-    bool badEntry = false;    // the entry is no number: its field was emptied
-    bool badClock = false;    // the master clock is no number: its field was emptied
+    bool badEntry = false;    // the entry was refused (no number, or out of range for the clock)
     std::string portFailure;  // the port failed; words before it are sent
-    bool ok() const { return !badEntry && !badClock && portFailure.empty(); }
+    bool ok() const { return !badEntry && portFailure.empty(); }
     void merge(const Outcome& o);
 };
 
 class ChipControl : public QObject {
     Q_OBJECT
 public:
-    explicit ChipControl(QObject* parent = nullptr);
+    // The master clock's range, MHz.
+    static constexpr double kMinClockMHz = 0.001;
+    static constexpr double kMaxClockMHz = 1000;
+
+    explicit ChipControl(Transmitter& transmitter, QObject* parent = nullptr);
     ~ChipControl() override;
 
-    // Where frequency computations read the master clock text: the main
-    // window's field while it is there, else the clock last committed.
-    void setClockSource(std::function<std::string()> source);
-    // The clock last committed: Enter in its field, commitClock, or the text
-    // the last frequency load read. Scripts and remote commands use this one,
-    // never a half-typed field.
-    const std::string& committedClock() const { return committedClock_; }
-    // Marks a change made from outside the windows (a script line, a remote
-    // command) while it lives: computations read the committed clock, and a
-    // window keeps the text of a field the user is editing.
-    class Remote {
-    public:
-        explicit Remote(ChipControl& c) : c_(c) { ++c_.remote_; }
-        ~Remote() { --c_.remote_; }
-        Remote(const Remote&) = delete;
-        Remote& operator=(const Remote&) = delete;
-
-    private:
-        ChipControl& c_;
-    };
-    bool remote() const { return remote_ > 0; }
-
     // The chip's start-up: Reset and Clear pulse, Sleep, Reset, SELSRC and Sync
-    // cleared, the limit taken from the clock. Runs once until reset().
+    // cleared. Runs once.
     Outcome startUp();
     bool startedUp() const { return startedUp_; }
 
     // Field commits, from the text as typed.
     Outcome commitFrequency(int reg, const std::string& text);
     Outcome commitPhase(int reg, const std::string& text);
+    // A clock that is no number or outside the range is refused (badEntry):
+    // nothing changes, and the field is shown the committed clock again.
     Outcome commitClock(const std::string& text);
+    Outcome commitClockMHz(double mhz);
+    static bool clockInRange(double mhz) { return mhz >= kMinClockMHz && mhz <= kMaxClockMHz; }
+    // The committed master clock, in MHz and as its field shows it.
+    double clockMHz() const;
+    std::string clockText() const;
+    // The upper limit of every frequency entry: half the committed clock.
+    float maxFreq() const;
 
     Outcome toggleSync();
     Outcome toggleSelsrc();
@@ -84,21 +75,20 @@ public:
 
     // What each register got last: the tuning word with the clock (MHz) it was
     // computed against, and the 12-bit phase values.
-    uint32_t loadedWord(int reg) const { return loadedWord_[reg]; }
-    double loadedClockMHz(int reg) const { return loadedClock_[reg]; }
+    uint32_t loadedWord(int reg) const;
+    double loadedClockMHz(int reg) const;
     uint16_t loadedPhase(int reg) const { return loadedPhase_[reg]; }
 
-    bool sync() const;
-    bool selsrc() const;
-    bool sleep() const;
-    bool reset() const;
+    bool sync() const { return regs_.SyncBit != 0; }
+    bool selsrc() const { return regs_.SelsrcBit != 0; }
+    bool sleep() const { return regs_.SleepBit != 0; }
+    bool reset() const { return regs_.ResetBit != 0; }
     int selectedFrequency() const { return freqSelect_; }
     int selectedPhase() const { return phaseSelect_; }
 
     SweepEngine& sweeps() { return sweeps_; }
-
-    // Back to power-on state with both sweeps stopped (tests, a new program run).
-    void resetState();
+    portlib::Parllio& port() { return tx_.port(); }
+    Transmitter& transmitter() { return tx_; }
 
 signals:
     void fieldTextChanged(control::Field field, const QString& text);
@@ -107,6 +97,8 @@ signals:
     void bitsChanged();
     // A register selection was sent; the options show it.
     void selectionChanged();
+    // The committed master clock changed.
+    void clockChanged(double mhz);
 
 private:
     template <typename Fn>
@@ -115,23 +107,19 @@ private:
     void loadFrequency(int reg, const std::string& text);
     void loadPhase(int reg, const std::string& text);
     void sweepStep(int reg, float mhz);
+    void noteLoad(int reg, uint32_t word);
     // Stores a control bit and sends the word that carries it.
     Outcome setBit(int32_t& state, int32_t bit, bool on, bool syncWord);
-    std::string clockText() const;
 
+    Transmitter& tx_;
+    ChipRegisters regs_;
     SweepEngine sweeps_;
     bool startedUp_ = false;
     int freqSelect_ = 0;
     int phaseSelect_ = 0;
-    std::function<std::string()> windowClock_;
-    std::string committedClock_ = "50.000000";
-    int remote_ = 0;
     uint32_t loadedWord_[2] = {};
-    double loadedClock_[2] = {50, 50};
+    double loadedClock_[2] = {ChipRegisters::kDefaultClockMHz, ChipRegisters::kDefaultClockMHz};
     uint16_t loadedPhase_[4] = {};
 };
-
-// The program's one chip.
-ChipControl& chip();
 
 }  // namespace control

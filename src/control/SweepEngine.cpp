@@ -1,53 +1,85 @@
 #include "control/SweepEngine.h"
 
-#include "numeric/NumberText.h"
-#include "registers/Declare.h"
+#include <QThread>
 
-SweepEngine::SweepEngine(QObject* parent)
+namespace {
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+SweepEngine::SweepEngine(std::recursive_mutex& portLock, std::function<void(int, float)> load, QObject* parent)
     : QObject(parent),
-      loader_(registers::loadFrequencyMHz),
-      group0_(0, Countup1, Countdown1, [this](bool on) { emit sweepingChanged(0, on); },
-              [this](int reg, float mhz) { loader_(reg, mhz); }),
-      group1_(1, Countup2, countdown2, [this](bool on) { emit sweepingChanged(1, on); },
-              [this](int reg, float mhz) { loader_(reg, mhz); }) {
-    connect(&Countup1, &SweepTimer::timeout, this, &SweepEngine::countup1_Timer);
-    connect(&Countdown1, &SweepTimer::timeout, this, &SweepEngine::countdown1_Timer);
-    connect(&Countup2, &SweepTimer::timeout, this, &SweepEngine::countup2_Timer);
-    connect(&countdown2, &SweepTimer::timeout, this, &SweepEngine::countdown2_Timer);
+      group0_(0, Countup1, Countdown1, portLock, hooks(0, load)),
+      group1_(1, Countup2, countdown2, portLock, hooks(1, load)) {
+    Countup1.setTick([this](uint64_t g) { group0_.tick(Countup1, &sweep::stepUp, g); });
+    Countdown1.setTick([this](uint64_t g) { group0_.tick(Countdown1, &sweep::stepDown, g); });
+    Countup2.setTick([this](uint64_t g) { group1_.tick(Countup2, &sweep::stepUp, g); });
+    countdown2.setTick([this](uint64_t g) { group1_.tick(countdown2, &sweep::stepDown, g); });
+}
+
+SweepEngine::~SweepEngine() {
+    // The timers' threads end before the groups they step go.
+    for (SweepTimer* t : {&Countup1, &Countdown1, &Countup2, &countdown2}) t->shutdown();
+}
+
+SweepRunner::Hooks SweepEngine::hooks(int g, std::function<void(int, float)> load) {
+    return {[this, g](bool) { stateChanged(g); }, std::move(load), [this, g] { stepped(g); }};
+}
+
+sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
+    const sweep::StartCheck check = group(g).start(texts);
+    if (check.plan) {
+        started_[g] = true;
+        announce(g);
+    }
+    return check;
+}
+
+void SweepEngine::stop(int g) {
+    const bool was = sweeping(g);
+    group(g).stop();
+    if (was) announce(g);
 }
 
 void SweepEngine::stopAll() {
+    const bool was0 = sweeping(0), was1 = sweeping(1);
     Countup1.setEnabled(false);
     Countdown1.setEnabled(false);
     Countup2.setEnabled(false);
     countdown2.setEnabled(false);
     group0_.stop();  // both groups idle again
     group1_.stop();
+    if (was0) announce(0);
+    if (was1) announce(1);
 }
 
-namespace sweep {
-
-std::optional<FieldEntry> enterField(FieldKind kind, const std::string& text) {
-    const auto parsed = numeric::parseSingle(text);
-    if (!parsed) return std::nullopt;
-    float v = *parsed;
-    // Frequencies are pulled into 0..MaxFreq; single-precision comparisons.
-    auto checkMax = [&v] {
-        if (v > MaxFreq) v = MaxFreq;
-        if (!(v >= 0)) v = 0;
-    };
-    switch (kind) {
-    case FieldKind::Freq: checkMax(); return FieldEntry{v, numeric::formatFixedSingle(v, 2, 10)};
-    case FieldKind::Step8: checkMax(); return FieldEntry{v, numeric::formatFixedSingle(v, 2, 8)};
-    case FieldKind::Loops:
-        if (!(v >= 1)) v = 1;
-        return FieldEntry{v, numeric::formatGeneral(v)};
-    case FieldKind::Delay:
-        if (v > 100000) v = 100000;
-        if (v < 0) v = 0;
-        return FieldEntry{v, numeric::formatGeneral(v)};
+// On the engine's thread the change is said at once; from a step's thread it
+// is said there later, with the state as it is then (a Start may have come between).
+void SweepEngine::stateChanged(int g) {
+    if (QThread::currentThread() == thread()) {
+        emit sweepingChanged(g, sweeping(g));
+        return;
     }
-    return std::nullopt;
+    QMetaObject::invokeMethod(this, [this, g] { emit sweepingChanged(g, sweeping(g)); }, Qt::QueuedConnection);
 }
 
-}  // namespace sweep
+// At most one announcement waits at a time, and they come no closer than
+// kProgressInterval, except the one that ends a sweep.
+void SweepEngine::stepped(int g) {
+    const bool ended = !sweeping(g);
+    if (posted_[g]) return;
+    if (!ended && nowNs() - lastAnnounced_[g] < std::chrono::nanoseconds(kProgressInterval).count()) return;
+    posted_[g] = true;
+    lastAnnounced_[g] = nowNs();
+    QMetaObject::invokeMethod(
+        this,
+        [this, g] {
+            posted_[g] = false;
+            announce(g);
+        },
+        Qt::QueuedConnection);
+}
+
+void SweepEngine::announce(int g) { emit progressChanged(g, progress(g)); }

@@ -53,6 +53,39 @@ StartCheck checkStart(const FieldTexts& t) {
     return out;
 }
 
+const char* refusalText(Refusal r) {
+    switch (r) {
+    case Refusal::StepNotPositive: return "Freq. Step must be greater than 0";
+    case Refusal::StepTooBig: return "Step size is too big for start and stop frequencies";
+    case Refusal::LoopsNotWhole: return "No. of Loops must be a whole number";
+    case Refusal::NotANumber: break;
+    }
+    return "";
+}
+
+std::optional<FieldEntry> enterField(FieldKind kind, const std::string& text, float maxMHz) {
+    const auto parsed = numeric::parseSingle(text);
+    if (!parsed) return std::nullopt;
+    float v = *parsed;
+    // Frequencies are pulled into 0..maxMHz; single-precision comparisons.
+    auto checkMax = [&v, maxMHz] {
+        if (v > maxMHz) v = maxMHz;
+        if (!(v >= 0)) v = 0;
+    };
+    switch (kind) {
+    case FieldKind::Freq: checkMax(); return FieldEntry{v, numeric::formatFixedSingle(v, 2, 10)};
+    case FieldKind::Step8: checkMax(); return FieldEntry{v, numeric::formatFixedSingle(v, 2, 8)};
+    case FieldKind::Loops:
+        if (!(v >= 1)) v = 1;
+        return FieldEntry{v, numeric::formatGeneral(v)};
+    case FieldKind::Delay:
+        if (v > 100000) v = 100000;
+        if (v < 0) v = 0;
+        return FieldEntry{v, numeric::formatGeneral(v)};
+    }
+    return std::nullopt;
+}
+
 int periodFor(float delayMs) {
     const double ms = std::nearbyint(static_cast<double>(delayMs));  // ties to even
     if (!(ms > 0)) return 0;
@@ -74,6 +107,53 @@ Step stepDown(SweepGroup& g) {
     if (f >= g.StopFreq) return {f, false};
     countLoop(g);
     return {g.StopFreq, lastLoop(g)};
+}
+
+namespace {
+// The value of tick k of a loop, as stepUp and stepDown form it.
+float valueAt(const SweepGroup& g, Direction d, int64_t k) {
+    const double offset = static_cast<double>(k) * g.StepFreq;
+    return single(d == Direction::Up ? g.StartFreq + offset : g.StartFreq - offset);
+}
+bool inside(const SweepGroup& g, Direction d, float f) { return d == Direction::Up ? !(f > g.StopFreq) : f >= g.StopFreq; }
+}  // namespace
+
+int64_t stepsPerLoop(const SweepGroup& g, Direction d) {
+    if (!(g.StepFreq > 0)) return 0;
+    const double span = std::fabs(static_cast<double>(g.StartFreq) - g.StopFreq);
+    // Near the estimate, the first value that passes the stop frequency.
+    int64_t k = static_cast<int64_t>(std::floor(span / g.StepFreq));
+    k = k > 2 ? k - 2 : 0;
+    while (inside(g, d, valueAt(g, d, k))) ++k;
+    return k + 1;  // then the loop's closing load of the stop frequency
+}
+
+Progress startProgress(const SweepGroup& params, Direction direction, int periodMs) {
+    Progress p;
+    p.steps = stepsPerLoop(params, direction);
+    p.loops = static_cast<int64_t>(params.Loops);
+    p.loop = 1;
+    p.periodMs = periodMs;
+    p.mhz = params.StartFreq;
+    p.running = true;
+    return p;
+}
+
+void noteStep(Progress& p, const SweepGroup& g, const Step& s) {
+    p.mhz = s.freq;
+    if (g.StepIndex == 0) {  // that step closed a loop
+        p.step = p.steps;
+        p.loop = g.LoopCount;
+    } else {
+        p.step = g.StepIndex;
+        p.loop = static_cast<int64_t>(g.LoopCount) + 1;
+    }
+}
+
+double Progress::secondsLeft() const {
+    if (!running) return 0;
+    const double left = static_cast<double>(loops - loop) * steps + static_cast<double>(steps - step);
+    return left > 0 ? left * periodMs / 1000.0 : 0;
 }
 
 }  // namespace sweep

@@ -43,6 +43,25 @@ struct StartCheck {
     Refusal refusal = Refusal::NotANumber;
 };
 StartCheck checkStart(const FieldTexts& texts);
+// What the user is told of a refusal; empty for NotANumber (the field's own
+// entry rule has spoken).
+const char* refusalText(Refusal r);
+
+// The sweep fields' texts when the sweep window opens, and for remote use.
+inline const FieldTexts kDefaultTexts{"00.00000000", "10.00000000", "01.00000000", "1", "1"};
+
+// The kinds of sweep field, each with its limits and display pattern.
+enum class FieldKind { Freq, Step8, Loops, Delay };
+
+// What an entry in a sweep field becomes: its value after the limits (maxMHz
+// for frequencies) and the text shown for it; nothing when the text is no number.
+struct FieldEntry {
+    float value;
+    std::string shown;
+};
+std::optional<FieldEntry> enterField(FieldKind kind, const std::string& text, float maxMHz);
+
+
 
 // Delay in ms to a timer period: nearest whole ms, halves to even (2.5 -> 2).
 int periodFor(float delayMs);
@@ -57,5 +76,21 @@ struct Step {
 // load that then fails leaves counters that no longer matter (the group stops).
 Step stepUp(SweepGroup& g);
 Step stepDown(SweepGroup& g);
+
+// How far a sweep has come: the value just loaded, step k of n in loop i of N.
+struct Progress {
+    double mhz = 0;
+    int64_t step = 0, steps = 0;
+    int64_t loop = 0, loops = 0;
+    int periodMs = 0;
+    bool running = false;
+    // Seconds until the last step is due, at the period.
+    double secondsLeft() const;
+};
+Progress startProgress(const SweepGroup& params, Direction direction, int periodMs);
+// Ticks in one loop: every value that does not pass the stop frequency, then the stop frequency.
+int64_t stepsPerLoop(const SweepGroup& params, Direction direction);
+// Counts the step just taken (the counters already advanced by stepUp/stepDown).
+void noteStep(Progress& p, const SweepGroup& g, const Step& s);
 
 }  // namespace sweep

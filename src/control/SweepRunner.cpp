@@ -1,24 +1,39 @@
 #include "control/SweepRunner.h"
 
 #include "control/SweepTimer.h"
-#include "portlib/Parllio.h"
-#include "registers/Declare.h"
 
 #include <exception>
 
-SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool)> onState,
-                         std::function<void(int, float)> load)
-    : reg_(reg), up_(up), down_(down), onState_(std::move(onState)), load_(std::move(load)) {}
+SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::recursive_mutex& lock, Hooks hooks)
+    : reg_(reg), up_(up), down_(down), lock_(lock), hooks_(std::move(hooks)) {}
 
 void SweepRunner::setSweeping(bool on) {
     sweeping_ = on;
-    if (onState_) onState_(on);
+    progress_.running = on;
+    if (hooks_.state) hooks_.state(on);
+}
+
+SweepGroup SweepRunner::group() const {
+    std::lock_guard guard(lock_);
+    return group_;
+}
+
+void SweepRunner::restore(const SweepGroup& g) {
+    std::lock_guard guard(lock_);
+    group_ = g;
+}
+
+sweep::Progress SweepRunner::progress() const {
+    std::lock_guard guard(lock_);
+    return progress_;
 }
 
 sweep::StartCheck SweepRunner::start(const sweep::FieldTexts& texts) {
     sweep::StartCheck check = sweep::checkStart(texts);
     if (!check.plan) return check;
+    std::lock_guard guard(lock_);
     group_ = check.plan->params;
+    progress_ = sweep::startProgress(check.plan->params, check.plan->direction, check.plan->periodMs);
     setSweeping(true);
     SweepTimer& chosen = check.plan->direction == sweep::Direction::Up ? up_ : down_;
     SweepTimer& other = &chosen == &up_ ? down_ : up_;
@@ -30,30 +45,37 @@ sweep::StartCheck SweepRunner::start(const sweep::FieldTexts& texts) {
 }
 
 void SweepRunner::stop() {
+    std::lock_guard guard(lock_);
     up_.setEnabled(false);
     down_.setEnabled(false);
     setSweeping(false);
 }
 
-void SweepRunner::tickUp() { tick(up_, &sweep::stepUp); }
-void SweepRunner::tickDown() { tick(down_, &sweep::stepDown); }
+void SweepRunner::tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&), uint64_t generation) {
+    std::lock_guard guard(lock_);
+    if (!timer.current(generation)) return;
+    step(timer, rule);
+}
 
-void SweepRunner::tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
-    const sweep::Step step = rule(group_);
+void SweepRunner::tickNow(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
+    std::lock_guard guard(lock_);
+    step(timer, rule);
+}
+
+void SweepRunner::step(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
+    const sweep::Step s = rule(group_);
     try {
-        portlib::OperationScope op;  // one tick, one transfer
-        load(step.freq);
-        op.finish();
+        hooks_.load(reg_, s.freq);
     } catch (const std::exception&) {
-        // A master clock that is no number, or a port gone: the rest of the
-        // sweep would fail the same way, so the group stops here.
+        // A port gone: the rest of the sweep would fail the same way, so the group stops here.
         stop();
+        if (hooks_.stepped) hooks_.stepped();
         return;
     }
-    if (step.lastLoopDone) {
+    sweep::noteStep(progress_, group_, s);
+    if (s.lastLoopDone) {
         timer.setEnabled(false);
         setSweeping(false);
     }
+    if (hooks_.stepped) hooks_.stepped();
 }
-
-void SweepRunner::load(float freq) { load_(reg_, freq); }

@@ -1,37 +1,49 @@
 #pragma once
 // One sweep group bound to its pair of timers and to its frequency register.
-// It says whether the group is sweeping; what that looks like is the window's.
+// Ticks run on the timers' thread: each takes the port's lock for the whole
+// step, so a Stop that has returned is never followed by a step of its group.
 #include "control/SweepGroup.h"
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 class SweepTimer;
 
 class SweepRunner {
 public:
-    // reg 0 sweeps FREQ0 through Freq0, reg 1 FREQ1 through Freq1.
-    SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::function<void(bool sweeping)> onState,
-                std::function<void(int reg, float mhz)> load);
+    struct Hooks {
+        std::function<void(bool sweeping)> state;  // on the thread that changed it
+        std::function<void(int reg, float mhz)> load;  // throws on a port failure
+        std::function<void()> stepped;  // after each step, on the ticking thread
+    };
+    // reg 0 sweeps FREQ0, reg 1 FREQ1; `lock` is the port's.
+    SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::recursive_mutex& lock, Hooks hooks);
 
     // A refused Start changes nothing at all: counters, parameters, timers and caption stay.
     sweep::StartCheck start(const sweep::FieldTexts& texts);
     void stop();
-    void tickUp();
-    void tickDown();
+    // One step of a schedule; nothing when that schedule has been stopped or re-armed.
+    void tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&), uint64_t generation);
+    // One step now, whatever the schedule (the tick handlers by name).
+    void tickNow(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&));
 
-    SweepGroup& group() { return group_; }
+    SweepGroup group() const;
+    // Puts counters in place from outside (tests that jump far into a loop).
+    void restore(const SweepGroup& g);
     bool sweeping() const { return sweeping_; }
+    sweep::Progress progress() const;
 
 private:
-    void tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&));
-    void load(float freq);
+    void step(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&));
+    void setSweeping(bool on);
 
-    int reg_;
+    const int reg_;
     SweepTimer& up_;
     SweepTimer& down_;
-    std::function<void(bool)> onState_;
-    std::function<void(int, float)> load_;
-    bool sweeping_ = false;
-    void setSweeping(bool on);
+    std::recursive_mutex& lock_;
+    Hooks hooks_;
+    std::atomic<bool> sweeping_ = false;
     SweepGroup group_;
+    sweep::Progress progress_;
 };

@@ -1,32 +1,21 @@
 #include "control/SweepTimer.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QTimerEvent>
 
 #include <sys/prctl.h>
 
-namespace {
-
-const QEvent::Type kTickEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-struct TickEvent : QEvent {
-    explicit TickEvent(uint64_t g) : QEvent(kTickEvent), generation(g) {}
-    uint64_t generation;
-};
-
-}  // namespace
-
 SweepTimer::SweepTimer(QObject* parent, TimeSource now) : QObject(parent), now_(std::move(now)) {}
 
-SweepTimer::~SweepTimer() {
+SweepTimer::~SweepTimer() { shutdown(); }
+
+void SweepTimer::shutdown() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
+        ++generation_;
     }
     wake_.notify_all();
     if (scheduler_.joinable()) scheduler_.join();
-    // Ticks still queued go with the object (QObject removes its posted events).
 }
 
 void SweepTimer::setInterval(int ms) {
@@ -36,41 +25,56 @@ void SweepTimer::setInterval(int ms) {
 
 void SweepTimer::setEnabled(bool on) {
     if (on == enabled_) return;
-    enabled_ = on;
+    {
+        std::lock_guard lock(mutex_);
+        enabled_ = on;
+    }
     rearm();
 }
 
-SweepTimer::Clock::time_point SweepTimer::now() const { return now_ ? now_() : Clock::now(); }
-
-int SweepTimer::pendingTicks() const {
+bool SweepTimer::current(uint64_t generation) const {
     std::lock_guard lock(mutex_);
-    return pending_;
+    return generation == generation_ && enabled_;
 }
+
+uint64_t SweepTimer::ticksRun() const {
+    std::lock_guard lock(mutex_);
+    return ticksRun_;
+}
+
+SweepTimer::Clock::time_point SweepTimer::firstDue() const {
+    std::lock_guard lock(mutex_);
+    return firstDue_;
+}
+
+SweepTimer::Clock::time_point SweepTimer::now() const { return now_ ? now_() : Clock::now(); }
 
 void SweepTimer::rearm() {
     if (zeroTimerId_) {
         killTimer(zeroTimerId_);
         zeroTimerId_ = 0;
     }
+    bool startThread = false;
     {
         std::lock_guard lock(mutex_);
         ++generation_;
-        pending_ = 0;
         armed_ = enabled_ && intervalMs_ > 0;
         if (armed_) {
             period_ = std::chrono::milliseconds(intervalMs_);
             due_ = now() + period_;
-            maxPending_ = catchUpLimit(intervalMs_);
+            firstDue_ = due_;
+            maxBehind_ = catchUpLimit(intervalMs_);
+            startThread = !scheduler_.joinable();
         }
     }
     if (enabled_ && intervalMs_ == 0) zeroTimerId_ = startTimer(0);
-    if (armed_ && !scheduler_.joinable()) scheduler_ = std::thread([this] { schedule(); });
+    if (startThread) scheduler_ = std::thread([this] { schedule(); });
     wake_.notify_all();
 }
 
-// The helper thread: sleeps until each due time on the monotonic clock
+// The schedule's thread: sleeps until each due time on the monotonic clock
 // (absolute, so its own wake-up lateness is not carried to the next tick),
-// then posts the tick to the owner thread.
+// then runs the tick itself.
 void SweepTimer::schedule() {
     // The default 50 us slack would be most of the jitter we aim at.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
@@ -88,27 +92,24 @@ void SweepTimer::schedule() {
                 wake_.wait_until(lock, due_);
             continue;
         }
-        const auto overdue = (now - due_) / period_;
-        if (overdue > maxPending_) due_ += overdue * period_;
-        if (pending_ < maxPending_) {
-            ++pending_;
-            QCoreApplication::postEvent(this, new TickEvent(generation_), Qt::HighEventPriority);
-        }
+        const auto behind = (now - due_) / period_;
+        if (behind > maxBehind_) due_ += behind * period_;
         due_ += period_;
+        const uint64_t generation = generation_;
+        ++ticksRun_;
+        lock.unlock();
+        if (tick_) tick_(generation);
+        lock.lock();
     }
-}
-
-bool SweepTimer::event(QEvent* e) {
-    if (e->type() != kTickEvent) return QObject::event(e);
-    {
-        std::lock_guard lock(mutex_);
-        if (static_cast<TickEvent*>(e)->generation != generation_ || !armed_) return true;
-        --pending_;
-    }
-    emit timeout();
-    return true;
 }
 
 void SweepTimer::timerEvent(QTimerEvent* e) {
-    if (e->timerId() == zeroTimerId_) emit timeout();
+    if (e->timerId() != zeroTimerId_) return;
+    uint64_t generation;
+    {
+        std::lock_guard lock(mutex_);
+        generation = generation_;
+        ++ticksRun_;
+    }
+    if (tick_) tick_(generation);
 }

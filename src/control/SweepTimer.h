@@ -1,8 +1,9 @@
 #pragma once
-// A window timer with a period in whole milliseconds and an enabled flag, as
-// a sweep step needs it. Ticks follow an absolute schedule (tick k due at
-// arm time + k periods) kept by a helper thread, so lateness never piles up;
-// the tick itself runs on the thread that owns the timer, as any event.
+// A timer with a period in whole milliseconds and an enabled flag, as a sweep
+// step needs it. Ticks follow an absolute schedule (tick k due at arm time +
+// k periods) and run on the timer's own thread, so lateness never piles up
+// and a busy window thread never holds a step back. A period of 0 ticks on
+// the owner thread, as fast as its event loop turns.
 #include <QObject>
 
 #include <chrono>
@@ -20,34 +21,40 @@ public:
     // hand. The schedule looks at a handed-in clock every millisecond, since
     // it cannot sleep until a time on it.
     using TimeSource = std::function<Clock::time_point()>;
+    // Runs each tick; `generation` names the schedule it belongs to (see current()).
+    using Tick = std::function<void(uint64_t generation)>;
 
     explicit SweepTimer(QObject* parent = nullptr, TimeSource now = nullptr);
     ~SweepTimer() override;
+
+    // Set before the first enable; the tick runs on the schedule's thread.
+    void setTick(Tick tick) { tick_ = std::move(tick); }
+    // Ends the schedule's thread for good, after any tick under way.
+    void shutdown();
 
     int interval() const { return intervalMs_; }
     // Assigning the period restarts the schedule of an enabled timer.
     void setInterval(int ms);
     bool isEnabled() const { return enabled_; }
-    // Enabling an enabled timer changes nothing; disabling drops ticks already posted.
+    // Enabling an enabled timer changes nothing; disabling ends the schedule:
+    // a tick already under way finds current() false.
     void setEnabled(bool on);
+    // Whether a tick of this generation is still wanted.
+    bool current(uint64_t generation) const;
+    // Ticks run so far on the schedule's thread (tests).
+    uint64_t ticksRun() const;
+    // When the schedule's first tick was due (tick k is due k periods later).
+    Clock::time_point firstDue() const;
 
-    // Ticks posted but not yet run (tests watch the catch-up bound with it).
-    int pendingTicks() const;
-
-    // How many ticks may wait in the event queue at one period: a stall of the
-    // owner thread up to about kCatchUpMs is made up in a short burst, a longer
-    // one skips ahead in the schedule instead.
+    // A stall of the tick (a slow port) up to about kCatchUpMs is made up in a
+    // short burst; a longer one skips ahead in the schedule instead.
     static constexpr int kCatchUpMs = 20;
     static constexpr int catchUpLimit(int periodMs) {
         const int n = periodMs > 0 ? (kCatchUpMs + periodMs - 1) / periodMs : 1;
         return n < 3 ? 3 : n;
     }
 
-signals:
-    void timeout();
-
 protected:
-    bool event(QEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
 
 private:
@@ -55,9 +62,10 @@ private:
     void rearm();
     void schedule();
 
+    Tick tick_;
     int intervalMs_ = 0;
     bool enabled_ = false;
-    int zeroTimerId_ = 0;  // a period of 0 runs as fast as the event loop turns
+    int zeroTimerId_ = 0;
     const TimeSource now_;
 
     mutable std::mutex mutex_;
@@ -65,9 +73,10 @@ private:
     std::thread scheduler_;
     bool quit_ = false;
     bool armed_ = false;
-    uint64_t generation_ = 0;  // bumped at every re-arm; stale ticks are dropped
+    uint64_t generation_ = 0;  // bumped at every re-arm and stop
     Clock::duration period_{};
     Clock::time_point due_{};
-    int pending_ = 0;
-    int maxPending_ = 3;
+    Clock::time_point firstDue_{};
+    int maxBehind_ = 3;
+    uint64_t ticksRun_ = 0;
 };

@@ -1,11 +1,11 @@
 #include "mainwindow/MainForm.h"
 
 #include "about/frmAbout.h"
-#include "link/CommsFunctions.h"
-#include "link/WindowsVersion.h"
 #include "mainwindow/MainFormStyle.h"
+#include "numeric/NumberText.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
+#include "portlib/Wire.h"
 #include "sweep/Sweep.h"
 #include "ui_MainForm.h"
 #include "widgets/FieldEntry.h"
@@ -18,10 +18,8 @@ namespace {
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 }  // namespace
 
-MainForm::MainForm(QWidget* parent) : MainForm(control::chip(), parent) {}
-
-MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()), chip_(chip) {
+MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform::Seams seams, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()), chip_(chip), startup_(startup), seams_(seams) {
     ui->setupUi(this);
     styleMainForm(*ui, *this);
 
@@ -33,19 +31,17 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
         {ui->Text4, {&MainForm::text4_keypress, &MainForm::Text4_LostFocus}},
         {ui->Text5, {&MainForm::text5_keypress, &MainForm::Text5_LostFocus}},
         {ui->Text6, {&MainForm::text6_keypress, &MainForm::Text6_LostFocus}},
-        {ui->Text7, {&MainForm::text7_keypress, nullptr}}};  // leaving the clock keeps its text
+        {ui->Text7, {&MainForm::text7_keypress, &MainForm::Text7_LostFocus}}};
     for (auto [edit, handlers] : fields) {
         auto [keypress, lostFocus] = handlers;
         FieldEntry::Field f;
         f.edit = edit;
         // Enter is not consumed: after the commit it reaches the field as any key.
         f.enter = [this, keypress](FieldEntry::Trigger) { (this->*keypress)(13); };
-        if (lostFocus) f.leave = [this, lostFocus](FieldEntry::Trigger) { (this->*lostFocus)(); };
+        f.leave = [this, lostFocus](FieldEntry::Trigger) { (this->*lostFocus)(); };
         entry_->add(std::move(f));
     }
 
-    // Frequency loads read the master clock from its field as it stands.
-    chip_.setClockSource([this] { return text(ui->Text7); });
     for (int f = 0; f < 7; ++f) lastShown_[f] = fieldFor(static_cast<control::Field>(f))->text();
     connect(&chip_, &control::ChipControl::fieldTextChanged, this, &MainForm::showFieldText);
     connect(&chip_, &control::ChipControl::tuningWordChanged, this, [this](int reg, const QString& hex) {
@@ -53,6 +49,9 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
     });
     connect(&chip_, &control::ChipControl::bitsChanged, this, &MainForm::showBits);
     connect(&chip_, &control::ChipControl::selectionChanged, this, &MainForm::showSelection);
+    connect(&chip_.sweeps(), &SweepEngine::progressChanged, this, &MainForm::showSweepProgress);
+    ui->Text7->setText(QString::fromStdString(chip_.clockText()));
+    lastShown_[static_cast<int>(control::Field::Clock)] = ui->Text7->text();
 
     connect(ui->Command7, &QPushButton::clicked, this, &MainForm::Command7_Click);
     connect(ui->Command8, &QPushButton::clicked, this, &MainForm::Command8_Click);
@@ -82,13 +81,23 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
 
-MainForm::~MainForm() { chip_.setClockSource(nullptr); }
+MainForm::~MainForm() = default;
+
+template <typename Fn>
+auto MainForm::own(Fn&& fn) {
+    ++acting_;
+    struct Done {
+        int& n;
+        ~Done() { --n; }
+    } done{acting_};
+    return fn();
+}
 
 // ---- loading ---------------------------------------------------------------
 
 void MainForm::Form_Load() {
     setPortChecks();
-    const startup::PortItems& items = startup::portItems();
+    const Startup::PortItems& items = startup_.portItems();
     ui->MnuLpt1->setEnabled(items.lpt1);
     ui->MnuLpt2->setEnabled(items.lpt2);
     ui->Mnuprn->setEnabled(items.prn);
@@ -96,10 +105,10 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::setPortChecks() {
-    switch (PortAddress) {
-    case 0x278: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(true); ui->Mnuprn->setChecked(false); break;
-    case 0x378: ui->MnuLpt1->setChecked(true); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(false); break;
-    case 0x3BC: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(true); break;
+    switch (chip_.port().PortAddress) {
+    case wire::kLpt2: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(true); ui->Mnuprn->setChecked(false); break;
+    case wire::kLpt1: ui->MnuLpt1->setChecked(true); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(false); break;
+    case wire::kPrn: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(true); break;
     default: break;  // no standard port: nothing checked until the user picks one
     }
 }
@@ -108,7 +117,7 @@ void MainForm::setPortChecks() {
 // loaded on its own (tests) does it here.
 void MainForm::initialize() {
     widgets::centreOnScreen(*this);
-    if (!chip_.startedUp()) afterCommand(chip_.startUp(), false);
+    if (!chip_.startedUp()) afterCommand(own([this] { return chip_.startUp(); }), false);
     dis_sel();
     showBits();
 }
@@ -133,8 +142,9 @@ QLineEdit* MainForm::fieldFor(control::Field f) const {
 void MainForm::showFieldText(control::Field f, const QString& t) {
     QLineEdit* e = fieldFor(f);
     QString& last = lastShown_[static_cast<int>(f)];
-    // A remote change never overwrites what the user is typing.
-    if (chip_.remote() && e->hasFocus() && e->text() != last) return;
+    // A change from elsewhere (a script, the SCPI server, a sweep) never
+    // overwrites what the user is typing.
+    if (acting_ == 0 && e->hasFocus() && e->text() != last) return;
     last = t;
     if (e->text() != t) e->setText(t);  // an unchanged text keeps its cursor
 }
@@ -166,16 +176,16 @@ void MainForm::focusSink() {
     if (trigger_ != Trigger::FocusLoss) moveFocus(ui->Picture1);
 }
 
-// The entry is fine, the clock is not: the entry keeps its text and the user
-// is taken to the field that needs correcting.
-void MainForm::clockFailed() {
-    platform::beep();
-    moveFocus(ui->Text7);
+// A sweep's progress: the register's field and word follow what the chip holds.
+void MainForm::showSweepProgress(int group, const sweep::Progress& p) {
+    const auto f = group == 0 ? control::Field::Freq0 : control::Field::Freq1;
+    showFieldText(f, QString::fromStdString(numeric::format_0_10(p.mhz)));
+    (group == 0 ? ui->Label11 : ui->Label12)
+        ->setText(QStringLiteral("%1").arg(chip_.loadedWord(group), 8, 16, QChar('0')).toUpper());
 }
 
 void MainForm::afterLoad(QLineEdit* field, const control::Outcome& r) {
     if (r.badEntry) return entry_->refuse(field);
-    if (r.badClock) return clockFailed();
     focusSink();
     if (!r.portFailure.empty()) reportPortFailure(r.portFailure);
 }
@@ -187,7 +197,7 @@ void MainForm::afterCommand(const control::Outcome& r, bool focusToSink) {
 }
 
 void MainForm::reportPortFailure(const std::string& what) {
-    platform::showMessage(platform::portFailureNotice(what), this);
+    seams_.notice.showMessage(platform::portFailureNotice(what), this);
 }
 
 // ---- field commits -------------------------------------------------------------
@@ -195,7 +205,7 @@ void MainForm::reportPortFailure(const std::string& what) {
 void MainForm::commit(Trigger t, void (MainForm::*load)()) {
     const Trigger outer = trigger_;
     trigger_ = t;
-    (this->*load)();
+    own([&] { (this->*load)(); });
     trigger_ = outer;
 }
 
@@ -213,8 +223,19 @@ void MainForm::Text5_LostFocus() { commit(Trigger::FocusLoss, &MainForm::command
 void MainForm::Text6_LostFocus() { commit(Trigger::FocusLoss, &MainForm::command6_click); }
 
 void MainForm::text7_keypress(int k) {
-    if (k != 13) return;
-    if (chip_.commitClock(text(ui->Text7)).badEntry) entry_->refuse(ui->Text7);
+    if (k == 13) commitClock();
+}
+void MainForm::Text7_LostFocus() { commitClock(); }
+
+// A clock that is no number or out of range is refused: the field shows the
+// committed clock again, selected, and keeps the focus (an empty clock would
+// be no clock at all).
+void MainForm::commitClock() {
+    const control::Outcome r = own([this] { return chip_.commitClock(text(ui->Text7)); });
+    if (!r.badEntry) return;
+    seams_.notice.beep();
+    moveFocus(ui->Text7);
+    ui->Text7->selectAll();
 }
 
 void MainForm::Command1_Click() { afterLoad(ui->Text1, chip_.commitFrequency(0, text(ui->Text1))); }
@@ -226,36 +247,36 @@ void MainForm::command6_click() { afterLoad(ui->Text6, chip_.commitPhase(3, text
 
 // ---- control commands ------------------------------------------------------------
 
-void MainForm::Command13_Click() { afterCommand(chip_.toggleSync(), true); }
-void MainForm::Command11_Click() { afterCommand(chip_.toggleSelsrc(), true); }
-void MainForm::Command8_Click() { afterCommand(chip_.toggleReset(), true); }
-void MainForm::Option1_Click() { afterCommand(chip_.setSleep(false), false); }
-void MainForm::Option2_Click() { afterCommand(chip_.setSleep(true), false); }
-void MainForm::command14_click() { afterCommand(chip_.clear(), true); }
-void MainForm::Option3D1_Click() { afterCommand(chip_.selectFrequency(0), false); }
-void MainForm::Option3D2_Click() { afterCommand(chip_.selectFrequency(1), false); }
-void MainForm::Option3D3_Click() { afterCommand(chip_.selectPhase(0), false); }
-void MainForm::Option3D4_Click() { afterCommand(chip_.selectPhase(1), false); }
-void MainForm::Option3D5_Click() { afterCommand(chip_.selectPhase(2), false); }
-void MainForm::Option3D6_Click() { afterCommand(chip_.selectPhase(3), false); }
+#define QZ_OWN(call) own([this] { return chip_.call; })
+void MainForm::Command13_Click() { afterCommand(QZ_OWN(toggleSync()), true); }
+void MainForm::Command11_Click() { afterCommand(QZ_OWN(toggleSelsrc()), true); }
+void MainForm::Command8_Click() { afterCommand(QZ_OWN(toggleReset()), true); }
+void MainForm::Option1_Click() { afterCommand(QZ_OWN(setSleep(false)), false); }
+void MainForm::Option2_Click() { afterCommand(QZ_OWN(setSleep(true)), false); }
+void MainForm::command14_click() { afterCommand(QZ_OWN(clear()), true); }
+void MainForm::Option3D1_Click() { afterCommand(QZ_OWN(selectFrequency(0)), false); }
+void MainForm::Option3D2_Click() { afterCommand(QZ_OWN(selectFrequency(1)), false); }
+void MainForm::Option3D3_Click() { afterCommand(QZ_OWN(selectPhase(0)), false); }
+void MainForm::Option3D4_Click() { afterCommand(QZ_OWN(selectPhase(1)), false); }
+void MainForm::Option3D5_Click() { afterCommand(QZ_OWN(selectPhase(2)), false); }
+void MainForm::Option3D6_Click() { afterCommand(QZ_OWN(selectPhase(3)), false); }
 
-// Failures of its loads are gathered into one box; a clock that is no number
-// takes the focus, once, to the clock field.
+// Failures of its loads are gathered into one box.
 void MainForm::Command15_Click() {
-    const control::Outcome r = chip_.initialise();
-    moveFocus(r.badClock ? static_cast<QWidget*>(ui->Text7) : ui->Picture1);
-    if (r.badClock) platform::beep();
+    const control::Outcome r = QZ_OWN(initialise());
+    moveFocus(ui->Picture1);
     if (!r.portFailure.empty()) reportPortFailure(r.portFailure);
 }
+#undef QZ_OWN
 
 // ---- windows, menus, the end ------------------------------------------------
 
-void MainForm::Command7_Click() { platform::endProgram(0); }
-void MainForm::MnuExit_Click() { platform::endProgram(0); }
+void MainForm::Command7_Click() { seams_.end.endProgram(0); }
+void MainForm::MnuExit_Click() { seams_.end.endProgram(0); }
 
 void MainForm::closeEvent(QCloseEvent* event) {
     event->ignore();  // nothing is told, nothing is sent: the program just ends
-    platform::endProgram(0);
+    seams_.end.endProgram(0);
 }
 
 // Modal to the main window only, so the Board Monitor stays live beside it.
@@ -266,12 +287,12 @@ void MainForm::openModal(QDialog& dialog) {
 }
 
 void MainForm::Command12_Click() {
-    Sweep w(chip_.sweeps(), this);
+    Sweep w(chip_.sweeps(), seams_.notice, this);
     openModal(w);
 }
 
 void MainForm::MnuAbout_Click() {
-    frmAbout box(this);
+    frmAbout box(seams_, this);
     openModal(box);
 }
 
@@ -281,16 +302,16 @@ void MainForm::setMonitorOpener(std::function<void()> opener) {
 }
 
 void MainForm::MnuLpt1_Click() {
-    PortAddress = 0x378;
+    chip_.port().PortAddress = wire::kLpt1;
     setPortChecks();
 }
 
 void MainForm::MnuLpt2_Click() {
-    PortAddress = 0x278;
+    chip_.port().PortAddress = wire::kLpt2;
     setPortChecks();
 }
 
 void MainForm::Mnuprn_Click() {
-    PortAddress = 0x3BC;
+    chip_.port().PortAddress = wire::kPrn;
     setPortChecks();
 }

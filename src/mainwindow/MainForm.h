@@ -3,6 +3,8 @@
 // chip control layer: its handlers keep their classic names and call the
 // control layer; what it shows follows the control layer's signals.
 #include "control/ChipControl.h"
+#include "platform/Seams.h"
+#include "startup/WindowsVersion.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -19,8 +21,7 @@ class QRadioButton;
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainForm(QWidget* parent = nullptr);
-    MainForm(control::ChipControl& chip, QWidget* parent);
+    MainForm(control::ChipControl& chip, const Startup& startup, platform::Seams seams, QWidget* parent = nullptr);
     ~MainForm() override;
 
     void Form_Load();
@@ -65,6 +66,7 @@ public:
     void text5_keypress(int keyAscii);
     void text6_keypress(int keyAscii);
     void text7_keypress(int keyAscii);
+    void Text7_LostFocus();
     void Text1_LostFocus();
     void Text2_LostFocus();
     void Text3_LostFocus();
@@ -94,7 +96,7 @@ private:
     void afterCommand(const control::Outcome& r, bool focusToSink);
     void focusSink();
     void moveFocus(QWidget* target);
-    void clockFailed();
+    void commitClock();
     void reportPortFailure(const std::string& what);
     void openModal(QDialog& dialog);
     void setPortChecks();
@@ -102,10 +104,18 @@ private:
     void showFieldText(control::Field f, const QString& text);
     void showBits();
     void showSelection();
+    void showSweepProgress(int group, const sweep::Progress& progress);
+    // Runs one of this window's own actions: what it changes is shown even in a
+    // field that has the focus.
+    template <typename Fn>
+    auto own(Fn&& fn);
 
     std::unique_ptr<Ui::MainForm> ui;
     control::ChipControl& chip_;
+    const Startup& startup_;
+    platform::Seams seams_;
     FieldEntry* entry_;
+    int acting_ = 0;  // depth of own()
     Trigger trigger_ = Trigger::Program;
     std::function<void(QDialog&)> openModal_;
     std::function<void()> openMonitor_;

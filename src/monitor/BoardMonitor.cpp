@@ -162,6 +162,8 @@ BoardMonitor::BoardMonitor(std::shared_ptr<ChipModel> model, QWidget* parent, co
 
 BoardMonitor::~BoardMonitor() { model_->setChangeListener(nullptr); }
 
+bool BoardMonitor::dirty() const { return dirty_ || model_->posted(); }
+
 QLabel* BoardMonitor::value(const char* objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
@@ -169,7 +171,10 @@ QLabel* BoardMonitor::value(const char* objectName, QWidget* parent) {
     return label;
 }
 
+// Words wait in the model's inbox until here: the port's thread never waits
+// for a repaint.
 void BoardMonitor::tick() {
+    model_->drain();
     if (dirty_)
         refresh();
     else if (plot_->scrolling())
@@ -177,6 +182,7 @@ void BoardMonitor::tick() {
 }
 
 void BoardMonitor::refresh() {
+    model_->drain();
     dirty_ = false;
     const ChipModel& m = *model_;
 

@@ -1,6 +1,6 @@
 #pragma once
 // The Board Monitor: what the chip on the simulated board is doing, live.
-// Words only mark the view dirty; a 33 ms timer repaints, so a fast sweep
+// Words are queued by the port's thread; a 33 ms timer applies and repaints them, so a fast sweep
 // costs the sender almost nothing and the window refreshes at most 30 times a second.
 #include <QTimer>
 #include <QWidget>
@@ -26,9 +26,11 @@ public:
     ~BoardMonitor() override;
 
     const ChipModel& model() const { return *model_; }
-    // Brings every widget up to the model now (the timer does this when dirty).
+    // Applies the queued words and brings every widget up to the model now
+    // (the timer does this when dirty).
     void refresh();
-    bool dirty() const { return dirty_; }
+    // Whether something waits to be shown: a change, or words not yet taken.
+    bool dirty() const;
     // Shows the window and leaves the active window and its focus alone.
     void showWithoutActivating();
 

@@ -1,15 +1,23 @@
 #pragma once
-// Ending the program at once (Quit, Exit, the main window's close box):
-// no window is told, nothing more goes to the port. Hooks registered here
-// (trace files) are flushed first.
+// Ending the program at once (Quit, Exit, the main window's close box, a
+// termination signal): no window is told, nothing more goes to the port.
+// Hooks registered here (trace files, the port's close) run first. One of
+// these is built in main; tests put in one that only records the end.
 #include <functional>
+#include <vector>
 
 namespace platform {
 
-void addExitHook(std::function<void()> hook);
-void runExitHooks();
-// Runs the exit hooks, then ends the process. Tests install their own ender.
-void endProgram(int status = 0);
-void setProgramEnder(std::function<void(int)> ender);
+class ProgramEnd {
+public:
+    virtual ~ProgramEnd() = default;
+    void addExitHook(std::function<void()> hook) { hooks_.push_back(std::move(hook)); }
+    void runExitHooks();
+    // Runs the exit hooks, then ends the process with `status`.
+    virtual void endProgram(int status = 0);
+
+private:
+    std::vector<std::function<void()>> hooks_;
+};
 
 }  // namespace platform

@@ -15,12 +15,9 @@ bool sameName(const char* a, const char* b) {
                             Qt::CaseInsensitive) == 0;
 }
 
-// Knows one key: the system-information program's path, found on PATH when
-// the key is opened. Without such a program the key does not exist.
-class LinuxRegistry final : public Registry {
-public:
-    int32_t RegOpenKeyExA(HKEY root, const char* subKey, uint32_t, uint32_t,
-                          HKEY* result) override {
+}  // namespace
+
+int32_t LinuxRegistry::RegOpenKeyExA(HKEY root, const char* subKey, uint32_t, uint32_t, HKEY* result) {
         if (root != HKEY_LOCAL_MACHINE || !subKey ||
             !sameName(subKey, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"))
             return ERROR_FILE_NOT_FOUND;
@@ -32,8 +29,8 @@ public:
         return ERROR_SUCCESS;
     }
 
-    int32_t RegQueryValueExA(HKEY key, const char* valueName, uint32_t*, uint32_t* type,
-                             char* data, uint32_t* size) override {
+int32_t LinuxRegistry::RegQueryValueExA(HKEY key, const char* valueName, uint32_t*, uint32_t* type, char* data,
+                                        uint32_t* size) {
         const auto it = open_.find(key);
         if (it == open_.end()) return ERROR_INVALID_HANDLE;
         if (!valueName || !sameName(valueName, "PATH")) return ERROR_FILE_NOT_FOUND;
@@ -52,25 +49,7 @@ public:
         return ERROR_SUCCESS;
     }
 
-    int32_t RegCloseKey(HKEY key) override {
-        return open_.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
-    }
-
-private:
-    std::map<HKEY, QByteArray> open_;
-    HKEY next_ = 0x100;
-};
-
-Registry* g_installed = nullptr;
-
-}  // namespace
-
-Registry& activeRegistry() {
-    static LinuxRegistry onLinux;
-    return g_installed ? *g_installed : onLinux;
-}
-
-void setRegistry(Registry* registry) { g_installed = registry; }
+int32_t LinuxRegistry::RegCloseKey(HKEY key) { return open_.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
 
 bool GetKeyValue(Registry& registry, HKEY KeyRoot, const QString& KeyName,
                  const QString& SubKeyRef, QString& KeyVal) {

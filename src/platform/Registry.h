@@ -3,8 +3,10 @@
 // against, so its lookup of the system-information program keeps working on
 // a platform that has no registry: the Linux registry answers the one value
 // it is asked for from the search path (SysInfoLocator).
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <map>
 
 namespace platform {
 
@@ -38,10 +40,19 @@ public:
     virtual int32_t RegCloseKey(HKEY key) = 0;
 };
 
-// The registry the About box reads: the Linux one unless a test installed
-// its own (null restores the Linux one).
-Registry& activeRegistry();
-void setRegistry(Registry* registry);
+// Knows one key: the system-information program's path, found on PATH when
+// the key is opened. Without such a program the key does not exist.
+class LinuxRegistry final : public Registry {
+public:
+    int32_t RegOpenKeyExA(HKEY root, const char* subKey, uint32_t options, uint32_t access, HKEY* result) override;
+    int32_t RegQueryValueExA(HKEY key, const char* valueName, uint32_t* reserved, uint32_t* type, char* data,
+                             uint32_t* size) override;
+    int32_t RegCloseKey(HKEY key) override;
+
+private:
+    std::map<HKEY, QByteArray> open_;
+    HKEY next_ = 0x100;
+};
 
 // One registry value as text: true when the value was read. A string value
 // gives its text, a 32-bit number its decimal form; any other type leaves

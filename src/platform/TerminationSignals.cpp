@@ -13,6 +13,7 @@
 namespace platform {
 namespace {
 
+// The self-pipe: the one piece of program-wide state a signal handler may reach.
 int g_pipe[2] = {-1, -1};
 
 void onSignal(int signo) {
@@ -24,14 +25,14 @@ void onSignal(int signo) {
 
 }  // namespace
 
-void installTerminationSignals() {
+void installTerminationSignals(ProgramEnd& end) {
     if (g_pipe[0] >= 0) return;
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
 
     auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, [&end] {
         unsigned char b = 0;
-        if (::read(g_pipe[0], &b, 1) == 1) endProgram(128 + b);
+        if (::read(g_pipe[0], &b, 1) == 1) end.endProgram(128 + b);
     });
 
     struct sigaction sa {};

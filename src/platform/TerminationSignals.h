@@ -4,7 +4,10 @@
 // runs on the Qt event loop; the handler itself only writes to a pipe.
 namespace platform {
 
-// Call once, after the QApplication exists. Later calls change nothing.
-void installTerminationSignals();
+class ProgramEnd;
+
+// Call once, after the QApplication exists; `end` ends the program. Later
+// calls change nothing.
+void installTerminationSignals(ProgramEnd& end);
 
 }  // namespace platform

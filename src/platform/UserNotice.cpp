@@ -3,14 +3,13 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace platform {
-namespace {
-std::function<void(const Notice&)> g_message;
-std::function<void()> g_beep;
-}  // namespace
+#include <cstdio>
 
-void showMessage(const Notice& n, QWidget* parent) {
-    if (g_message) return g_message(n);
+namespace platform {
+
+void sayLine(const std::string& line) { std::fprintf(stderr, "qz4471: %s\n", line.c_str()); }
+
+void DesktopNotice::showMessage(const Notice& n, QWidget* parent) {
     QMessageBox box(parent);
     box.setWindowTitle(n.title);
     box.setText(QString(n.text).replace(QChar(13), QChar(10)));  // a carriage return breaks the line
@@ -23,17 +22,15 @@ void showMessage(const Notice& n, QWidget* parent) {
     box.exec();
 }
 
+void DesktopNotice::beep() { QApplication::beep(); }
+
+void ConsoleNotice::showMessage(const Notice& n, QWidget*) {
+    sayLine(QString(n.text).replace(QChar(13), QChar(' ')).toLocal8Bit().toStdString());
+}
+
 Notice portFailureNotice(const std::string& what) {
     return {kAppTitle, QStringLiteral("The printer port failed: %1").arg(QString::fromStdString(what)),
             MessageIcon::Warning};
 }
-
-void beep() {
-    if (g_beep) return g_beep();
-    QApplication::beep();
-}
-
-void setMessageHandler(std::function<void(const Notice&)> h) { g_message = std::move(h); }
-void setBeepHandler(std::function<void()> h) { g_beep = std::move(h); }
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #pragma once
-// Message boxes and the beep, behind a seam so tests can watch them without
-// a modal box blocking the run.
+// Message boxes and the beep, as one small interface handed to the windows:
+// the desktop shows boxes, a headless run writes their text to stderr, and
+// tests record them without a modal box blocking the run.
 #include <QString>
-#include <functional>
 #include <string>
 
 class QWidget;
@@ -19,14 +19,33 @@ struct Notice {
     MessageIcon icon;
 };
 
-// Shows a modal box with one OK button; returns when it is closed.
-void showMessage(const Notice& notice, QWidget* parent = nullptr);
 // The box every port failure gets: titled "QZ4471", naming what failed.
 Notice portFailureNotice(const std::string& what);
-void beep();
 
-// Tests replace these; a null handler restores the real ones.
-void setMessageHandler(std::function<void(const Notice&)> handler);
-void setBeepHandler(std::function<void()> handler);
+class UserNotice {
+public:
+    virtual ~UserNotice() = default;
+    // Shows a modal box with one OK button; returns when it is closed.
+    virtual void showMessage(const Notice& notice, QWidget* parent = nullptr) = 0;
+    virtual void beep() = 0;
+};
+
+// Real boxes and the system beep.
+class DesktopNotice final : public UserNotice {
+public:
+    void showMessage(const Notice& notice, QWidget* parent) override;
+    void beep() override;
+};
+
+// No display: the box's text goes to the program's stderr line, the beep nowhere.
+class ConsoleNotice final : public UserNotice {
+public:
+    void showMessage(const Notice& notice, QWidget* parent) override;
+    void beep() override {}
+};
+
+// The program's one way of writing a line to stderr; it puts the program's
+// name in front, so no caller writes it.
+void sayLine(const std::string& line);
 
 }  // namespace platform

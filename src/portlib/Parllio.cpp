@@ -4,107 +4,105 @@
 
 namespace portlib {
 
-namespace detail {
-PortBackend* active = nullptr;
-int32_t lastOwned = -1;
-}  // namespace detail
+Parllio::Parllio(Sink sink) : sink_(std::move(sink)) {}
 
-namespace {
+Parllio::~Parllio() { close(); }
 
-std::unique_ptr<PortBackend> g_backend;
-bool g_droppedNoted = false;
-int g_depth = 0;
-std::function<void(const std::string&)> g_sink;
-
-PortBackend& backend() {
-    if (!g_backend) throw PortError("no port back end is active");
-    return *g_backend;
+void Parllio::say(const std::string& line) const {
+    if (sink_) sink_(line);
+    else std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-void noteDropped(uint16_t address) {
-    if (g_droppedNoted) return;
-    g_droppedNoted = true;
-    char buf[160];
-    std::snprintf(buf, sizeof buf,
-                  "qz4471: no printer port at I/O 0x%04X; port writes are dropped until a port is chosen",
-                  address);
-    diagnostic(buf);
-}
-
-}  // namespace
-
-std::unique_ptr<PortBackend> setActiveBackend(std::unique_ptr<PortBackend> b) {
-    std::swap(g_backend, b);
-    detail::active = g_backend.get();
-    detail::lastOwned = -1;
-    g_droppedNoted = false;
+std::unique_ptr<PortBackend> Parllio::setBackend(std::unique_ptr<PortBackend> b) {
+    std::lock_guard guard(mutex_);
+    std::swap(backend_, b);
+    if (backend_) backend_->setSink([this](const std::string& line) { say(line); });
+    lastOwned_ = -1;
+    droppedNoted_ = false;
     return b;
 }
 
-PortBackend* activeBackend() { return g_backend.get(); }
-
-void flushActive() {
-    if (g_backend) g_backend->flush();
+void Parllio::flush() {
+    std::lock_guard guard(mutex_);
+    if (backend_) backend_->flush();
 }
 
-void closeActive() { setActiveBackend(nullptr); }
-
-void operationDone() {
-    if (g_backend) g_backend->operationDone();
+bool Parllio::writesReach() {
+    std::lock_guard guard(mutex_);
+    return backend_ && backend_->ownsAddress(PortAddress) && backend_->reachable();
 }
 
-OperationScope::OperationScope() { ++g_depth; }
+int32_t Parllio::GetParallelPortCount() {
+    std::lock_guard guard(mutex_);
+    return backend_ ? backend_->GetParallelPortCount() : 0;
+}
+
+int32_t Parllio::ClaimParallelPort(int32_t port, int32_t flags) {
+    std::lock_guard guard(mutex_);
+    lastOwned_ = -1;
+    return backend_ ? backend_->ClaimParallelPort(port, flags) : 0;
+}
+
+int32_t Parllio::GetParallelPortInfo(int32_t port, ParallelPortInfo& info) {
+    std::lock_guard guard(mutex_);
+    return backend_ ? backend_->GetParallelPortInfo(port, info) : 0;
+}
+
+int32_t Parllio::InByte(uint16_t address) {
+    std::lock_guard guard(mutex_);
+    if (!backend_ || !backend_->ownsAddress(address)) {
+        noteDropped(address);
+        return 0xFF;
+    }
+    return backend_->InByte(address) & 0xFF;
+}
+
+void Parllio::outByteChecked(uint16_t address, int32_t value) {
+    if (!backend_ || !backend_->ownsAddress(address)) {
+        noteDropped(address);
+        return;
+    }
+    lastOwned_ = address;
+    backend_->OutByte(address, value & 0xFF);
+}
+
+void Parllio::noteDropped(uint16_t address) {
+    if (droppedNoted_) return;
+    droppedNoted_ = true;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "no printer port at I/O 0x%04X; port writes are dropped until a port is chosen",
+                  address);
+    say(buf);
+}
+
+void Parllio::begin() {
+    mutex_.lock();
+    if (depth_++ == 0 && backend_) backend_->operationStarted();
+}
+
+void Parllio::end() {
+    struct Unlock {
+        std::recursive_mutex& m;
+        ~Unlock() { m.unlock(); }
+    } unlock{mutex_};
+    if (--depth_ == 0 && backend_) backend_->operationDone();
+}
+
+OperationScope::OperationScope(Parllio& port) : port_(port) { port_.begin(); }
 
 OperationScope::~OperationScope() {
     if (!open_) return;
     try {
         finish();
     } catch (const std::exception& e) {
-        diagnostic(e.what());
+        port_.say(e.what());
     }
 }
 
 void OperationScope::finish() {
     if (!open_) return;
     open_ = false;
-    if (--g_depth == 0) operationDone();
-}
-
-int operationDepth() { return g_depth; }
-
-void setDiagnosticSink(std::function<void(const std::string&)> sink) { g_sink = std::move(sink); }
-
-void diagnostic(const std::string& line) {
-    if (g_sink) g_sink(line);
-    else std::fprintf(stderr, "%s\n", line.c_str());
+    port_.end();
 }
 
 }  // namespace portlib
-
-using portlib::backend;
-
-int32_t GetParallelPortCount() { return backend().GetParallelPortCount(); }
-int32_t ClaimParallelPort(int32_t port, int32_t flags) {
-    portlib::detail::lastOwned = -1;
-    return backend().ClaimParallelPort(port, flags);
-}
-int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info) { return backend().GetParallelPortInfo(port, info); }
-
-int32_t InByte(uint16_t address) {
-    PortBackend& b = backend();
-    if (!b.ownsAddress(address)) {
-        portlib::noteDropped(address);
-        return 0xFF;  // what a floating bus reads
-    }
-    return b.InByte(address) & 0xFF;
-}
-
-void portlib::detail::outByteChecked(uint16_t address, int32_t value) {
-    PortBackend& b = backend();
-    if (!b.ownsAddress(address)) {
-        portlib::noteDropped(address);
-        return;
-    }
-    lastOwned = address;
-    b.OutByte(address, value & 0xFF);
-}

@@ -1,41 +1,92 @@
 #pragma once
-// The port library as the rest of the program sees it: five calls that go to
-// the active back end. Writes to addresses no port owns are dropped here.
+// The port library as the rest of the program sees it: the five calls of the
+// printer-port library, going to one back end, and the base address every
+// word is sent to. One of these exists per program run; it is built in main
+// and handed by reference to whatever writes to the port.
+//
+// A recursive lock serialises port operations: the sweep thread and the
+// window thread never interleave their words, and an operation's writes stay
+// together however many threads ask.
 #include "portlib/PortBackend.h"
 
 #include <functional>
-
-int32_t GetParallelPortCount();
-int32_t ClaimParallelPort(int32_t port, int32_t flags);
-int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info);
-int32_t InByte(uint16_t address);
-inline void OutByte(uint16_t address, int32_t value);
+#include <memory>
+#include <mutex>
+#include <string>
 
 namespace portlib {
 
-// Installs the back end all calls go to; returns the previous one.
-std::unique_ptr<PortBackend> setActiveBackend(std::unique_ptr<PortBackend> backend);
-PortBackend* activeBackend();
-// Flushes trace output of the active back end (timer, exit paths).
-void flushActive();
-// Where the one-time "writes are dropped" note goes (stderr by default).
-void setDiagnosticSink(std::function<void(const std::string&)> sink);
-void diagnostic(const std::string& line);
-// Ends the active back end: pending writes go out, devices are closed (an
-// adapter goes back to its kernel driver). For the program's exit hooks.
-void closeActive();
+class Parllio {
+public:
+    using Sink = std::function<void(const std::string&)>;
 
-// Tells the active back end that an operation's writes are complete; throws
-// PortError when gathered writes cannot be sent. OperationScope calls it.
-void operationDone();
+    // Lines the port has to say go to `sink` (the program's one stderr line
+    // writer), without the program's name: the sink adds it.
+    explicit Parllio(Sink sink = {});
+    ~Parllio();
+    Parllio(const Parllio&) = delete;
+    Parllio& operator=(const Parllio&) = delete;
 
-// Marks the port writes of one operation (a handler, a sweep tick, a start-up
-// step), so a back end that gathers writes sends them together. Scopes nest:
-// only the end of the outermost one calls operationDone().
+    // Base address of the selected printer port's data register; the control
+    // register is at PortAddress + 2. Unsigned: PCIe cards sit above 0x7FFF.
+    // Set at start-up and by the port menu, read by every word sent.
+    uint16_t PortAddress = 0;
+
+    int32_t GetParallelPortCount();
+    int32_t ClaimParallelPort(int32_t port, int32_t flags);
+    int32_t GetParallelPortInfo(int32_t port, ParallelPortInfo& info);
+    // An address no port owns reads 0xFF, as a floating bus does.
+    int32_t InByte(uint16_t address);
+    // Writes to an address no port owns are dropped, with one line saying so.
+    void OutByte(uint16_t address, int32_t value) {
+        if (address == lastOwned_) [[likely]] {
+            backend_->OutByte(address, value & 0xFF);
+            return;
+        }
+        outByteChecked(address, value);
+    }
+
+    // Installs the back end all calls go to; returns the previous one.
+    std::unique_ptr<PortBackend> setBackend(std::unique_ptr<PortBackend> backend);
+    PortBackend* backend() { return backend_.get(); }
+    const PortBackend* backend() const { return backend_.get(); }
+    // Buffered trace output goes through (timer, exit paths).
+    void flush();
+    // Ends the back end: pending writes go out, devices are closed (an adapter
+    // goes back to its kernel driver).
+    void close() { setBackend(nullptr); }
+    // Whether words sent now would reach a port.
+    bool writesReach();
+
+    void say(const std::string& line) const;
+
+    // Held by every operation; the sweep thread takes it for a whole step.
+    std::recursive_mutex& lock() { return mutex_; }
+    int operationDepth() const { return depth_; }
+
+private:
+    friend class OperationScope;
+    void outByteChecked(uint16_t address, int32_t value);
+    void noteDropped(uint16_t address);
+    void begin();
+    void end();  // throws PortError when gathered writes cannot be sent
+
+    Sink sink_;
+    std::unique_ptr<PortBackend> backend_;
+    int32_t lastOwned_ = -1;  // the last address the back end was found to own
+    bool droppedNoted_ = false;
+    int depth_ = 0;
+    std::recursive_mutex mutex_;
+};
+
+// Marks the port writes of one operation (a handler, a sweep step, a start-up
+// step): they leave together on a back end that gathers writes, and no other
+// thread's writes come between them. Scopes nest; only the end of the
+// outermost tells the back end.
 class OperationScope {
 public:
-    OperationScope();
-    // Finishes quietly when finish() was not called: a failure goes to diagnostic().
+    explicit OperationScope(Parllio& port);
+    // Finishes quietly when finish() was not called: a failure is said on the port's line.
     ~OperationScope();
     OperationScope(const OperationScope&) = delete;
     OperationScope& operator=(const OperationScope&) = delete;
@@ -43,26 +94,8 @@ public:
     void finish();
 
 private:
+    Parllio& port_;
     bool open_ = true;
 };
-// Open scopes; 0 outside any operation.
-int operationDepth();
 
 }  // namespace portlib
-
-namespace portlib::detail {
-// The active back end and the last address it was found to own. Ownership
-// only changes with a claim or a new back end, both of which clear this.
-extern PortBackend* active;
-extern int32_t lastOwned;  // -1: none
-void outByteChecked(uint16_t address, int32_t value);
-}  // namespace portlib::detail
-
-// Inline so a word's 52 writes to one address skip the ownership question.
-inline void OutByte(uint16_t address, int32_t value) {
-    if (address == portlib::detail::lastOwned) [[likely]] {
-        portlib::detail::active->OutByte(address, value & 0xFF);
-        return;
-    }
-    portlib::detail::outByteChecked(address, value);
-}

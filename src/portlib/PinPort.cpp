@@ -12,7 +12,7 @@ int32_t PinPort::GetParallelPortInfo(int32_t port, ParallelPortInfo& info) {
     return 1;
 }
 
-bool PinPort::ownsAddress(uint16_t a) const { return claimed_ && a >= kBase && a <= kBase + 2; }
+bool PinPort::ownsAddress(uint16_t a) const { return (claimed_ || ownedUnclaimed_) && a >= kBase && a <= kBase + 2; }
 
 int32_t PinPort::InByte(uint16_t address) {
     if (!ownsAddress(address)) return 0xFF;

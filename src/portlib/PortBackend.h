@@ -3,6 +3,7 @@
 // port, an FTDI USB adapter, GPIO lines, or a decorator (trace, VCD,
 // recording, monitor) around another back end.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -33,10 +34,24 @@ public:
     virtual bool ownsAddress(uint16_t address) const = 0;
     // Writes buffered output through (trace files); default nothing.
     virtual void flush() {}
+    // The outermost OperationScope began; default nothing.
+    virtual void operationStarted() {}
     // The outermost OperationScope ended: a back end that gathers writes sends
     // them now, and throws PortError when it cannot. Default nothing.
     virtual void operationDone() {}
+    // False while the device behind the port is gone (an adapter unplugged).
+    virtual bool reachable() { return true; }
     virtual std::string describe() const = 0;
+
+    // Where the back end's lines go (the port installs its own); without one, stderr.
+    virtual void setSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+
+protected:
+    // One line for the user, without the program's name (the sink adds it).
+    void say(const std::string& line) const;
+
+private:
+    std::function<void(const std::string&)> sink_;
 };
 
 // Forwards everything to an inner back end; decorators override what they watch.
@@ -52,8 +67,14 @@ public:
     void OutByte(uint16_t address, int32_t value) override { inner_->OutByte(address, value); }
     bool ownsAddress(uint16_t address) const override { return inner_->ownsAddress(address); }
     void flush() override { inner_->flush(); }
+    void operationStarted() override { inner_->operationStarted(); }
     void operationDone() override { inner_->operationDone(); }
+    bool reachable() override { return inner_->reachable(); }
     std::string describe() const override { return inner_->describe(); }
+    void setSink(std::function<void(const std::string&)> sink) override {
+        PortBackend::setSink(sink);
+        inner_->setSink(std::move(sink));
+    }
     PortBackend& inner() { return *inner_; }
 
 private:

@@ -1,9 +1,6 @@
 #include "portlib/TracePort.h"
 
 
-TracePort::TracePort(std::unique_ptr<PortBackend> inner, const std::string& path)
-    : TracePort(std::move(inner), path, portlib::sinceProgramStart) {}
-
 TracePort::TracePort(std::unique_ptr<PortBackend> inner, const std::string& path, portlib::Clock clock)
     : PortBackendDecorator(std::move(inner)), clock_(std::move(clock)), file_(path) {
     file_.flushAt(clock_());  // the flush interval runs from here

@@ -9,7 +9,6 @@
 class TracePort final : public PortBackendDecorator {
 public:
     // Throws PortError when the file cannot be created.
-    TracePort(std::unique_ptr<PortBackend> inner, const std::string& path);
     TracePort(std::unique_ptr<PortBackend> inner, const std::string& path, portlib::Clock clock);
     ~TracePort() override;
 

@@ -1,10 +1,12 @@
 #include "portlib/VcdPort.h"
 
+#include "portlib/Wire.h"
+
 #include <cstdio>
 
 namespace {
-constexpr uint8_t kClock = 1, kData = 2, kFrame = 4;
-constexpr uint8_t kIdle = kFrame;
+using wire::kClock, wire::kData, wire::kFrame;
+using wire::kIdle;
 // One printable identifier per wire, in bit order.
 constexpr char kIds[3] = {'c', 'd', 'f'};
 
@@ -24,9 +26,6 @@ const char kHeader[] =
     "1f\n"
     "$end\n";
 }  // namespace
-
-VcdPort::VcdPort(std::unique_ptr<PortBackend> inner, const std::string& path)
-    : VcdPort(std::move(inner), path, portlib::sinceProgramStart) {}
 
 VcdPort::VcdPort(std::unique_ptr<PortBackend> inner, const std::string& path, portlib::Clock clock)
     : PortBackendDecorator(std::move(inner)), clock_(std::move(clock)), file_(path), lines_(kIdle) {

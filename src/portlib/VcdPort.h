@@ -10,7 +10,6 @@
 class VcdPort final : public PortBackendDecorator {
 public:
     // Throws PortError when the file cannot be created.
-    VcdPort(std::unique_ptr<PortBackend> inner, const std::string& path);
     VcdPort(std::unique_ptr<PortBackend> inner, const std::string& path, portlib::Clock clock);
     ~VcdPort() override;
 

@@ -1,29 +1,19 @@
-#include "registers/Control.h"
+#include "registers/ChipRegisters.h"
 
-#include "link/CommsFunctions.h"
 #include "registers/ChipWords.h"
 
-int32_t SyncBit = 0, SelsrcBit = 0, SleepBit = 0, ResetBit = 0;
-int16_t PhaseHigh = 0, PhaseLow = 0;
+void ChipRegisters::sendSyncSelsrc() { tx_.send(chip::syncSelsrcWord(SyncBit, SelsrcBit)); }
 
-namespace registers {
+void ChipRegisters::sendSleepReset(bool clear) { tx_.send(chip::sleepResetWord(SleepBit, ResetBit, clear)); }
 
-void sendSyncSelsrc() { SendWord(PortAddress, chip::syncSelsrcWord(SyncBit, SelsrcBit)); }
-
-void sendSleepReset(bool clear) { SendWord(PortAddress, chip::sleepResetWord(SleepBit, ResetBit, clear)); }
-
-void sendPhase(int reg) {
-    for (uint16_t w : chip::phaseLoadWords(reg, PhaseHigh, PhaseLow)) SendWord(PortAddress, w);
+void ChipRegisters::sendPhase(int reg) {
+    for (uint16_t w : chip::phaseLoadWords(reg, PhaseHigh, PhaseLow)) tx_.send(w);
 }
 
-void setPhaseParts(int v) {
+void ChipRegisters::setPhaseParts(int v) {
     PhaseHigh = static_cast<int16_t>(v / 256);
     PhaseLow = static_cast<int16_t>(v - PhaseHigh * 256);
 }
 
-void sendFreqSelect(int reg) { SendWord(PortAddress, chip::freqSelectWord(reg)); }
-void sendPhaseSelect(int reg) { SendWord(PortAddress, chip::phaseSelectWord(reg)); }
-
-void resetControlGlobals() { SyncBit = SelsrcBit = SleepBit = ResetBit = PhaseHigh = PhaseLow = 0; }
-
-}  // namespace registers
+void ChipRegisters::sendFreqSelect(int reg) { tx_.send(chip::freqSelectWord(reg)); }
+void ChipRegisters::sendPhaseSelect(int reg) { tx_.send(chip::phaseSelectWord(reg)); }

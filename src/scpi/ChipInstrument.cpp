@@ -1,7 +1,6 @@
 #include "scpi/ChipInstrument.h"
 
 #include "numeric/NumberText.h"
-#include "portlib/Parllio.h"
 
 #include <QCoreApplication>
 
@@ -11,8 +10,6 @@
 
 namespace scpi {
 namespace {
-
-using Remote = control::ChipControl::Remote;
 
 // The shortest text that reads back as v: what a user would type for it.
 std::string typed(double v) {
@@ -33,19 +30,18 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 }  // namespace
 
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
-    // The sweep window's defaults.
-    for (auto& g : sweepTexts_) g = {"00.00000000", "10.00000000", "01.00000000", "1", "1"};
+    const sweep::FieldTexts& d = sweep::kDefaultTexts;
+    for (auto& g : sweepTexts_) g = {d.start, d.stop, d.step, d.loops, d.delay};
 }
 
 Outcome ChipInstrument::result(const control::Outcome& r) const {
     if (!r.portFailure.empty()) return Outcome::hardware(r.portFailure);
-    if (r.badClock) return Outcome::error(SettingsConflict, "master clock is no number");
     if (r.badEntry) return Outcome::error(DataOutOfRange);
     return Outcome::success();
 }
 
 Instrument::Identity ChipInstrument::identity() {
-    const PortBackend* port = portlib::activeBackend();
+    const PortBackend* port = chip_.port().backend();
     return {"the Bench Signal Design Group", port ? port->describe() : "no port",
             QCoreApplication::applicationVersion().toStdString()};
 }
@@ -56,40 +52,31 @@ Outcome ChipInstrument::reset() {
 }
 
 Outcome ChipInstrument::initialise() {
-    Remote r(chip_);
     return result(chip_.initialise());
 }
 
 Outcome ChipInstrument::setFrequency(int reg, double hz) {
     // A value the field could not hold is refused before it reaches the field.
     if (!(std::fabs(hz / 1e6) <= std::numeric_limits<float>::max())) return Outcome::error(DataOutOfRange);
-    Remote r(chip_);
     return result(chip_.commitFrequency(reg, typed(hz / 1e6)));
 }
 
 Outcome ChipInstrument::setFrequencyWord(int reg, uint32_t word) {
-    Remote r(chip_);
     return result(chip_.loadTuningWord(reg, word));
 }
 
 Outcome ChipInstrument::setPhase(int reg, double value) {
     const double whole = reg == 0 ? std::floor(value) : numeric::roundHalfEven(value);
     if (!(whole >= -32768 && whole <= 32767)) return Outcome::error(DataOutOfRange);
-    Remote r(chip_);
     return result(chip_.commitPhase(reg, typed(value)));
 }
 
-Outcome ChipInstrument::setClock(double hz) {
-    const auto mhz = numeric::parseSingle(typed(hz / 1e6));
-    if (!mhz) return Outcome::error(DataOutOfRange);
-    Remote r(chip_);
-    return result(chip_.commitClock(typed(*mhz)));
-}
+// Outside 0.001 to 1000 MHz the clock is refused and nothing changes.
+Outcome ChipInstrument::setClock(double hz) { return result(chip_.commitClockMHz(hz / 1e6)); }
 
-double ChipInstrument::clock() { return numeric::parseDouble(chip_.committedClock()).value_or(0) * 1e6; }
+double ChipInstrument::clock() { return chip_.clockMHz() * 1e6; }
 
 Outcome ChipInstrument::setControl(ControlBit bit, bool on) {
-    Remote r(chip_);
     switch (bit) {
     case ControlBit::Sync: return result(chip_.setSync(on));
     case ControlBit::Selsrc: return result(chip_.setSelsrc(on));
@@ -110,20 +97,17 @@ bool ChipInstrument::control(ControlBit bit) {
 }
 
 Outcome ChipInstrument::clear() {
-    Remote r(chip_);
     return result(chip_.clear());
 }
 
 // The selection options can be chosen only while SELSRC is 1.
 Outcome ChipInstrument::selectFrequency(int reg) {
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
-    Remote r(chip_);
     return result(chip_.selectFrequency(reg));
 }
 
 Outcome ChipInstrument::selectPhase(int reg) {
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
-    Remote r(chip_);
     return result(chip_.selectPhase(reg));
 }
 
@@ -131,7 +115,8 @@ Outcome ChipInstrument::sendWord(uint16_t word) { return result(chip_.sendWord(w
 
 Outcome ChipInstrument::setSweep(int group, SweepField field, double value) {
     const bool frequency = field == SweepField::Start || field == SweepField::Stop || field == SweepField::Step;
-    const auto entry = sweep::enterField(kindOf(group, field), typed(frequency ? value / 1e6 : value));
+    const auto entry =
+        sweep::enterField(kindOf(group, field), typed(frequency ? value / 1e6 : value), chip_.maxFreq());
     if (!entry) return Outcome::error(DataOutOfRange);
     sweepTexts_[group][static_cast<int>(field)] = entry->shown;
     return Outcome::success();
@@ -145,16 +130,10 @@ double ChipInstrument::sweep(int group, SweepField field) {
 
 Outcome ChipInstrument::startSweep(int group) {
     const auto& t = sweepTexts_[group];
-    Remote r(chip_);
     const sweep::StartCheck check = chip_.sweeps().start(group, {t[0], t[1], t[2], t[3], t[4]});
     if (check.plan) return Outcome::success();
-    switch (check.refusal) {
-    case sweep::Refusal::StepNotPositive: return Outcome::error(SettingsConflict, "Freq. Step must be greater than 0");
-    case sweep::Refusal::StepTooBig:
-        return Outcome::error(SettingsConflict, "Step size is too big for start and stop frequencies");
-    case sweep::Refusal::LoopsNotWhole: return Outcome::error(SettingsConflict, "No. of Loops must be a whole number");
-    default: return Outcome::error(SettingsConflict);
-    }
+    if (check.refusal == sweep::Refusal::NotANumber) return Outcome::error(SettingsConflict);
+    return Outcome::error(SettingsConflict, sweep::refusalText(check.refusal));
 }
 
 Outcome ChipInstrument::stopSweep(int group) {

@@ -1,5 +1,7 @@
 #include "scpi/CommandTree.h"
 
+#include "numeric/TuningWord.h"
+
 #include "scpi/Parameter.h"
 
 #include <cctype>
@@ -60,7 +62,7 @@ Outcome withUnsigned(Call& c, uint32_t max, bool hex, F act) {
 
 // The frequency the chip makes from a register: word x clock at its load / 2^32.
 double registerHz(Instrument& in, int reg) {
-    return static_cast<double>(in.frequencyWord(reg)) * in.frequencyClock(reg) / 4294967296.0;
+    return numeric::wordMHz(in.frequencyWord(reg), in.frequencyClock(reg));
 }
 
 // ---- handlers that depend on a field or bit ----

@@ -1,6 +1,5 @@
 #include "sweep/Sweep.h"
 
-#include "control/ChipControl.h"
 #include "platform/UserNotice.h"
 #include "ui_Sweep.h"
 #include "widgets/FieldEntry.h"
@@ -23,16 +22,15 @@ const QString kIdleCaptions[] = {QStringLiteral("Freq. 0 Controls"), QStringLite
 
 }  // namespace
 
-Sweep::Sweep(QWidget* parent) : Sweep(control::chip().sweeps(), parent) {}
-
-Sweep::Sweep(SweepEngine& engine, QWidget* parent)
+Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     : QDialog(parent),
       Countup1(engine.Countup1),
       Countdown1(engine.Countdown1),
       Countup2(engine.Countup2),
       countdown2(engine.countdown2),
       ui_(std::make_unique<Ui::Sweep>()),
-      engine_(engine) {
+      engine_(engine),
+      notice_(notice) {
     ui_->setupUi(this);
     widgets::fixWindowFrame(*this, false);
     widgets::installFocusFrameStyle();
@@ -69,9 +67,18 @@ Sweep::Sweep(SweepEngine& engine, QWidget* parent)
     connect(ui_->Command4, &QPushButton::clicked, this, &Sweep::Command4_Click);
     connect(ui_->Back, &QPushButton::clicked, this, &Sweep::Back_Click);
     // The fields open with their defaults; a group already sweeping says so.
+    const sweep::FieldTexts& d = sweep::kDefaultTexts;
+    for (auto [edit, text] : {std::pair{ui_->Text1, d.start}, {ui_->Text2, d.stop}, {ui_->Text3, d.step},
+                              {ui_->Text4, d.loops}, {ui_->Text5, d.delay}, {ui_->Text10, d.start},
+                              {ui_->Text9, d.stop}, {ui_->Text8, d.step}, {ui_->Text7, d.loops},
+                              {ui_->Text6, d.delay}})
+        edit->setText(QString::fromStdString(text));
     connect(&engine_, &SweepEngine::sweepingChanged, this, &Sweep::showState);
-    showState(0, engine_.sweeping(0));
-    showState(1, engine_.sweeping(1));
+    connect(&engine_, &SweepEngine::progressChanged, this, &Sweep::showProgress);
+    for (int g = 0; g < 2; ++g) {
+        showState(g, engine_.sweeping(g));
+        showProgress(g, engine_.progress(g));
+    }
 
     ui_->Text1->setFocus();
 }
@@ -80,6 +87,22 @@ Sweep::~Sweep() = default;
 
 void Sweep::showState(int group, bool sweeping) {
     (group == 0 ? ui_->Frame1 : ui_->Frame2)->setTitle(sweeping ? QStringLiteral("Sweeping") : kIdleCaptions[group]);
+}
+
+// Under each group while it runs: the value just loaded, step, loop and time left.
+void Sweep::showProgress(int group, const sweep::Progress& p) {
+    QLabel* label = group == 0 ? ui_->Progress1 : ui_->Progress2;
+    if (!p.running) {
+        label->clear();
+        return;
+    }
+    label->setText(QStringLiteral("%1 MHz, step %2 of %3, loop %4 of %5, %6 s left")
+                       .arg(p.mhz, 0, 'f', 6)
+                       .arg(p.step)
+                       .arg(p.steps)
+                       .arg(p.loop)
+                       .arg(p.loops)
+                       .arg(p.secondsLeft(), 0, 'f', 1));
 }
 
 void Sweep::applyFonts() {
@@ -140,9 +163,9 @@ QZ_SWEEP_FIELD(10)
 
 void Sweep::entry(int n) {
     QLineEdit* f = field(n);
-    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString());
+    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString(), engine_.maxFreq());
     if (!entered) {
-        platform::beep();
+        notice_.beep();
         entry_->refuse(f);
         return;
     }
@@ -156,14 +179,11 @@ void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* 
                                   delay->text().toStdString()};
     const sweep::StartCheck check = engine_.start(group, texts);
     if (check.plan) return;
-    QString why;
-    switch (check.refusal) {
-    case sweep::Refusal::NotANumber: return;  // the field's own entry rules have beeped already
-    case sweep::Refusal::StepNotPositive: why = QStringLiteral("Freq. Step must be greater than 0"); break;
-    case sweep::Refusal::StepTooBig: why = QStringLiteral("Step size is too big for start and stop frequencies"); break;
-    case sweep::Refusal::LoopsNotWhole: why = QStringLiteral("No. of Loops must be a whole number"); break;
-    }
-    platform::showMessage({platform::kAppTitle, why, platform::MessageIcon::None}, this);
+    // A text that is no number was refused by the field's own entry rule already.
+    if (check.refusal == sweep::Refusal::NotANumber) return;
+    notice_.showMessage(
+        {platform::kAppTitle, QString::fromLatin1(sweep::refusalText(check.refusal)), platform::MessageIcon::None},
+        this);
 }
 
 void Sweep::Command1_Click() { startGroup(0, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }

@@ -9,6 +9,9 @@
 #include <memory>
 
 class FieldEntry;
+namespace platform {
+class UserNotice;
+}
 class QLineEdit;
 namespace Ui {
 class Sweep;
@@ -17,8 +20,7 @@ class Sweep;
 class Sweep : public QDialog {
     Q_OBJECT
 public:
-    explicit Sweep(QWidget* parent = nullptr);
-    Sweep(SweepEngine& engine, QWidget* parent);
+    Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent = nullptr);
     ~Sweep() override;
 
     // The engine's four timers; idle until a Start arms one.
@@ -68,6 +70,7 @@ private:
     void Form_Load();
     void applyFonts();
     void showState(int group, bool sweeping);
+    void showProgress(int group, const sweep::Progress& progress);
     void entry(int field);
     void startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
                     QLineEdit* delay);
@@ -78,4 +81,5 @@ private:
     FieldEntry* entry_;
     bool loaded_ = false;
     SweepEngine& engine_;
+    platform::UserNotice& notice_;
 };

@@ -1,7 +1,10 @@
 // The About box driven through its real widgets: layout, keys, and the
 // "System Info" button over a fake registry, file test and program starter.
 #include "FakeRegistry.h"
-#include "about/ProgramStart.h"
+#include "platform/ProgramEnd.h"
+#include "platform/ProgramStart.h"
+#include "platform/Seams.h"
+#include "platform/UserNotice.h"
 #include "about/frmAbout.h"
 #include "platform/AppIcon.h"
 #include "platform/UserNotice.h"
@@ -32,31 +35,38 @@ struct Started {
 
 class AboutBox : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setRegistry(&reg);
-        setMessageHandler([this](const Notice& n) {
-            notices.push_back(n);
-            boxVisibleDuringMessage = box && box->isVisible();
-        });
-        about::setFileTest([this](const QString& p) {
-            fileTests << p;
-            return files.contains(p);
-        });
-        about::setProgramStarter([this](const QString& p, const QStringList& args) {
-            starts.push_back({p, args});
-            return programs.contains(p);
-        });
-    }
-    void TearDown() override {
-        box.reset();
-        setRegistry(nullptr);
-        setMessageHandler(nullptr);
-        about::setFileTest(nullptr);
-        about::setProgramStarter(nullptr);
-    }
+    // Boxes are recorded with whether the About box was still up behind them.
+    struct Notices final : UserNotice {
+        AboutBox& t;
+        explicit Notices(AboutBox& test) : t(test) {}
+        void showMessage(const Notice& n, QWidget*) override {
+            t.notices.push_back(n);
+            t.boxVisibleDuringMessage = t.box && t.box->isVisible();
+        }
+        void beep() override {}
+    };
+    // File tests and program starts are recorded; only the listed ones succeed.
+    struct Programs final : ProgramStart {
+        AboutBox& t;
+        explicit Programs(AboutBox& test) : t(test) {}
+        bool fileExists(const QString& p) override {
+            t.fileTests << p;
+            return t.files.contains(p);
+        }
+        bool startProgram(const QString& p, const QStringList& args) override {
+            t.starts.push_back({p, args});
+            return t.programs.contains(p);
+        }
+    };
+    struct NoEnd final : ProgramEnd {
+        void endProgram(int) override {}
+    };
+    void TearDown() override { box.reset(); }
+    void useLinuxRegistry() { registry = &linuxRegistry; }
+    Seams seams() { return {noticeSeam, endSeam, *registry, programSeam}; }
 
     void open() {
-        box = std::make_unique<frmAbout>();
+        box = std::make_unique<frmAbout>(seams());
         box->show();
         box->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
@@ -87,6 +97,11 @@ protected:
     QSet<QString> files;
     std::vector<Started> starts;
     QSet<QString> programs;
+    Notices noticeSeam{*this};
+    Programs programSeam{*this};
+    NoEnd endSeam;
+    LinuxRegistry linuxRegistry;
+    Registry* registry = &reg;
 };
 
 TEST_F(AboutBox, BothValuesMissingShowsTheMessageAndStaysOpen) {
@@ -167,7 +182,7 @@ TEST_F(AboutBox, ProgramValueOfAnotherTypeCountsAsFoundButEmpty) {
 }
 
 TEST_F(AboutBox, OnLinuxTheProgramFoundOnPathIsStarted) {
-    setRegistry(nullptr);
+    useLinuxRegistry();
     const QByteArray savedPath = qgetenv("PATH");
     QTemporaryDir tmp;
     const QString program = tmp.path() + "/hardinfo";
@@ -186,7 +201,7 @@ TEST_F(AboutBox, OnLinuxTheProgramFoundOnPathIsStarted) {
 }
 
 TEST_F(AboutBox, OnLinuxWithoutAProgramTheMessageFollows) {
-    setRegistry(nullptr);
+    useLinuxRegistry();
     const QByteArray savedPath = qgetenv("PATH");
     QTemporaryDir tmp;
     qputenv("PATH", tmp.path().toLocal8Bit());
@@ -198,8 +213,7 @@ TEST_F(AboutBox, OnLinuxWithoutAProgramTheMessageFollows) {
 }
 
 TEST_F(AboutBox, TheRealStarterRefusesAnEmptyPath) {
-    about::setProgramStarter(nullptr);
-    EXPECT_FALSE(about::startProgram(QString()));
+    EXPECT_FALSE(ProgramStart().startProgram(QString()));
 }
 
 TEST_F(AboutBox, OpensWithTheFocusOnOkThenTabsToSystemInfo) {
@@ -234,7 +248,7 @@ TEST_F(AboutBox, OkButtonClosesTheBox) {
 TEST_F(AboutBox, ShownModallyItReturnsWhenEscIsPressed) {
     QWidget owner;
     owner.show();
-    frmAbout modal(&owner);
+    frmAbout modal(seams(), &owner);
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
         wasModal = QApplication::activeModalWidget() == &modal;

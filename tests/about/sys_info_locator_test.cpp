@@ -78,10 +78,10 @@ class LinuxRegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         savedPath_ = qgetenv("PATH");
-        setRegistry(nullptr);
     }
     void TearDown() override { qputenv("PATH", savedPath_); }
     QByteArray savedPath_;
+    LinuxRegistry registry;
 };
 
 TEST_F(LinuxRegistryTest, AnswersThePathOfTheProgramFound) {
@@ -89,7 +89,7 @@ TEST_F(LinuxRegistryTest, AnswersThePathOfTheProgramFound) {
     place(tmp.path(), {"bin", "gnome-system-monitor"});
     qputenv("PATH", (tmp.path() + "/bin").toLocal8Bit());
     QString value;
-    ASSERT_TRUE(GetKeyValue(activeRegistry(), HKEY_LOCAL_MACHINE,
+    ASSERT_TRUE(GetKeyValue(registry, HKEY_LOCAL_MACHINE,
                             "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
     EXPECT_EQ(value, tmp.path() + "/bin/gnome-system-monitor");
 }
@@ -98,7 +98,7 @@ TEST_F(LinuxRegistryTest, WithoutAProgramTheKeyIsMissing) {
     QTemporaryDir tmp;
     qputenv("PATH", tmp.path().toLocal8Bit());
     QString value = "before";
-    EXPECT_FALSE(GetKeyValue(activeRegistry(), HKEY_LOCAL_MACHINE,
+    EXPECT_FALSE(GetKeyValue(registry, HKEY_LOCAL_MACHINE,
                              "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", value));
     EXPECT_TRUE(value.isEmpty());
 }
@@ -108,9 +108,9 @@ TEST_F(LinuxRegistryTest, TheFolderValueDoesNotExist) {
     place(tmp.path(), {"bin", "hardinfo"});
     qputenv("PATH", (tmp.path() + "/bin").toLocal8Bit());
     QString value;
-    EXPECT_FALSE(GetKeyValue(activeRegistry(), HKEY_LOCAL_MACHINE,
+    EXPECT_FALSE(GetKeyValue(registry, HKEY_LOCAL_MACHINE,
                              "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", value));
-    EXPECT_FALSE(GetKeyValue(activeRegistry(), HKEY_LOCAL_MACHINE,
+    EXPECT_FALSE(GetKeyValue(registry, HKEY_LOCAL_MACHINE,
                              "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "Other", value));
 }
 

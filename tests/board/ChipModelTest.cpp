@@ -20,8 +20,22 @@ const Words kInitialise = {0x3000, 0x2100, 0x3200, 0x2300, 0x3400, 0x2500, 0x360
 class ChipModelTest : public ::testing::Test {
 protected:
     void attach(double clockMHz = 50.0) { model = attachChipModel(harness.board(), clockMHz); }
+    // Words go out through the transmitter; the model takes them when drained.
     void send(const Words& words) {
-        for (uint16_t w : words) SendWord(PortAddress, w);
+        for (uint16_t w : words) harness.transmitter.send(w);
+        if (model) model->drain();
+    }
+    // One frame with `clocks` falling edges, written straight to the data register.
+    void sendFrame(int clocks) {
+        portlib::Parllio& port = harness.port;
+        port.OutByte(port.PortAddress, 0x04);
+        port.OutByte(port.PortAddress, 0x00);
+        for (int i = 0; i < clocks; ++i) {
+            port.OutByte(port.PortAddress, 0x01);
+            port.OutByte(port.PortAddress, 0x00);
+        }
+        port.OutByte(port.PortAddress, 0x04);
+        if (model) model->drain();
     }
     QString mhz() const { return QString::number(model->outputMHz(), 'f', 6); }
 
@@ -126,16 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
         SplitPair{"PhaseHighPartKeepsFourBits", {0x1EFF, 0x0FFF}, true, 3, 0xFFF, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// One frame with `clocks` falling edges, written straight to the data register.
-void sendFrame(int clocks) {
-    OutByte(PortAddress, 0x04);
-    OutByte(PortAddress, 0x00);
-    for (int i = 0; i < clocks; ++i) {
-        OutByte(PortAddress, 0x01);
-        OutByte(PortAddress, 0x00);
-    }
-    OutByte(PortAddress, 0x04);
-}
 
 class FramingErrors : public ChipModelTest, public ::testing::WithParamInterface<int> {};
 
@@ -279,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ChipModelTest, LogKeepsTheLastWordsWithTheirOutcome) {
     attach();
     const int selects = static_cast<int>(ChipModel::kLogLength) + 50;
-    for (int i = 1; i <= selects; ++i) SendWord(PortAddress, 0x4000 + 0x0200 * (i % 4));
+    for (int i = 1; i <= selects; ++i) harness.transmitter.send(0x4000 + 0x0200 * (i % 4));
     send({0x3052, 0x2305});
     const auto& log = model->log();
     EXPECT_EQ(log.size(), ChipModel::kLogLength);

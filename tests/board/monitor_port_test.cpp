@@ -38,10 +38,15 @@ protected:
         auto monitor = std::make_unique<MonitorPort>(std::move(bare));
         model = attachChipModel(*monitor, [this] { return clock; });
         monitorPort = monitor.get();
-        portlib::setActiveBackend(std::move(monitor));
+        parllio.setBackend(std::move(monitor));
     }
-    void TearDown() override { portlib::setActiveBackend(nullptr); }
+    void SendWord(uint16_t address, uint16_t word) {
+        tx.SendWord(address, word);
+        model->drain();
+    }
 
+    portlib::Parllio parllio;
+    Transmitter tx{parllio};
     double clock = 50.0;
     BarePort* port = nullptr;
     MonitorPort* monitorPort = nullptr;
@@ -51,10 +56,10 @@ protected:
 TEST_F(MonitorPortTest, WordsSentToTheReportedDataRegisterReachTheModelAndTheBackEnd) {
     install(0xD010);
     ParallelPortInfo info;
-    ASSERT_EQ(GetParallelPortInfo(1, info), 1);
+    ASSERT_EQ(parllio.GetParallelPortInfo(1, info), 1);
     EXPECT_EQ(monitorPort->dataRegister(), 0xD010);
     for (uint16_t w : {0x3000, 0x2100, 0x3200, 0x2340}) SendWord(0xD010, w);
-    OutByte(0xD012, 0x00);  // the control register is no part of a word
+    parllio.OutByte(0xD012, 0x00);  // the control register is no part of a word
     EXPECT_EQ(model->words(), 4u);
     EXPECT_EQ(model->framingErrors(), 0u);
     EXPECT_DOUBLE_EQ(model->registerMHz(0), 12.5);

@@ -3,7 +3,6 @@
 // from start to end with nobody watching.
 #include "control/ChipControl.h"
 #include "portlib/Parllio.h"
-#include "registers/Declare.h"
 #include "support/WireHarness.h"
 
 #include <QSignalSpy>
@@ -26,7 +25,7 @@ struct ActionCase {
 class Actions : public ::testing::TestWithParam<ActionCase> {
 protected:
     WireHarness wire;
-    ChipControl& chip = control::chip();
+    ChipControl& chip = wire.chip;
 };
 
 TEST_P(Actions, SendExactlyTheirWords) {
@@ -77,7 +76,7 @@ protected:
         wire.clear();
     }
     WireHarness wire;
-    ChipControl& chip = control::chip();
+    ChipControl& chip = wire.chip;
 };
 
 TEST_F(ChipControlTest, ACommitAnnouncesTheFieldTextAndTheTuningWord) {
@@ -94,15 +93,61 @@ TEST_F(ChipControlTest, ACommitAnnouncesTheFieldTextAndTheTuningWord) {
 TEST_F(ChipControlTest, FailuresComeBackToTheCallerAndSendNothing) {
     QSignalSpy texts(&chip, &ChipControl::fieldTextChanged);
     EXPECT_TRUE(chip.commitPhase(2, "abc").badEntry);
-    chip.setClockSource([] { return std::string("fifty"); });
-    const control::Outcome clock = chip.commitFrequency(1, "10");
-    chip.setClockSource(nullptr);
-    EXPECT_TRUE(clock.badClock);
-    EXPECT_FALSE(clock.badEntry) << "the entry itself was fine";
-    ASSERT_EQ(texts.count(), 2);
+    ASSERT_EQ(texts.count(), 1);
     EXPECT_EQ(texts[0][0].value<Field>(), Field::Phase2);
-    EXPECT_EQ(texts[1][0].value<Field>(), Field::Clock);
     EXPECT_TRUE(wire.words().empty());
+}
+
+// The clock is a committed value: a text that is no number or lies outside
+// 0.001..1000 MHz changes nothing, and every later load computes from the
+// clock that was committed last.
+struct ClockCase {
+    const char* text;
+    bool accepted;
+    const char* shown;          // what the clock field shows afterwards
+    std::vector<uint16_t> freq;  // the words of FREQ0 = 1 MHz afterwards
+};
+
+class ClockCommits : public ::testing::TestWithParam<ClockCase> {
+protected:
+    WireHarness wire;
+};
+
+TEST_P(ClockCommits, RefusedClocksChangeNothing) {
+    ChipControl& chip = wire.chip;
+    chip.startUp();
+    QSignalSpy texts(&chip, &ChipControl::fieldTextChanged);
+    const control::Outcome r = chip.commitClock(GetParam().text);
+    EXPECT_EQ(r.badEntry, !GetParam().accepted);
+    ASSERT_GE(texts.count(), 1);
+    EXPECT_EQ(texts.last()[0].value<Field>(), Field::Clock);
+    EXPECT_EQ(texts.last()[1].toString().toStdString(), GetParam().shown);
+    EXPECT_FLOAT_EQ(chip.maxFreq(), static_cast<float>(chip.clockMHz() / 2));
+    wire.clear();
+    chip.commitFrequency(0, "1");
+    EXPECT_EQ(hexWords(wire.words()), hexWords(GetParam().freq));
+}
+
+const std::vector<uint16_t> k1MHzAt50 = {0x3052, 0x21B8, 0x321E, 0x2305};
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ClockCommits,
+    ::testing::Values(ClockCase{"60", true, "60.000000", {0x3044, 0x2144, 0x3244, 0x2304}},
+                      ClockCase{"0.001", true, ".001000", {0x30FF, 0x21FF, 0x32FF, 0x237F}},
+                      ClockCase{"1000", true, "1000.000000", {0x3037, 0x2189, 0x3241, 0x2300}},
+                      ClockCase{"0", false, "50.000000", k1MHzAt50}, ClockCase{"-5", false, "50.000000", k1MHzAt50},
+                      ClockCase{"1000.5", false, "50.000000", k1MHzAt50},
+                      ClockCase{"1e40", false, "50.000000", k1MHzAt50},
+                      ClockCase{"abc", false, "50.000000", k1MHzAt50},
+                      ClockCase{"", false, "50.000000", k1MHzAt50}));
+
+// A sweep step computes from the committed clock, whatever a window shows.
+TEST_F(ChipControlTest, SweepStepsUseTheCommittedClock) {
+    chip.commitClock("60");
+    ASSERT_TRUE(chip.sweeps().start(0, {"1", "3", "1", "1", "1"}).plan);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !chip.sweeps().sweeping(0); }, 5000));
+    const auto w = wire.words();
+    ASSERT_GE(w.size(), 4u);
+    EXPECT_EQ(hexWords({w.begin(), w.begin() + 4}), hexWords({0x3044, 0x2144, 0x3244, 0x2304}));
 }
 
 TEST_F(ChipControlTest, ARawWordLeavesTheStoredStateAlone) {
@@ -118,8 +163,8 @@ TEST_F(ChipControlTest, APortThatFailsIsReportedAndTheChipGoesOn) {
         using PortBackendDecorator::PortBackendDecorator;
         void OutByte(uint16_t, int32_t) override { throw PortError("cable pulled"); }
     };
-    auto live = portlib::setActiveBackend(nullptr);
-    portlib::setActiveBackend(std::make_unique<Dead>(std::move(live)));
+    auto live = wire.port.setBackend(nullptr);
+    wire.port.setBackend(std::make_unique<Dead>(std::move(live)));
     EXPECT_EQ(chip.toggleSync().portFailure, "cable pulled");
     EXPECT_EQ(chip.initialise().portFailure, "cable pulled");
     EXPECT_TRUE(chip.sync() == false) << "Initialise went through its steps";
@@ -139,7 +184,7 @@ TEST_F(ChipControlTest, ASweepRunsToItsEndWithNoWindow) {
                                             0, 0x19999999 + 1, 0x33333333, 0x33333333};
     EXPECT_EQ(tuning, expected);
     for (uint16_t word : w) EXPECT_EQ(word & 0xFC00, (word & 0x1000) ? 0x3400 : 0x2400);
-    ASSERT_EQ(state.count(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&state] { return state.count() == 2; }, 2000));
     EXPECT_TRUE(state[0][1].toBool());
     EXPECT_FALSE(state[1][1].toBool());
 }

@@ -49,20 +49,27 @@ struct AddressedCase {
     uint16_t address;
 };
 
-class SendWordWrites : public ::testing::TestWithParam<AddressedCase> {
-protected:
-    void SetUp() override {
+// A transmitter on a recorded open bus.
+struct OpenBusRig {
+    OpenBusRig() {
         auto rec = std::make_unique<RecordingPort>(std::make_unique<OpenBus>());
         port = rec.get();
-        portlib::setActiveBackend(std::move(rec));
+        parllio.setBackend(std::move(rec));
     }
-    void TearDown() override { portlib::setActiveBackend(nullptr); }
+    portlib::Parllio parllio;
+    Transmitter tx{parllio};
     RecordingPort* port = nullptr;
+};
+
+class SendWordWrites : public ::testing::TestWithParam<AddressedCase> {
+protected:
+    OpenBusRig rig;
+    RecordingPort* port = rig.port;
 };
 
 TEST_P(SendWordWrites, ExactSequenceToTheGivenAddress) {
     const auto& [c, address] = GetParam();
-    SendWord(address, c.word);
+    rig.tx.SendWord(address, c.word);
     ASSERT_EQ(c.writes.size(), 52u);
     EXPECT_EQ(port->writesTo(address), c.writes);
     EXPECT_EQ(port->operations().size(), 52u) << "nothing but data-register writes";
@@ -83,22 +90,21 @@ INSTANTIATE_TEST_SUITE_P(WordsAndPorts, SendWordWrites, ::testing::ValuesIn(addr
 TEST(SendWordStream, BackToBackWordsDecodeInOrder) {
     WireHarness wire;
     const std::vector<uint16_t> words = {0x3000, 0x2100, 0x3200, 0x2340};
-    for (uint16_t w : words) SendWord(SimulatedBoard::kBase, w);
+    for (uint16_t w : words) wire.transmitter.SendWord(SimulatedBoard::kBase, w);
     EXPECT_EQ(hexWords(wire.words()), hexWords(words));
     EXPECT_EQ(wire.board().words(), 4u);
     EXPECT_EQ(wire.board().framingErrors(), 0u);
 }
 
 TEST(SendWordStream, AnAddressChangeMovesTheVeryNextWord) {
-    auto rec = std::make_unique<RecordingPort>(std::make_unique<OpenBus>());
-    RecordingPort* port = rec.get();
-    portlib::setActiveBackend(std::move(rec));
-    SendWord(0x378, 0x1111);
-    SendWord(0x278, 0x2222);
-    EXPECT_EQ(decodeWire(port->writesTo(0x378)).words, std::vector<uint16_t>{0x1111});
-    EXPECT_EQ(decodeWire(port->writesTo(0x278)).words, std::vector<uint16_t>{0x2222});
-    EXPECT_EQ(port->operations()[52].address, 0x278);
-    portlib::setActiveBackend(nullptr);
+    OpenBusRig rig;
+    rig.parllio.PortAddress = 0x378;
+    rig.tx.send(0x1111);
+    rig.parllio.PortAddress = 0x278;
+    rig.tx.send(0x2222);
+    EXPECT_EQ(decodeWire(rig.port->writesTo(0x378)).words, std::vector<uint16_t>{0x1111});
+    EXPECT_EQ(decodeWire(rig.port->writesTo(0x278)).words, std::vector<uint16_t>{0x2222});
+    EXPECT_EQ(rig.port->operations()[52].address, 0x278);
 }
 
 struct FrameCase {
@@ -120,27 +126,20 @@ INSTANTIATE_TEST_SUITE_P(Pulses, FrameLength,
                          ::testing::Values(FrameCase{15, 1, 0}, FrameCase{16, 0, 1}, FrameCase{17, 1, 0},
                                            FrameCase{0, 1, 0}));
 
-class DropRule : public ::testing::Test {
-protected:
-    void SetUp() override {
-        portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); });
-    }
-    void TearDown() override { portlib::setDiagnosticSink(nullptr); }
-    std::vector<std::string> said;
-};
-
-TEST_F(DropRule, WritesToUnownedAddressesNeverReachTheBackEnd) {
+TEST(DropRule, WritesToUnownedAddressesNeverReachTheBackEnd) {
     WireHarness wire;
-    InByte(2);
-    OutByte(2, InByte(2) & 0xD4);
-    SendWord(0, 0xD800);
-    SendWord(0, 0xC000);
-    EXPECT_TRUE(wire.port().operations().empty());
+    const std::vector<std::string>& said = wire.said;
+    wire.port.InByte(2);
+    wire.port.OutByte(2, wire.port.InByte(2) & 0xD4);
+    wire.transmitter.SendWord(0, 0xD800);
+    wire.transmitter.SendWord(0, 0xC000);
+    EXPECT_TRUE(wire.recording().operations().empty());
     EXPECT_EQ(wire.board().words(), 0u);
     ASSERT_EQ(said.size(), 1u) << "said once, not per write";
     EXPECT_NE(said[0].find("0x0002"), std::string::npos) << said[0];
+    EXPECT_EQ(said[0].find("qz4471"), std::string::npos) << "the sink adds the program's name";
 
-    SendWord(SimulatedBoard::kBase, 0x8000);  // the board's own address still works
+    wire.transmitter.SendWord(SimulatedBoard::kBase, 0x8000);  // the board's own address still works
     EXPECT_EQ(hexWords(wire.words()), "0x8000");
     EXPECT_EQ(said.size(), 1u);
 }

@@ -1,6 +1,5 @@
 #include "MainFormFixture.h"
 
-#include "platform/ProgramEnd.h"
 
 #include <QApplication>
 #include <QTest>
@@ -40,10 +39,7 @@ MainFormControls::MainFormControls(QWidget& w)
 }
 
 void MainFormTest::SetUp() {
-    platform::setMessageHandler([this](const platform::Notice& n) { notices.push_back(n); });
-    platform::setBeepHandler([this] { ++beeps; });
-    platform::setProgramEnder([this](int status) { endedWith = status; });
-    w = std::make_unique<MainForm>();
+    w = std::make_unique<MainForm>(wire.chip, startup, seams.seams());
     w->Form_Load();
     controls = std::make_unique<MainFormControls>(*w);
     w->show();
@@ -52,12 +48,7 @@ void MainFormTest::SetUp() {
     wire.clear();
 }
 
-void MainFormTest::TearDown() {
-    w.reset();
-    platform::setMessageHandler(nullptr);
-    platform::setBeepHandler(nullptr);
-    platform::setProgramEnder(nullptr);
-}
+void MainFormTest::TearDown() { w.reset(); }
 
 QWidget* MainFormTest::focus() const { return QApplication::focusWidget(); }
 

@@ -2,7 +2,8 @@
 // A loaded main window on the simulated board, shown and active, with
 // message boxes and the program's end recorded instead of acted on.
 #include "mainwindow/MainForm.h"
-#include "platform/UserNotice.h"
+#include "startup/WindowsVersion.h"
+#include "support/RecordingSeams.h"
 #include "support/WireHarness.h"
 
 #include <QAction>
@@ -46,11 +47,14 @@ protected:
     QWidget* focus() const;
 
     WireHarness wire;
+    control::ChipControl& chip = wire.chip;
+    RecordingSeams seams;
+    Startup startup{wire.port, wire.chip, seams.notice};
     std::unique_ptr<MainForm> w;
     std::unique_ptr<MainFormControls> controls;
-    std::vector<platform::Notice> notices;
-    int beeps = 0;
-    std::optional<int> endedWith;
+    std::vector<platform::Notice>& notices = seams.notice.notices;
+    int& beeps = seams.notice.beeps;
+    std::optional<int>& endedWith = seams.end.endedWith;
 };
 
 // Words as text, so a mismatch prints readably.

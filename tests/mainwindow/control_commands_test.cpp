@@ -93,18 +93,18 @@ TEST_F(MainFormTest, PortMenuMovesTheNextWordWithNoControlWrite) {
     EXPECT_TRUE(ui().MnuLpt2->isChecked());
     EXPECT_FALSE(ui().MnuLpt1->isChecked());
     EXPECT_FALSE(ui().Mnuprn->isChecked());
-    wire.port().clear();
+    wire.recording().clear();
     // 0x278 is no port of the simulated board: the writes are dropped there,
     // and nothing at all reaches the board or its control register.
     clickOn(ui().Command13);
-    EXPECT_TRUE(wire.port().operations().empty());
+    EXPECT_TRUE(wire.recording().operations().empty());
     ui().Mnuprn->trigger();
     EXPECT_TRUE(ui().Mnuprn->isChecked());
     EXPECT_FALSE(ui().MnuLpt2->isChecked());
     ui().MnuLpt1->trigger();
     clickOn(ui().Command13);
     EXPECT_WORDS(words(), 0x8000);
-    for (const auto& op : wire.port().operations()) EXPECT_EQ(op.address, 0x378);
+    for (const auto& op : wire.recording().operations()) EXPECT_EQ(op.address, 0x378);
 }
 
 // A board whose port stops answering.
@@ -115,8 +115,8 @@ public:
 };
 
 TEST_F(MainFormTest, AFailingPortIsReportedOnceAndTheProgramGoesOn) {
-    auto previous = portlib::setActiveBackend(nullptr);
-    portlib::setActiveBackend(std::make_unique<DeadPort>(std::move(previous)));
+    auto previous = wire.port.setBackend(nullptr);
+    wire.port.setBackend(std::make_unique<DeadPort>(std::move(previous)));
     clickOn(ui().Command13);
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].title, "QZ4471");

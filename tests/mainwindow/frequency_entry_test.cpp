@@ -1,7 +1,6 @@
 // Frequency fields: clamping, the rewrite rules of the two fields, the
 // tuning-word display and the four load words, all through typed keys.
 #include "MainFormFixture.h"
-#include "registers/Declare.h"
 
 struct FreqCase {
     const char* typed;
@@ -72,32 +71,42 @@ TEST_F(MainFormTest, TextThatIsNoNumberEmptiesTheFieldAndSendsNothing) {
     EXPECT_TRUE(notices.empty());
 }
 
-class BadClock : public MainFormTest, public ::testing::WithParamInterface<int> {};
+// A clock that is no number or outside 0.001..1000 MHz is refused however the
+// field is left: it shows the committed clock again, selected, keeps the
+// focus, beeps once, and later loads still compute from 50 MHz.
+struct ClockRefusal {
+    const char* typed;
+    int leave;  // 0 Enter, 1 Tab, 2 a click into Freq 0
+};
 
-TEST_P(BadClock, TakesTheUserToTheClockAndKeepsTheEntry) {
-    QLineEdit* field = GetParam() == 0 ? ui().Text1 : ui().Text2;
-    typeInto(ui().Text7, "abc");
-    pressTab();  // leaving the clock field checks nothing
-    typeInto(field, "12.5");
-    pressEnter();
-    EXPECT_EQ(field->text(), "12.5");
-    EXPECT_EQ(ui().Text7->text(), "");
+class BadClock : public MainFormTest, public ::testing::WithParamInterface<ClockRefusal> {};
+
+TEST_P(BadClock, IsRefusedAndChangesNothing) {
+    typeInto(ui().Text7, GetParam().typed);
+    switch (GetParam().leave) {
+    case 0: pressEnter(); break;
+    case 1: pressTab(); break;
+    default: clickOn(ui().Text1); break;
+    }
+    EXPECT_EQ(ui().Text7->text(), "50.000000");
     EXPECT_EQ(focus(), ui().Text7);
+    EXPECT_EQ(ui().Text7->selectedText(), "50.000000");
     EXPECT_EQ(beeps, 1);
     EXPECT_TRUE(words().empty());
-    // The real error can now be corrected, and the entry goes through.
-    typeInto(ui().Text7, "50");
+    EXPECT_FLOAT_EQ(chip.maxFreq(), 25.0f);
+    typeInto(ui().Text1, "1");
     pressEnter();
-    clickOn(field);
-    pressEnter();
-    EXPECT_EQ(words().size(), 4u);
+    EXPECT_EQ(hexWords(words()), hexWords({0x3052, 0x21B8, 0x321E, 0x2305}));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFields, BadClock, ::testing::Values(0, 1));
+INSTANTIATE_TEST_SUITE_P(TextsAndWaysOut, BadClock,
+                         ::testing::Values(ClockRefusal{"abc", 0}, ClockRefusal{"0", 0}, ClockRefusal{"-5", 1},
+                                           ClockRefusal{"1000.5", 2}, ClockRefusal{"1e40", 0}, ClockRefusal{"", 1},
+                                           ClockRefusal{"0.0009", 2}));
 
 struct LimitCase {
     const char* clock;
-    bool committed;  // Enter in the clock field, or only typed
+    bool enter;  // Enter in the clock field, or leave it by clicking into Freq 0
     const char* typed;
     const char* shown;
     const char* hex;
@@ -106,18 +115,15 @@ struct LimitCase {
 
 class LimitFollowsTheClock : public MainFormTest, public ::testing::WithParamInterface<LimitCase> {};
 
-TEST_P(LimitFollowsTheClock, EveryLoadLimitsToHalfTheClockItReads) {
+TEST_P(LimitFollowsTheClock, EveryLoadLimitsToHalfTheCommittedClock) {
     const LimitCase& c = GetParam();
     typeInto(ui().Text7, c.clock);
-    if (c.committed) {
-        pressEnter();
-        EXPECT_FLOAT_EQ(MaxFreq, c.maxFreq) << "the clock's own commit sets the limit";
-    }
+    if (c.enter) pressEnter();
     typeInto(ui().Text1, c.typed);
+    EXPECT_FLOAT_EQ(chip.maxFreq(), c.maxFreq) << "the clock's own commit sets the limit";
     pressEnter();
     EXPECT_EQ(ui().Text1->text().toStdString(), c.shown);
     EXPECT_EQ(ui().Label11->text().toStdString(), c.hex);
-    EXPECT_FLOAT_EQ(MaxFreq, c.maxFreq);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,18 +133,21 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"20", true, "15", "10.0000000000", "7FFFFFFF", 10.0f},
                       LimitCase{"20", false, "9.5", "9.5000000000", "7999999A", 10.0f}));
 
-TEST_F(MainFormTest, MasterClockFormatsOnEnterOnly) {
+TEST_F(MainFormTest, MasterClockFormatsWhenCommitted) {
     struct { const char* typed; const char* shown; } cases[] = {
-        {"0.5", ".500000"}, {"50", "50.000000"}, {"150", "150.000000"}, {"-0.5", "-.500000"}, {"abc", ""}};
+        {"0.5", ".500000"}, {"50", "50.000000"}, {"150", "150.000000"}, {"1000", "1000.000000"},
+        {"0.001", ".001000"}, {"-0.5", ".001000"}, {"abc", ".001000"}};
     for (auto& c : cases) {
         typeInto(ui().Text7, c.typed);
         pressEnter();
         EXPECT_EQ(ui().Text7->text().toStdString(), c.shown) << c.typed;
         EXPECT_EQ(focus(), ui().Text7);
     }
-    // Leaving the clock field checks nothing.
-    typeInto(ui().Text7, "junk");
+    // Leaving the clock field commits it too.
+    typeInto(ui().Text7, "40");
     pressTab();
-    EXPECT_EQ(ui().Text7->text(), "junk");
+    EXPECT_EQ(ui().Text7->text(), "40.000000");
+    EXPECT_NE(focus(), ui().Text7);
+    EXPECT_DOUBLE_EQ(chip.clockMHz(), 40.0);
     EXPECT_TRUE(words().empty());
 }

@@ -53,15 +53,20 @@ TEST_F(MainFormTest, InitialiseTwiceSendsTheStreamTwice) {
     EXPECT_EQ(hexWords(words()), hexWords(once));
 }
 
-TEST_F(MainFormTest, InitialiseWithTheMasterClockEmptied) {
-    ui().Text7->setText("");
+// A clock that is no number never becomes the clock, so Initialise still
+// loads both frequency registers (with the committed 50 MHz).
+TEST_F(MainFormTest, InitialiseAfterARefusedClockLoadsEveryRegister) {
+    typeInto(ui().Text1, "3");
+    pressEnter();
+    typeInto(ui().Text7, "abc");
+    pressEnter();
+    EXPECT_EQ(beeps, 1);
+    wire.clear();
     clickOn(ui().Command15);
-    std::vector<uint16_t> expected(kLoads.begin() + 8, kLoads.end());
+    std::vector<uint16_t> expected(kLoads.begin(), kLoads.end());
     expected.insert(expected.end(), {0xC800, 0xC000, 0xD000, 0xC000, 0x5000, 0x4000});
     EXPECT_EQ(hexWords(words()), hexWords(expected));
-    EXPECT_EQ(ui().Text1->text(), "0");
-    EXPECT_EQ(ui().Text2->text(), "0");
-    EXPECT_EQ(focus(), ui().Text7) << "the clock is what needs correcting";
-    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(ui().Text1->text(), "0.0000000000");
+    EXPECT_EQ(ui().Text7->text(), "50.000000");
     EXPECT_TRUE(notices.empty());
 }

@@ -11,7 +11,8 @@ TEST_F(MainFormTest, OpensWithTheFocusOnQuit) { EXPECT_EQ(focus(), ui().Command7
 
 TEST_F(MainFormTest, StartUpSendsTheThreeWordsAndDisablesTheOptions) {
     WireHarness fresh;  // a second window loaded on a clean board
-    MainForm other;
+    Startup freshStartup(fresh.port, fresh.chip, seams.notice);
+    MainForm other(fresh.chip, freshStartup, seams.seams());
     other.Form_Load();
     EXPECT_WORDS(fresh.words(), 0xD800, 0xC000, 0x8000);
     EXPECT_TRUE(MainFormControls(other).Option3D1->isChecked());
@@ -88,7 +89,7 @@ TEST_F(MainFormTest, EnterOrSpaceOnQuitEndsTheProgramWithoutAWord) {
     ui().Command7->setFocus();
     QTest::keyClick(ui().Command7, Qt::Key_Space);
     EXPECT_EQ(endedWith, 0);
-    EXPECT_TRUE(wire.port().operations().empty());
+    EXPECT_TRUE(wire.recording().operations().empty());
 }
 
 TEST_F(MainFormTest, EnterOnAFocusedButtonClicksIt) {
@@ -117,13 +118,13 @@ TEST_F(MainFormTest, AltKeysClickTheirButtons) {
 
 TEST_F(MainFormTest, ExitAndTheCloseBoxEndAtOnceWithNoPortWrite) {
     clickOn(ui().Command13);
-    wire.port().clear();
+    wire.recording().clear();
     ui().MnuExit->trigger();
     EXPECT_EQ(endedWith, 0);
     endedWith.reset();
     w->close();
     EXPECT_EQ(endedWith, 0);
-    EXPECT_TRUE(wire.port().operations().empty());
+    EXPECT_TRUE(wire.recording().operations().empty());
 }
 
 TEST_F(MainFormTest, SweepAndAboutOpenModallyAndLeaveTheFieldsAlone) {

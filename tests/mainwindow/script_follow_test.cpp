@@ -21,7 +21,7 @@ protected:
         EXPECT_TRUE(file.open());
         file.write(lines);
         file.close();
-        scpi::ChipInstrument instrument(control::chip());
+        scpi::ChipInstrument instrument(chip);
         scpi::ScriptRunner runner(instrument, file.fileName().toStdString(), out, err);
         QSignalSpy done(&runner, &scpi::ScriptRunner::finished);
         runner.start();
@@ -56,6 +56,19 @@ TEST_F(ScriptWithWindow, AFieldBeingEditedKeepsTheUsersText) {
     EXPECT_EQ(ui().Text7->text(), "12") << "the field the user is in";
     EXPECT_EQ(ui().Text1->text(), "10.0000000000") << "a field the user left";
     EXPECT_EQ(ui().Label11->text(), "33333333") << "computed with the committed 50 MHz";
+}
+
+// A half-typed clock is no clock: a sweep started by a script steps with the
+// committed one, as CLOC? reports it.
+TEST_F(ScriptWithWindow, ASweepNeverComputesWithAHalfTypedClock) {
+    typeInto(ui().Text7, "60");
+    ASSERT_TRUE(run("SWE0:STAR 1 MHZ;:SWE0:STOP 3 MHZ;:SWE0:STEP 1 MHZ;:SWE0:LOOP 1;:SWE0:DEL 10\nSWE0:INIT\n"))
+        << err.str();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !chip.sweeps().sweeping(0); }, 5000));
+    const auto w = words();
+    ASSERT_GE(w.size(), 4u);
+    EXPECT_EQ(hexWords({w.begin(), w.begin() + 4}), hexWords({0x3052, 0x21B8, 0x321E, 0x2305})) << "1 MHz at 50 MHz";
+    EXPECT_EQ(ui().Text7->text(), "60") << "the field the user is in";
 }
 
 }  // namespace

@@ -27,21 +27,6 @@ namespace {
 
 using Words = std::vector<uint16_t>;
 
-void send(const Words& words) {
-    for (uint16_t w : words) SendWord(PortAddress, w);
-}
-
-// A frame of 15 clocks, which the board rejects.
-void sendShortFrame() {
-    OutByte(PortAddress, 0x04);
-    OutByte(PortAddress, 0x00);
-    for (int i = 0; i < 15; ++i) {
-        OutByte(PortAddress, 0x01);
-        OutByte(PortAddress, 0x00);
-    }
-    OutByte(PortAddress, 0x04);
-}
-
 // Stands in for the main window: a field holding the keyboard focus.
 struct MainStandIn {
     MainStandIn() {
@@ -61,6 +46,21 @@ struct MainStandIn {
 
 class BoardMonitorTest : public ::testing::Test {
 protected:
+    void send(const Words& words) {
+        for (uint16_t w : words) harness.transmitter.send(w);
+    }
+    // A frame of 15 clocks, which the board rejects.
+    void sendShortFrame() {
+        portlib::Parllio& port = harness.port;
+        port.OutByte(port.PortAddress, 0x04);
+        port.OutByte(port.PortAddress, 0x00);
+        for (int i = 0; i < 15; ++i) {
+            port.OutByte(port.PortAddress, 0x01);
+            port.OutByte(port.PortAddress, 0x00);
+        }
+        port.OutByte(port.PortAddress, 0x04);
+    }
+
     void open(double clock = 50.0) {
         model = attachChipModel(harness.board(), clock);
         monitor.reset(openBoardMonitor(model, &main.window));
@@ -161,6 +161,7 @@ TEST_F(BoardMonitorTest, WordsAfterTheMonitorClosesStillReachTheModelSafely) {
         model = probe;
         monitor.reset();
         send({0x3000, 0x2100, 0x3200, 0x2340});
+        probe->drain();
         EXPECT_EQ(probe->freq(0), 0x40000000u);
     }
     EXPECT_FALSE(model.expired());  // the board keeps its models alive

@@ -1,31 +1,27 @@
 #include "PinScenario.h"
 
 #include "control/ChipControl.h"
-#include "link/WindowsVersion.h"
-#include "platform/UserNotice.h"
-#include "portlib/PortBackend.h"
-#include "registers/Control.h"
-#include "registers/Declare.h"
+#include "startup/WindowsVersion.h"
+#include "support/RecordingSeams.h"
 #include "support/WireHarness.h"
 
 #include <cstdlib>
 
-void runStartupAndFrequencyEntry() {
+void runStartupAndFrequencyEntry(portlib::Parllio& port) {
     unsetenv("QZ4471_WINVER");
-    startup::resetStartup();
-    control::chip().resetState();
-    platform::setMessageHandler([](const platform::Notice&) {});
-    startup::runStartup({});
-    Freq0 = 12.5f;
-    CalcFreq0Word();
-    LoadFreq0();
-    startup::resetStartup();
-    platform::setMessageHandler(nullptr);
+    Transmitter tx(port);
+    control::ChipControl chip(tx);
+    RecordingNotice notice;
+    Startup startup(port, chip, notice);
+    startup.run({});
+    ChipRegisters regs(tx);
+    regs.loadFrequencyMHz(0, 12.5f);
 }
 
 std::vector<uint16_t> simulatedBoardWords() {
     WireHarness wire;
-    runStartupAndFrequencyEntry();
+    wire.port.PortAddress = 0;
+    runStartupAndFrequencyEntry(wire.port);
     return wire.words();
 }
 

@@ -1,12 +1,14 @@
 #include "board/MonitorPort.h"
 #include "board/SimulatedBoard.h"
-#include "link/BackendChoice.h"
+#include "startup/BackendChoice.h"
 #include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
 #include "portlib/VcdPort.h"
 #include "portlib/ftdi/FtdiPort.h"
 #include "portlib/gpio/GpioPort.h"
 #include "portlib/ppdev/PpdevPort.h"
+
+#include "support/PortRig.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +19,16 @@
 
 namespace {
 
-class BackendChoiceTest : public ::testing::Test {
+class BackendChoiceTest : public ::testing::Test, public PortRig {
 protected:
     void SetUp() override {
-        portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); });
         QDir().mkpath(dir.filePath("dev"));
         where.devDir = dir.filePath("dev").toStdString();
         where.procRoot = dir.filePath("proc").toStdString();
     }
-    void TearDown() override { portlib::setDiagnosticSink(nullptr); }
+    OpenedBackend openBackend(const CommandLineOptions& o, const DeviceLocations& at) {
+        return ::openBackend(o, sink(), clock.clock(), at);
+    }
     void fakeDevice(const char* name) { std::ofstream(where.devDir + "/" + name) << ""; }
     CommandLineOptions port(const char* value) {
         CommandLineOptions o;
@@ -34,7 +37,7 @@ protected:
     }
     QTemporaryDir dir;
     DeviceLocations where;
-    std::vector<std::string> said;
+    portlib::ProgramClock clock;
 };
 
 TEST_F(BackendChoiceTest, AutoWithoutPortsTakesTheSimulatedBoard) {
@@ -43,7 +46,7 @@ TEST_F(BackendChoiceTest, AutoWithoutPortsTakesTheSimulatedBoard) {
     EXPECT_EQ(b.backend.get(), b.board);
     EXPECT_TRUE(b.device.empty());
     ASSERT_EQ(said.size(), 1u);
-    EXPECT_EQ(said[0], "qz4471: no printer port at " + where.devDir + "/parport0..7; using the simulated board");
+    EXPECT_EQ(said[0], "no printer port at " + where.devDir + "/parport0..7; using the simulated board");
 }
 
 TEST_F(BackendChoiceTest, AutoTakesTheFirstPortThatExists) {
@@ -53,7 +56,7 @@ TEST_F(BackendChoiceTest, AutoTakesTheFirstPortThatExists) {
     EXPECT_EQ(b.board, nullptr);
     EXPECT_NE(dynamic_cast<PpdevPort*>(b.backend.get()), nullptr);
     EXPECT_EQ(b.device, where.devDir + "/parport2");
-    EXPECT_EQ(said, std::vector<std::string>{"qz4471: using printer port " + where.devDir + "/parport2"});
+    EXPECT_EQ(said, std::vector<std::string>{"using printer port " + where.devDir + "/parport2"});
 }
 
 TEST_F(BackendChoiceTest, AutoLooksNoFurtherThanParport7) {
@@ -83,17 +86,18 @@ TEST_F(BackendChoiceTest, AdaptersOpenOnlyWhenClaimedAndSayWhyNot) {
         const char* describes;
         const char* says;
     };
-    for (const Case& c : {Case{"ftdi", "FTDI adapter (the one attached)", "qz4471: no FTDI adapter found ("},
+    for (const Case& c : {Case{"ftdi", "FTDI adapter (the one attached)", "no FTDI adapter found ("},
                           Case{"ftdi:s:0x0403:0x6014:QZNONE", "FTDI adapter s:0x0403:0x6014:QZNONE",
-                               "qz4471: no FTDI adapter 's:0x0403:0x6014:QZNONE' is attached"},
+                               "no FTDI adapter 's:0x0403:0x6014:QZNONE' is attached"},
                           Case{"gpio:qz-no-such-chip:1,2,3", "GPIO qz-no-such-chip lines 1,2,3",
-                               "qz4471: no GPIO chip 'qz-no-such-chip'"}}) {
+                               "no GPIO chip 'qz-no-such-chip'"}}) {
         said.clear();
         OpenedBackend b = openBackend(port(c.port), where);
         EXPECT_EQ(b.board, nullptr);
         EXPECT_EQ(b.device, c.port);
         EXPECT_EQ(b.backend->describe(), c.describes);
         EXPECT_TRUE(said.empty()) << "nothing is opened before the claim";
+        b.backend->setSink(sink());
         EXPECT_EQ(b.backend->ClaimParallelPort(1, -1), 0);
         ASSERT_EQ(said.size(), 1u) << c.port;
         EXPECT_EQ(said[0].rfind(c.says, 0), 0u) << said[0];
@@ -126,10 +130,10 @@ TEST_F(BackendChoiceTest, TraceAndVcdWrapTheBoardAndBothRecord) {
 
     int words = 0;
     b.board->addWordObserver([&](uint16_t) { ++words; });
-    portlib::setActiveBackend(std::move(b.backend));
+    install(std::move(b.backend));
     OutByte(0x378, 0);
     OutByte(0x378, 4);
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
     EXPECT_EQ(words, 0);
     std::ifstream t(o.tracePath);
     std::string l1, l2;

@@ -8,6 +8,7 @@
 #include "portlib/RecordingPort.h"
 #include "portlib/ftdi/FtdiPort.h"
 #include "support/FakePins.h"
+#include "support/PortRig.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +19,13 @@ using portlib::ftdi::Status;
 
 const Device kFt232h{0x6014, "FT5ABC", 1, 4};
 
-class FtdiTest : public ::testing::Test {
+class FtdiTest : public ::testing::Test, public PortRig {
 protected:
-    void SetUp() override {
-        portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); });
-        fake->attached = {kFt232h};
-    }
-    void TearDown() override {
-        portlib::setActiveBackend(nullptr);
-        portlib::setDiagnosticSink(nullptr);
-    }
+    void SetUp() override { fake->attached = {kFt232h}; }
     FtdiPort& install(const std::string& description = "", int rate = FtdiPort::kDefaultRate) {
         auto port = std::make_unique<FtdiPort>(std::make_unique<FakeFtdi>(fake), description, rate);
         FtdiPort& p = *port;
-        portlib::setActiveBackend(std::move(port));
+        PortRig::install(std::move(port));
         return p;
     }
     FtdiPort& claimed() {
@@ -45,7 +39,6 @@ protected:
     std::vector<uint16_t> words() const { return decodeWire(fake->pins()).words; }
 
     std::shared_ptr<FakeFtdiState> fake = std::make_shared<FakeFtdiState>();
-    std::vector<std::string> said;
 };
 
 struct OpenCase {
@@ -63,7 +56,7 @@ TEST_P(FtdiOpen, BitBangOnD0ToD2ThenTheIdleLevelThenThePace) {
     EXPECT_EQ(fake->calls, (std::vector<std::string>{"open " + c.opens, "bitbang 0x07", "write 1",
                                                      "rate " + std::to_string(c.rate)}));
     EXPECT_EQ(fake->pins(), std::vector<uint8_t>{0x04});
-    EXPECT_EQ(said, std::vector<std::string>{"qz4471: using FTDI adapter s:0x0403:0x6014:FT5ABC at " +
+    EXPECT_EQ(said, std::vector<std::string>{"using FTDI adapter s:0x0403:0x6014:FT5ABC at " +
                                              std::to_string(c.rate) + " writes a second"});
     ParallelPortInfo info;
     EXPECT_EQ(GetParallelPortInfo(1, info), 1);
@@ -84,7 +77,7 @@ TEST_F(FtdiTest, StartupAndAFrequencyEntryReachThePinsAsOnTheSimulatedBoard) {
               (std::vector<uint16_t>{0x3000, 0x2100, 0x3200, 0x2340}));
 
     FtdiPort& port = install();
-    runStartupAndFrequencyEntry();
+    runStartupAndFrequencyEntry(parllio);
     EXPECT_EQ(words(), expected);
     EXPECT_EQ(decodeWire(fake->pins()).framingErrors, 0);
     EXPECT_EQ(port.pending(), 0u) << "nothing stays buffered";
@@ -93,13 +86,13 @@ TEST_F(FtdiTest, StartupAndAFrequencyEntryReachThePinsAsOnTheSimulatedBoard) {
 
 TEST_F(FtdiTest, AnOperationLeavesInOneTransferThroughDecorators) {
     claimed();
-    auto recording = std::make_unique<RecordingPort>(portlib::setActiveBackend(nullptr));
-    portlib::setActiveBackend(std::move(recording));
+    auto recording = std::make_unique<RecordingPort>(parllio.setBackend(nullptr));
+    parllio.setBackend(std::move(recording));
     {
-        portlib::OperationScope outer;
+        portlib::OperationScope outer(parllio);
         SendWord(0x378, 0x3000);
         {
-            portlib::OperationScope inner;
+            portlib::OperationScope inner(parllio);
             SendWord(0x378, 0x2100);
             inner.finish();
         }
@@ -120,7 +113,7 @@ TEST_F(FtdiTest, OutsideAnOperationAWordLeavesWhenItsFrameEndsAndAReadSendsFirst
     EXPECT_EQ(fake->transfers[0].size(), 52u);
     EXPECT_EQ(words(), (std::vector<uint16_t>{0xABCD, 0x0001}));
 
-    WritePort(0x378, 0);  // frame falls: no word has ended
+    tx.WritePort(0x378, 0);  // frame falls: no word has ended
     EXPECT_EQ(port.pending(), 1u);
     EXPECT_EQ(fake->transfers.size(), 2u);
     EXPECT_EQ(InByte(0x37A), 0xCC);
@@ -169,19 +162,19 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, FtdiFault,
     ::testing::Values(
         FaultCase{"none", {}, "", Status::Ok, Status::Ok, Status::Ok,
-                  "qz4471: no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 0x6011 0x6014 "
+                  "no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 0x6011 0x6014 "
                   "0x6015); plug one in and start again, or name one with --port ftdi:DESCRIPTION"},
         FaultCase{"several", {kFt232r, kFt232h, kNoSerial}, "", Status::Ok, Status::Ok, Status::Ok,
-                  "qz4471: 3 FTDI adapters found, so none was opened; start again with --port ftdi:DESCRIPTION "
+                  "3 FTDI adapters found, so none was opened; start again with --port ftdi:DESCRIPTION "
                   "naming one of: s:0x0403:0x6001:A10K3XYZ s:0x0403:0x6014:FT5ABC d:002/009"},
         FaultCase{"noMatch", {kFt232h}, "s:0x0403:0x6014:OTHER", Status::Ok, Status::Ok, Status::Ok,
-                  "qz4471: no FTDI adapter 's:0x0403:0x6014:OTHER' is attached (lsusb lists devices as "
+                  "no FTDI adapter 's:0x0403:0x6014:OTHER' is attached (lsusb lists devices as "
                   "VENDOR:PRODUCT); plug it in and start again"},
         FaultCase{"busy", {kFt232h}, "", Status::Busy, Status::Ok, Status::Ok,
-                  "qz4471: FTDI adapter 'd:001/004' is held by another program (library words); close that program "
+                  "FTDI adapter 'd:001/004' is held by another program (library words); close that program "
                   "and start again"},
         FaultCase{"noAccess", {kFt232h}, "i:0x0403:0x6014", Status::NoAccess, Status::Ok, Status::Ok,
-                  "qz4471: no permission to open FTDI adapter 'i:0x0403:0x6014' (library words); install the udev "
+                  "no permission to open FTDI adapter 'i:0x0403:0x6014' (library words); install the udev "
                   "rule (README, USB adapters) and plug the adapter in again"},
         FaultCase{"noBitBang", {kFt232h}, "", Status::Ok, Status::Failed, Status::Ok, "~bit-bang mode refused"},
         FaultCase{"rate", {kFt232h}, "", Status::Ok, Status::Ok, Status::Failed,
@@ -191,23 +184,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FtdiTest, UnpluggedTheActionFailsAndTheSameAdapterIsReopenedWhenBack) {
     claimed();
     fake->unplugged = true;
-    EXPECT_EQ(portErrorOf([] { SendWord(0x378, 0xD800); }),
-              "qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC stopped answering (LIBUSB_ERROR_NO_DEVICE); plug it "
+    EXPECT_EQ(portErrorOf([this] { SendWord(0x378, 0xD800); }),
+              "FTDI adapter s:0x0403:0x6014:FT5ABC stopped answering (LIBUSB_ERROR_NO_DEVICE); plug it "
               "back in and repeat the action");
     EXPECT_EQ(fake->calls.back(), "close");
     EXPECT_THROW(SendWord(0x378, 0xD800), PortError) << "still gone";
 
     fake->unplugged = false;
     fake->attached = {{0x6014, "SOMEONE", 1, 7}};
-    EXPECT_EQ(portErrorOf([] { SendWord(0x378, 0xD800); }),
-              "qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC is not attached; plug it back in and repeat the action")
+    EXPECT_EQ(portErrorOf([this] { SendWord(0x378, 0xD800); }),
+              "FTDI adapter s:0x0403:0x6014:FT5ABC is not attached; plug it back in and repeat the action")
         << "another adapter with the same product is not taken";
 
     fake->attached = {{0x6014, "FT5ABC", 1, 8}};  // a new address after plugging back
     fake->transfers.clear();
     fake->calls.clear();
     SendWord(0x378, 0x1234);
-    EXPECT_EQ(said, std::vector<std::string>{"qz4471: FTDI adapter s:0x0403:0x6014:FT5ABC is back; reopened it"});
+    EXPECT_EQ(said, std::vector<std::string>{"FTDI adapter s:0x0403:0x6014:FT5ABC is back; reopened it"});
     EXPECT_EQ(std::vector<std::string>(fake->calls.begin(), fake->calls.begin() + 4),
               (std::vector<std::string>{"open s:0x0403:0x6014:FT5ABC", "bitbang 0x07", "write 1", "rate 1000000"}));
     EXPECT_EQ(words(), std::vector<uint16_t>{0x1234});
@@ -216,11 +209,11 @@ TEST_F(FtdiTest, UnpluggedTheActionFailsAndTheSameAdapterIsReopenedWhenBack) {
 TEST_F(FtdiTest, TheProgramsEndSendsWhatIsPendingAndClosesTheAdapter) {
     claimed();
     {
-        portlib::OperationScope op;
+        portlib::OperationScope op(parllio);
         SendWord(0x378, 0x8000);
-        portlib::flushActive();  // the trace timer, inside an operation
+        parllio.flush();  // the trace timer, inside an operation
         EXPECT_TRUE(fake->transfers.empty());
-        portlib::closeActive();
+        parllio.close();
         op.finish();  // nothing left to tell
     }
     EXPECT_EQ(words(), std::vector<uint16_t>{0x8000});

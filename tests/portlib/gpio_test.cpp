@@ -7,6 +7,7 @@
 #include "portlib/Parllio.h"
 #include "portlib/gpio/GpioPort.h"
 #include "support/FakePins.h"
+#include "support/PortRig.h"
 
 #include <gtest/gtest.h>
 
@@ -44,18 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
                       WiringCase{"gpiochip0:5,2,5", std::nullopt, {}},
                       WiringCase{"gpiochip0:1,2,99999999", std::nullopt, {}}));
 
-class GpioTest : public ::testing::Test {
+class GpioTest : public ::testing::Test, public PortRig {
 protected:
-    void SetUp() override { portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); }); }
-    void TearDown() override {
-        portlib::setActiveBackend(nullptr);
-        portlib::setDiagnosticSink(nullptr);
-    }
     void install(const std::string& wiring = "gpiochip0:17,27,22") {
-        portlib::setActiveBackend(std::make_unique<GpioPort>(std::make_unique<FakeGpio>(fake), *parseGpioWiring(wiring)));
+        PortRig::install(std::make_unique<GpioPort>(std::make_unique<FakeGpio>(fake), *parseGpioWiring(wiring)));
     }
     std::shared_ptr<FakeGpioState> fake = std::make_shared<FakeGpioState>();
-    std::vector<std::string> said;
 };
 
 TEST_F(GpioTest, TheThreeLinesBecomeOutputsAtTheIdleLevelsUnderOurName) {
@@ -65,13 +60,13 @@ TEST_F(GpioTest, TheThreeLinesBecomeOutputsAtTheIdleLevelsUnderOurName) {
     EXPECT_EQ(fake->requested, (portlib::gpio::Offsets{17, 27, 22}));
     EXPECT_EQ(fake->initial, (portlib::gpio::Levels{0, 0, 1}));
     EXPECT_EQ(fake->consumer, "qz4471");
-    EXPECT_EQ(said, std::vector<std::string>{"qz4471: using GPIO gpiochip0 lines 17,27,22 (clock, data, frame)"});
+    EXPECT_EQ(said, std::vector<std::string>{"using GPIO gpiochip0 lines 17,27,22 (clock, data, frame)"});
 }
 
 TEST_F(GpioTest, EveryWriteIsOneBulkSetAndTheWordsAreTheSimulatedBoards) {
     const std::vector<uint16_t> expected = simulatedBoardWords();
     install();
-    runStartupAndFrequencyEntry();
+    runStartupAndFrequencyEntry(parllio);
     EXPECT_EQ(decodeWire(fake->pins).words, expected);
     EXPECT_EQ(fake->pins.size(), expected.size() * 52u) << "one set per data-register write, none for the control register";
 }
@@ -80,8 +75,8 @@ TEST_F(GpioTest, AFailingSetIsAPortErrorAndTheNextWriteGoesThrough) {
     install();
     ASSERT_EQ(ClaimParallelPort(1, -1), 1);
     fake->setError = EIO;
-    EXPECT_EQ(portErrorOf([] { SendWord(0x378, 0x8000); }),
-              "qz4471: GPIO lines 17,27,22 of gpiochip0 could not be set: Input/output error");
+    EXPECT_EQ(portErrorOf([this] { SendWord(0x378, 0x8000); }),
+              "GPIO lines 17,27,22 of gpiochip0 could not be set: Input/output error");
     fake->setError = 0;
     SendWord(0x378, 0x8000);
     EXPECT_EQ(decodeWire(fake->pins).words, std::vector<uint16_t>{0x8000});
@@ -119,20 +114,20 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, GpioFault,
     ::testing::Values(
         GpioFaultCase{"noChip", "gpiochip9:1,2,3", ENOENT, 0, "",
-                      "qz4471: no GPIO chip 'gpiochip9' (looked for it as a name, path, label and number); gpiodetect "
+                      "no GPIO chip 'gpiochip9' (looked for it as a name, path, label and number); gpiodetect "
                       "or ls /dev/gpiochip* lists the chips"},
         GpioFaultCase{"chipAccess", "gpiochip0:1,2,3", EACCES, 0, "",
-                      "qz4471: no permission to use GPIO chip 'gpiochip0'" + kAccess},
+                      "no permission to use GPIO chip 'gpiochip0'" + kAccess},
         GpioFaultCase{"outOfRange", "gpiochip0:17,40,22", 0, 0, "",
-                      "qz4471: GPIO line 40 is out of range: gpiochip0 has 28 lines (0 to 27)"},
+                      "GPIO line 40 is out of range: gpiochip0 has 28 lines (0 to 27)"},
         GpioFaultCase{"busyNamed", "gpiochip0:17,27,22", 0, EBUSY, "spi0 CS0",
-                      "qz4471: GPIO line 17 of gpiochip0 is busy, used by \"spi0 CS0\"; free it or choose other "
+                      "GPIO line 17 of gpiochip0 is busy, used by \"spi0 CS0\"; free it or choose other "
                       "lines, then start again"},
         GpioFaultCase{"busyUnnamed", "gpiochip0:1,2,3", 0, EBUSY, "",
-                      "qz4471: GPIO lines 1,2,3 of gpiochip0 are busy, held by another program or driver; free them "
+                      "GPIO lines 1,2,3 of gpiochip0 are busy, held by another program or driver; free them "
                       "or choose other lines, then start again"},
         GpioFaultCase{"requestAccess", "gpiochip0:1,2,3", 0, EPERM, "",
-                      "qz4471: no permission to use GPIO chip 'gpiochip0' (Operation not permitted); join group "
+                      "no permission to use GPIO chip 'gpiochip0' (Operation not permitted); join group "
                       "gpio (sudo adduser $USER gpio, then log in again) or install a udev rule for /dev/gpiochip* "
                       "(README, GPIO header)"}),
     [](const auto& info) { return std::string(info.param.name); });

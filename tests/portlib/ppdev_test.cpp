@@ -1,6 +1,8 @@
 #include "portlib/Parllio.h"
 #include "portlib/ppdev/PpdevPort.h"
 
+#include "support/PortRig.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -26,15 +28,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, BaseAddrParse,
                                            BaseAddrCase{"", std::nullopt}, BaseAddrCase{"none\n", std::nullopt},
                                            BaseAddrCase{"70000\n", std::nullopt}));
 
-class PpdevTest : public ::testing::Test {
+class PpdevTest : public ::testing::Test, public PortRig {
 protected:
-    void SetUp() override {
-        portlib::setDiagnosticSink([this](const std::string& l) { said.push_back(l); });
-    }
-    void TearDown() override {
-        portlib::setActiveBackend(nullptr);
-        portlib::setDiagnosticSink(nullptr);
-    }
     // A fake /proc/sys/dev/parport with parportN/base-addr holding text.
     std::string fakeProc(const char* port, const char* text) {
         const QString d = dir.filePath(QString("proc/") + port);
@@ -43,15 +38,15 @@ protected:
         return dir.filePath("proc").toStdString();
     }
     QTemporaryDir dir;
-    std::vector<std::string> said;
 };
 
 TEST_F(PpdevTest, MissingDeviceFailsTheClaimAndSaysWhy) {
     const std::string dev = dir.filePath("parport0").toStdString();
     PpdevPort port(dev, fakeProc("parport0", "888\t-1\n"));
+    port.setSink(sink());
     EXPECT_EQ(port.ClaimParallelPort(1, -1), 0);
     ASSERT_EQ(said.size(), 1u);
-    EXPECT_EQ(said[0], "qz4471: cannot open " + dev + ": No such file or directory");
+    EXPECT_EQ(said[0], "cannot open " + dev + ": No such file or directory");
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(port.ownsAddress(0x378));
 }
@@ -60,21 +55,23 @@ TEST_F(PpdevTest, ANonPortFileCannotBeClaimed) {
     const std::string dev = dir.filePath("parport1").toStdString();
     std::ofstream(dev) << "not a device";
     PpdevPort port(dev, fakeProc("parport1", "632\n"));
+    port.setSink(sink());
     EXPECT_EQ(port.ClaimParallelPort(1, -1), 0);
     ASSERT_EQ(said.size(), 1u);
-    EXPECT_EQ(said[0], "qz4471: cannot claim " + dev + ": Inappropriate ioctl for device");
+    EXPECT_EQ(said[0], "cannot claim " + dev + ": Inappropriate ioctl for device");
     EXPECT_FALSE(port.ownsAddress(0x278));
 }
 
 TEST_F(PpdevTest, PermissionProblemsPointAtGroupLp) {
     EXPECT_EQ(PpdevPort::openFailureText("/dev/parport0", "open", EACCES),
-              "qz4471: cannot open /dev/parport0: Permission denied (join group lp)");
+              "cannot open /dev/parport0: Permission denied (join group lp)");
     EXPECT_EQ(PpdevPort::openFailureText("/dev/parport2", "claim", EBUSY),
-              "qz4471: cannot claim /dev/parport2: Device or resource busy");
+              "cannot claim /dev/parport2: Device or resource busy");
 }
 
 TEST_F(PpdevTest, BaseAddressComesFromProcWithoutAClaim) {
     PpdevPort port("/nonexistent/parport0", fakeProc("parport0", "53264\t53272\n"));
+    port.setSink(sink());
     ParallelPortInfo info;
     EXPECT_EQ(port.GetParallelPortInfo(1, info), 1);
     EXPECT_EQ(info.baseAddress, 0xD010);
@@ -84,6 +81,7 @@ TEST_F(PpdevTest, BaseAddressComesFromProcWithoutAClaim) {
 
 TEST_F(PpdevTest, NoBaseAddressFileMeansNoAddress) {
     PpdevPort port("/nonexistent/parport3", dir.filePath("proc").toStdString());
+    port.setSink(sink());
     ParallelPortInfo info;
     EXPECT_EQ(port.GetParallelPortInfo(1, info), 0);
     EXPECT_EQ(info.baseAddress, 0);
@@ -91,7 +89,7 @@ TEST_F(PpdevTest, NoBaseAddressFileMeansNoAddress) {
 
 TEST_F(PpdevTest, UnclaimedPortDropsWritesThroughTheLibrary) {
     auto port = std::make_unique<PpdevPort>("/nonexistent/parport0", fakeProc("parport0", "888\n"));
-    portlib::setActiveBackend(std::move(port));
+    install(std::move(port));
     EXPECT_EQ(ClaimParallelPort(1, -1), 0);
     EXPECT_NO_THROW(OutByte(0x378, 4));
     EXPECT_NO_THROW(OutByte(0x37A, 0xC4));

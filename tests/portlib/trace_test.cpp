@@ -3,6 +3,8 @@
 #include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
 
+#include "support/PortRig.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -30,26 +32,26 @@ struct ManualClock {
     }
 };
 
-class TraceTest : public ::testing::Test {
+class TraceTest : public ::testing::Test, public PortRig {
 protected:
-    void TearDown() override { portlib::setActiveBackend(nullptr); }
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
-    SimulatedBoard* install(const std::string& file, portlib::Clock clock = portlib::sinceProgramStart) {
+    SimulatedBoard* install(const std::string& file, portlib::Clock clock) {
         auto board = std::make_unique<SimulatedBoard>();
         SimulatedBoard* b = board.get();
-        portlib::setActiveBackend(std::make_unique<TracePort>(std::move(board), file, std::move(clock)));
+        PortRig::install(std::make_unique<TracePort>(std::move(board), file, std::move(clock)));
         return b;
     }
+    SimulatedBoard* install(const std::string& file) { return install(file, programClock.clock()); }
+    portlib::ProgramClock programClock;
     QTemporaryDir dir;
 };
 
 TEST_F(TraceTest, EveryLineHasTheFixedFormat) {
     const std::string file = path("t.trace");
-    portlib::markProgramStart();
-    portlib::setActiveBackend(std::make_unique<TracePort>(std::make_unique<SimulatedBoard>(), file));
+    install(file);
     SendWord(SimulatedBoard::kBase, 0xA5C3);
     (void)InByte(SimulatedBoard::kBase + 2);
-    portlib::setActiveBackend(nullptr);  // flushes on destruction
+    parllio.close();  // flushes on destruction
 
     const auto lines = fileLines(file);
     ASSERT_EQ(lines.size(), 53u);
@@ -79,7 +81,7 @@ TEST_F(TraceTest, LinesInOrderWithExactTimesAndInValues) {
     (void)InByte(0x37A);  // reads back what was written
     (void)InByte(0x379);  // status register of the simulated board
     OutByte(0x378, 0x104);  // only the byte reaches the port
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
 
     EXPECT_EQ(fileLines(file), (std::vector<std::string>{
                                    "0.012345678 OUT 0x037A 0xD5",
@@ -92,12 +94,9 @@ TEST_F(TraceTest, LinesInOrderWithExactTimesAndInValues) {
 TEST_F(TraceTest, DroppedWritesAreNotTraced) {
     const std::string file = path("d.trace");
     install(file);
-    std::vector<std::string> said;
-    portlib::setDiagnosticSink([&](const std::string& l) { said.push_back(l); });
     OutByte(0x0000, 4);
     OutByte(0x0002, 4);
-    portlib::setActiveBackend(nullptr);
-    portlib::setDiagnosticSink(nullptr);
+    parllio.close();
     EXPECT_TRUE(fileLines(file).empty());
     EXPECT_EQ(said.size(), 1u);
 }
@@ -116,7 +115,7 @@ TEST_F(TraceTest, WritesFlushOnceAQuarterSecondHasPassed) {
     *clock.now = 400ms;
     OutByte(0x378, 0);
     EXPECT_EQ(fileLines(file).size(), 3u) << "interval runs from the last flush";
-    portlib::flushActive();  // the timer and the exit hooks
+    parllio.flush();  // the timer and the exit hooks
     EXPECT_EQ(fileLines(file).size(), 4u);
 }
 
@@ -126,7 +125,7 @@ TEST_F(TraceTest, DestroyingThePortCompletesTheFile) {
     install(file, clock.fn());
     SendWord(SimulatedBoard::kBase, 0x2100);
     EXPECT_TRUE(fileLines(file).empty());
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
     EXPECT_EQ(fileLines(file).size(), 52u);
 }
 
@@ -134,15 +133,16 @@ TEST_F(TraceTest, FlushReachesEveryLayer) {
     ManualClock clock;
     const std::string inner = path("inner.trace"), outer = path("outer.trace");
     auto in = std::make_unique<TracePort>(std::make_unique<SimulatedBoard>(), inner, clock.fn());
-    portlib::setActiveBackend(std::make_unique<TracePort>(std::move(in), outer, clock.fn()));
+    PortRig::install(std::make_unique<TracePort>(std::move(in), outer, clock.fn()));
     OutByte(0x378, 4);
-    portlib::flushActive();
+    parllio.flush();
     EXPECT_EQ(fileLines(inner), fileLines(outer));
     EXPECT_EQ(fileLines(outer).size(), 1u);
 }
 
 TEST_F(TraceTest, UncreatableFileThrowsPortError) {
-    EXPECT_THROW(TracePort(std::make_unique<SimulatedBoard>(), path("missing/dir/x.trace")), PortError);
+    EXPECT_THROW(TracePort(std::make_unique<SimulatedBoard>(), path("missing/dir/x.trace"), programClock.clock()),
+                 PortError);
 }
 
 }  // namespace

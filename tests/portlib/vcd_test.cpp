@@ -4,6 +4,8 @@
 #include "portlib/TracePort.h"
 #include "portlib/VcdPort.h"
 
+#include "support/PortRig.h"
+
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -43,16 +45,15 @@ struct ManualClock {
     }
 };
 
-class VcdTest : public ::testing::Test {
+class VcdTest : public ::testing::Test, public PortRig {
 protected:
-    void TearDown() override { portlib::setActiveBackend(nullptr); }
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
+    void sendAll(const std::vector<uint16_t>& words) {
+        for (uint16_t w : words) SendWord(SimulatedBoard::kBase, w);
+    }
     QTemporaryDir dir;
+    portlib::ProgramClock programClock;
 };
-
-void sendAll(const std::vector<uint16_t>& words) {
-    for (uint16_t w : words) SendWord(SimulatedBoard::kBase, w);
-}
 
 // The words sigrok's SPI decoder finds in the file, with the options users are told to use.
 std::vector<uint16_t> sigrokWords(const std::string& file) {
@@ -77,26 +78,26 @@ std::vector<uint16_t> sigrokWords(const std::string& file) {
 
 TEST_F(VcdTest, SigrokDecodesTheWordsSent) {
     const std::string file = path("wire.vcd");
-    portlib::setActiveBackend(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file));
+    PortRig::install(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, programClock.clock()));
     OutByte(SimulatedBoard::kBase + 2, 0xC4);  // control register: not part of the waveform
     sendAll(kWords);
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
     EXPECT_EQ(sigrokWords(file), kWords);
 }
 
 TEST_F(VcdTest, SigrokDecodesUnderATraceToo) {
     const std::string file = path("both.vcd");
-    auto vcd = std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file);
-    portlib::setActiveBackend(std::make_unique<TracePort>(std::move(vcd), path("both.trace")));
+    auto vcd = std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, programClock.clock());
+    PortRig::install(std::make_unique<TracePort>(std::move(vcd), path("both.trace"), programClock.clock()));
     sendAll(kWords);
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
     EXPECT_EQ(sigrokWords(file), kWords);
     EXPECT_EQ(lines(readAll(path("both.trace"))).size(), kWords.size() * 52);
 }
 
 TEST_F(VcdTest, HeaderDeclaresThreeWiresWithIdleLevels) {
     const std::string file = path("h.vcd");
-    { VcdPort vcd(std::make_unique<SimulatedBoard>(), file); }
+    { VcdPort vcd(std::make_unique<SimulatedBoard>(), file, programClock.clock()); }
     const std::string text = readAll(file);
     EXPECT_NE(text.find("$timescale 1 ns $end"), std::string::npos);
     for (const char* name : {" clk $end", " data $end", " frame $end"})
@@ -133,11 +134,11 @@ Dump parseBody(const std::string& text) {
 TEST_F(VcdTest, OneStrictlyIncreasingStampPerDataWriteEvenWhenTheClockStandsStill) {
     ManualClock clock;
     const std::string file = path("s.vcd");
-    portlib::setActiveBackend(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, clock.fn()));
+    PortRig::install(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, clock.fn()));
     SendWord(SimulatedBoard::kBase, 0x8000);
     *clock.now += 2ms;
     SendWord(SimulatedBoard::kBase, 0x0001);
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
 
     Dump d = parseBody(readAll(file));
     ASSERT_EQ(d.stamps.size(), 104u);  // "#0" with the dumpvars sits before the body
@@ -157,29 +158,29 @@ TEST_F(VcdTest, OneStrictlyIncreasingStampPerDataWriteEvenWhenTheClockStandsStil
 TEST_F(VcdTest, WritesElsewhereAreNotDumped) {
     ManualClock clock;
     const std::string file = path("o.vcd");
-    portlib::setActiveBackend(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, clock.fn()));
+    PortRig::install(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, clock.fn()));
     OutByte(SimulatedBoard::kBase + 2, 0x01);
     OutByte(0x278, 0x01);  // no port there: dropped before the dump
     (void)InByte(SimulatedBoard::kBase);
-    portlib::setActiveBackend(nullptr);
+    parllio.close();
     EXPECT_TRUE(parseBody(readAll(file)).stamps.empty());
 }
 
 TEST_F(VcdTest, FlushesAQuarterSecondAfterTheLastFlush) {
     ManualClock clock;
     const std::string file = path("f.vcd");
-    portlib::setActiveBackend(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, clock.fn()));
+    PortRig::install(std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), file, clock.fn()));
     SendWord(SimulatedBoard::kBase, 0x1234);
     EXPECT_TRUE(parseBody(readAll(file)).stamps.empty()) << "only the header is out yet";
     *clock.now += 250ms;
     SendWord(SimulatedBoard::kBase, 0x1234);
     EXPECT_EQ(parseBody(readAll(file)).stamps.size(), 53u);  // flushed on the first write past the interval
-    portlib::flushActive();
+    parllio.flush();
     EXPECT_EQ(parseBody(readAll(file)).stamps.size(), 104u);
 }
 
 TEST_F(VcdTest, UncreatableFileThrows) {
-    EXPECT_THROW(VcdPort(std::make_unique<SimulatedBoard>(), path("no/such/dir.vcd")), PortError);
+    EXPECT_THROW(VcdPort(std::make_unique<SimulatedBoard>(), path("no/such/dir.vcd"), programClock.clock()), PortError);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Tuning words against the master clock, and the sweep-side calling order
 // (set the frequency, compute, load) checked on the wire.
 #include "numeric/NumberText.h"
-#include "registers/Declare.h"
+#include "numeric/TuningWord.h"
+#include "registers/ChipRegisters.h"
 #include "support/WireHarness.h"
 
 #include <gtest/gtest.h>
@@ -18,24 +19,21 @@ TEST(TuningWord, ExamplesAndLimits) {
         {0.5f, 4294967296.0, 0}, {1.5f, 4294967296.0, 2},  // ties go to even
     };
     for (auto& c : cases)
-        EXPECT_EQ(registers::tuningWord(c.f, c.clock), c.word) << c.f << " MHz at " << c.clock;
+        EXPECT_EQ(numeric::tuningWord(c.f, c.clock), c.word) << c.f << " MHz at " << c.clock;
 }
 
-TEST(TuningWord, LoadsReadTheClockAfresh) {
+TEST(TuningWord, LoadsComputeFromTheClockHeldNow) {
     WireHarness wire;
-    std::string clock = "50.000000";
-    registers::setMasterClockSource([&] { return clock; });
-    Freq1 = 10;
-    CalcFreq1Word();
-    EXPECT_EQ(FreqWord, 0x33333333);
-    EXPECT_EQ(FreqByte3, 0x33);
-    LoadFreq1();
-    clock = "100";
-    Freq0 = 1;
-    CalcFreq0Word();
-    LoadFreq0();
+    ChipRegisters regs(wire.transmitter);
+    regs.Freq1 = 10;
+    regs.CalcFreq1Word();
+    EXPECT_EQ(regs.FreqWord, 0x33333333);
+    EXPECT_EQ(regs.FreqByte3, 0x33);
+    regs.LoadFreq1();
+    regs.MasterClock = 100;
+    regs.Freq0 = 1;
+    regs.CalcFreq0Word();
+    regs.LoadFreq0();
     EXPECT_EQ(hexWords(wire.words()), hexWords({0x3433, 0x2533, 0x3633, 0x2733, 0x3029, 0x215C, 0x328F, 0x2302}));
-    clock = "";
-    EXPECT_THROW(CalcFreq0Word(), numeric::ConversionError);
-    registers::setMasterClockSource(nullptr);
+    EXPECT_EQ(regs.fill_string(), "028F5C29");
 }

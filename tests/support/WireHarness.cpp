@@ -1,11 +1,5 @@
 #include "support/WireHarness.h"
 
-#include "control/ChipControl.h"
-#include "link/CommsFunctions.h"
-#include "portlib/Parllio.h"
-#include "registers/Control.h"
-#include "registers/Declare.h"
-
 #include <cstdio>
 
 WireHarness::WireHarness() {
@@ -13,16 +7,21 @@ WireHarness::WireHarness() {
     board_ = board.get();
     auto rec = std::make_unique<RecordingPort>(std::move(board));
     recording_ = rec.get();
-    portlib::setActiveBackend(std::move(rec));
-    PortAddress = SimulatedBoard::kBase;
-    control::chip().resetState();  // sweeps stopped, every stored state at power-on
+    port.setBackend(std::move(rec));
+    port.PortAddress = SimulatedBoard::kBase;
 }
-
-WireHarness::~WireHarness() { portlib::setActiveBackend(nullptr); }
 
 std::vector<uint16_t> WireHarness::words(uint16_t address) const { return decoded(address).words; }
 
-DecodedWire WireHarness::decoded(uint16_t address) const { return decodeWire(recording_->writesTo(address)); }
+DecodedWire WireHarness::decoded(uint16_t address) const {
+    std::lock_guard guard(const_cast<portlib::Parllio&>(port).lock());
+    return decodeWire(recording_->writesTo(address));
+}
+
+void WireHarness::clear() {
+    std::lock_guard guard(port.lock());
+    recording_->clear();
+}
 
 std::string hexWords(const std::vector<uint16_t>& words) {
     std::string s;

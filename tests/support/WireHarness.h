@@ -1,8 +1,11 @@
 #pragma once
-// A simulated board behind a recording port, installed as the active back end.
-// Words are decoded from the recorded wire bytes, not taken from the senders.
+// The program's object tree on a simulated board behind a recording port:
+// the port, the transmitter and the chip, built fresh for each test. Words are
+// decoded from the recorded wire bytes, not taken from the senders.
 #include "board/SimulatedBoard.h"
 #include "board/WireDecoder.h"
+#include "control/ChipControl.h"
+#include "portlib/Parllio.h"
 #include "portlib/RecordingPort.h"
 
 #include <cstdint>
@@ -11,15 +14,20 @@
 
 class WireHarness {
 public:
-    WireHarness();   // installs the board, resets all program globals
-    ~WireHarness();  // removes it again
+    WireHarness();
 
-    RecordingPort& port() { return *recording_; }
+    RecordingPort& recording() { return *recording_; }
     SimulatedBoard& board() { return *board_; }
     // Words decoded from the data-register writes at `address` since the last clear().
     std::vector<uint16_t> words(uint16_t address = SimulatedBoard::kBase) const;
     DecodedWire decoded(uint16_t address = SimulatedBoard::kBase) const;
-    void clear() { recording_->clear(); }
+    void clear();
+
+    // The port's lines, for tests that check what it said.
+    std::vector<std::string> said;
+    portlib::Parllio port{[this](const std::string& line) { said.push_back(line); }};
+    Transmitter transmitter{port};
+    control::ChipControl chip{transmitter};
 
 private:
     RecordingPort* recording_;

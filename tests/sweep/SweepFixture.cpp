@@ -1,7 +1,5 @@
 #include "SweepFixture.h"
 
-#include "platform/UserNotice.h"
-#include "registers/Declare.h"
 
 #include <QApplication>
 #include <QTest>
@@ -30,24 +28,14 @@ std::vector<double> mhzOf(const std::vector<FreqLoad>& loads, int reg) {
 }
 
 void SweepFixture::SetUp() {
-    MaxFreq = 25;
-    MinFreq = 0;
-    registers::setMasterClockSource(nullptr);
-    platform::setMessageHandler([this](const platform::Notice& n) { notices.push_back(n); });
-    platform::setBeepHandler([this] { ++beeps; });
-    w = std::make_unique<Sweep>();
+    w = std::make_unique<Sweep>(wire.chip.sweeps(), notice);
     w->show();
     QApplication::setActiveWindow(w.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     wire.clear();
 }
 
-void SweepFixture::TearDown() {
-    w.reset();
-    platform::setMessageHandler(nullptr);
-    platform::setBeepHandler(nullptr);
-    registers::setMasterClockSource(nullptr);
-}
+void SweepFixture::TearDown() { w.reset(); }
 
 QLineEdit* SweepFixture::text(int n) const { return w->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n)); }
 QPushButton* SweepFixture::button(const char* name) const { return w->findChild<QPushButton*>(name); }

@@ -1,7 +1,7 @@
 #pragma once
 // The sweep window open on a simulated board, with message boxes and beeps
 // caught, and the frequency loads read back from the wire.
-#include "platform/UserNotice.h"
+#include "support/RecordingSeams.h"
 #include "support/WireHarness.h"
 #include "sweep/Sweep.h"
 
@@ -37,8 +37,9 @@ protected:
                    const QString& delay);
     void click(const char* name);
 
-    WireHarness wire;  // first: it resets the register globals
+    WireHarness wire;
+    RecordingNotice notice;
     std::unique_ptr<Sweep> w;
-    std::vector<platform::Notice> notices;
-    int beeps = 0;
+    std::vector<platform::Notice>& notices = notice.notices;
+    int& beeps = notice.beeps;
 };

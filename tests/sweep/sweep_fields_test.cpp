@@ -1,7 +1,6 @@
 // The sweep window's fields: patterns, limits, bad text, focus, defaults.
 #include "SweepFixture.h"
 
-#include "registers/Declare.h"
 
 #include <QApplication>
 #include <QTest>
@@ -114,7 +113,7 @@ TEST_F(SweepFixture, OpensWithTheDefaultsAndTheFocusInText1) {
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));
     EXPECT_EQ(frame(2)->title(), QStringLiteral("Freq. 1 Controls"));
     EXPECT_EQ(button("Back")->text(), QStringLiteral("&Back"));
-    EXPECT_EQ(w->size(), QSize(421, 253));
+    EXPECT_EQ(w->size(), QSize(421, 287));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
     EXPECT_FALSE(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
@@ -129,7 +128,7 @@ TEST_F(SweepFixture, ReopeningAfterBackShowsTheDefaultsAgain) {
     w->Command1_Click();
     click("Back");
     EXPECT_FALSE(w->isVisible());
-    w = std::make_unique<Sweep>();
+    w = std::make_unique<Sweep>(wire.chip.sweeps(), notice);
     EXPECT_EQ(text(1)->text(), QStringLiteral("00.00000000"));
     EXPECT_EQ(text(7)->text(), QStringLiteral("1"));
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));

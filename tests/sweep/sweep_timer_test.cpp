@@ -1,4 +1,5 @@
-// The sweep timer's bookkeeping: stale and surplus ticks. No timing asserted.
+// The sweep timer's schedule: stale ticks, restarts, catch-up after a stall,
+// the zero period and a long period on a clock moved by hand. No timing asserted.
 #include "control/SweepTimer.h"
 
 #include <QCoreApplication>
@@ -7,77 +8,88 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace {
 
-// Blocks the owner thread (no events run) until the helper has posted `n` ticks.
-bool waitForPosted(const SweepTimer& t, int n) {
-    for (int i = 0; i < 5000 && t.pendingTicks() < n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return t.pendingTicks() >= n;
+using std::chrono::milliseconds;
+
+bool waitFor(const std::function<bool()>& done, int ms = 5000) {
+    for (int i = 0; i < ms && !done(); ++i) std::this_thread::sleep_for(milliseconds(1));
+    return done();
 }
 
-// A timer that counts its ticks.
+// A timer that counts the ticks it runs, as a sweep group would: only those of
+// the schedule still wanted.
 class SweepTimerTest : public ::testing::Test {
 protected:
     explicit SweepTimerTest(SweepTimer::TimeSource now = nullptr) : t(nullptr, std::move(now)) {
-        QObject::connect(&t, &SweepTimer::timeout, [this] { ++ticks; });
+        t.setTick([this](uint64_t generation) {
+            std::unique_lock hold(stall);  // a test holds this to stall the ticks
+            if (t.current(generation)) ++ticks;
+            else ++stale;
+        });
     }
+    ~SweepTimerTest() override { t.shutdown(); }
     SweepTimer t;
-    int ticks = 0;
+    std::mutex stall;
+    std::atomic<int> ticks = 0, stale = 0;
 };
 
-// The same on a clock that moves only when the test says.
 class HandMovedClock : public SweepTimerTest {
 protected:
     HandMovedClock() : SweepTimerTest([this] { return SweepTimer::Clock::time_point(elapsed.load()); }) {}
-    void moveTo(std::chrono::milliseconds t) { elapsed = t; }
-    // Lets the schedule look at the clock (it does every millisecond), then runs what it posted.
-    void settle() {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        QCoreApplication::processEvents();
-    }
+    void moveTo(milliseconds to) { elapsed = to; }
     std::atomic<SweepTimer::Clock::duration> elapsed{};
 };
 
-TEST_F(SweepTimerTest, IsIdleUntilEnabled) {
+TEST_F(SweepTimerTest, IsIdleUntilEnabledAndStopsWhenDisabled) {
     t.setInterval(1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(ticks, 0);
-    EXPECT_EQ(t.pendingTicks(), 0);
-}
-
-TEST_F(SweepTimerTest, DisablingDropsTicksAlreadyPosted) {
-    t.setInterval(1);
+    std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_EQ(t.ticksRun(), 0u);
     t.setEnabled(true);
-    ASSERT_TRUE(waitForPosted(t, 2));
+    ASSERT_TRUE(waitFor([this] { return ticks >= 3; }));
     t.setEnabled(false);
-    QCoreApplication::processEvents();
+    const uint64_t stopped = t.ticksRun();
+    std::this_thread::sleep_for(milliseconds(10));
+    EXPECT_EQ(t.ticksRun(), stopped);
+}
+
+TEST_F(SweepTimerTest, ATickUnderWayWhenStoppedFindsItselfStale) {
+    t.setInterval(1);
+    std::unique_lock hold(stall);
+    t.setEnabled(true);
+    ASSERT_TRUE(waitFor([this] { return t.ticksRun() >= 1; }));
+    t.setEnabled(false);  // the tick is waiting on the lock
+    hold.unlock();
+    ASSERT_TRUE(waitFor([this] { return stale >= 1; }));
     EXPECT_EQ(ticks, 0);
 }
 
-TEST_F(SweepTimerTest, NewIntervalDropsTicksOfTheOldSchedule) {
+TEST_F(SweepTimerTest, ANewIntervalRestartsTheSchedule) {
     t.setInterval(1);
     t.setEnabled(true);
-    ASSERT_TRUE(waitForPosted(t, 2));
+    ASSERT_TRUE(waitFor([this] { return ticks >= 2; }));
     t.setInterval(100000);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(ticks, 0);
+    const int before = ticks;
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_LE(ticks, before + 1) << "at most the tick under way";
     EXPECT_TRUE(t.isEnabled());
     EXPECT_EQ(t.interval(), 100000);
 }
 
 TEST_F(SweepTimerTest, AStallIsFollowedByABoundedCatchUpNotABurst) {
     t.setInterval(1);
-    t.setEnabled(true);
     const int limit = SweepTimer::catchUpLimit(1);
-    ASSERT_TRUE(waitForPosted(t, limit));
-    std::this_thread::sleep_for(std::chrono::milliseconds(3 * limit));  // far more periods without an event loop
-    EXPECT_EQ(t.pendingTicks(), limit);
-    QCoreApplication::processEvents();
-    EXPECT_GE(ticks, 1);
-    EXPECT_LE(ticks, limit);
+    std::unique_lock hold(stall);
+    t.setEnabled(true);
+    std::this_thread::sleep_for(milliseconds(10 * limit));  // far more periods than the limit
+    const uint64_t before = t.ticksRun();
+    hold.unlock();
+    std::this_thread::sleep_for(milliseconds(2));
+    const uint64_t burst = t.ticksRun() - before;
+    EXPECT_LE(burst, static_cast<uint64_t>(limit + 3)) << "skipped ahead instead of making up every period";
     t.setEnabled(false);
 }
 
@@ -88,7 +100,7 @@ TEST(SweepTimer, CatchUpCoversAShortStallAtAnyPeriod) {
     EXPECT_EQ(SweepTimer::catchUpLimit(100000), 3);
 }
 
-TEST_F(SweepTimerTest, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
+TEST_F(SweepTimerTest, ZeroIntervalTicksOnTheOwnerThreadEveryTurnOfTheEventLoop) {
     t.setInterval(0);
     t.setEnabled(true);
     for (int i = 0; i < 10000 && ticks < 5; ++i) QTest::qWait(1);
@@ -100,17 +112,16 @@ TEST_F(SweepTimerTest, ZeroIntervalTicksEveryTurnOfTheEventLoop) {
 }
 
 TEST_F(HandMovedClock, ALongPeriodIsHeldAndDelivers) {
-    using std::chrono::milliseconds;
     t.setInterval(100000);
     t.setEnabled(true);
     EXPECT_EQ(t.interval(), 100000);
-    settle();
+    std::this_thread::sleep_for(milliseconds(20));
     EXPECT_EQ(ticks, 0) << "first tick is one period away";
     moveTo(milliseconds(99999));
-    settle();
+    std::this_thread::sleep_for(milliseconds(20));
     EXPECT_EQ(ticks, 0) << "one millisecond early";
     moveTo(milliseconds(100000));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return ticks == 1; }, 5000)) << "due at one period";
+    EXPECT_TRUE(waitFor([this] { return ticks == 1; })) << "due at one period";
     t.setEnabled(false);
 }
 

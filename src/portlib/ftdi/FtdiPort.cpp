@@ -1,6 +1,5 @@
 #include "portlib/ftdi/FtdiPort.h"
 
-#include "portlib/Parllio.h"
 
 #include <cstdio>
 
@@ -47,7 +46,7 @@ std::string FtdiPort::chooseDevice() {
     for (int product : kProducts)
         for (Device& d : api_->find(product)) all.push_back(std::move(d));
     if (all.empty()) {
-        portlib::diagnostic("qz4471: no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 "
+        say("no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 "
                             "0x6011 0x6014 0x6015); plug one in and start again, or name one with --port "
                             "ftdi:DESCRIPTION");
         return {};
@@ -55,7 +54,7 @@ std::string FtdiPort::chooseDevice() {
     if (all.size() > 1) {
         std::string list;
         for (const Device& d : all) list += " " + (d.serial.empty() ? busDescription(d) : serialDescription(d));
-        portlib::diagnostic("qz4471: " + std::to_string(all.size()) +
+        say(std::to_string(all.size()) +
                             " FTDI adapters found, so none was opened; start again with --port ftdi:DESCRIPTION "
                             "naming one of:" + list);
         return {};
@@ -95,17 +94,17 @@ std::string FtdiPort::faultText(const Result& r, const std::string& description)
     const std::string what = "FTDI adapter '" + description + "'";
     switch (r.status) {
     case Status::NotFound:
-        return "qz4471: no " + what + " is attached (lsusb lists devices as VENDOR:PRODUCT); plug it in and start again";
+        return "no " + what + " is attached (lsusb lists devices as VENDOR:PRODUCT); plug it in and start again";
     case Status::NoAccess:
-        return "qz4471: no permission to open " + what + " (" + r.detail +
+        return "no permission to open " + what + " (" + r.detail +
                "); install the udev rule (README, USB adapters) and plug the adapter in again";
     case Status::Busy:
-        return "qz4471: " + what + " is held by another program (" + r.detail + "); close that program and start again";
+        return "" + what + " is held by another program (" + r.detail + "); close that program and start again";
     case Status::BadDescription:
-        return "qz4471: bad FTDI description '" + description +
+        return "bad FTDI description '" + description +
                "' (i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL or d:BUS/DEV)";
     default:
-        return "qz4471: cannot use " + what + ": " + r.detail;
+        return "cannot use " + what + ": " + r.detail;
     }
 }
 
@@ -114,10 +113,10 @@ bool FtdiPort::openPins() {
     if (description.empty()) return false;
     const Result r = start(description);
     if (!r.ok()) {
-        portlib::diagnostic(faultText(r, description));
+        say(faultText(r, description));
         return false;
     }
-    portlib::diagnostic("qz4471: using FTDI adapter " + serialDescription(device_) + " at " + std::to_string(rate_) +
+    say("using FTDI adapter " + serialDescription(device_) + " at " + std::to_string(rate_) +
                         " writes a second");
     return true;
 }
@@ -127,12 +126,12 @@ void FtdiPort::reopen() {
     const Result r = start(description);
     if (!r.ok()) {
         if (r.status == Status::NotFound)
-            throw PortError("qz4471: FTDI adapter " + description +
+            throw PortError("FTDI adapter " + description +
                             " is not attached; plug it back in and repeat the action");
         throw PortError(faultText(r, description));
     }
     lost_ = false;
-    portlib::diagnostic("qz4471: FTDI adapter " + description + " is back; reopened it");
+    say("FTDI adapter " + description + " is back; reopened it");
 }
 
 void FtdiPort::drive(uint8_t data) {
@@ -140,7 +139,7 @@ void FtdiPort::drive(uint8_t data) {
     pending_.push_back(data);
     const bool wordEnds = frameRises(last_, data);
     last_ = data;
-    if (wordEnds && portlib::operationDepth() == 0) send();
+    if (wordEnds && !inOperation_) send();
 }
 
 void FtdiPort::send() {
@@ -151,19 +150,19 @@ void FtdiPort::send() {
     api_->close();
     open_ = false;
     lost_ = true;
-    throw PortError("qz4471: FTDI adapter " + serialDescription(device_) + " stopped answering (" + r.detail +
+    throw PortError("FTDI adapter " + serialDescription(device_) + " stopped answering (" + r.detail +
                     "); plug it back in and repeat the action");
 }
 
 void FtdiPort::flush() {
     // A timer may fire inside an operation (a message box): its writes wait for its end.
-    if (portlib::operationDepth() == 0) sendQuietly();
+    if (!inOperation_) sendQuietly();
 }
 
 void FtdiPort::sendQuietly() {
     try {
         send();
     } catch (const PortError& e) {
-        portlib::diagnostic(e.what());
+        say(e.what());
     }
 }

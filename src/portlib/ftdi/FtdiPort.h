@@ -20,7 +20,11 @@ public:
     // Sends what is pending and closes: the kernel's serial driver gets the chip back.
     ~FtdiPort() override;
 
-    void operationDone() override { send(); }
+    void operationStarted() override { inOperation_ = true; }
+    void operationDone() override {
+        inOperation_ = false;
+        send();
+    }
     void flush() override;
     std::string describe() const override;
 
@@ -52,6 +56,7 @@ private:
     int rate_;
     portlib::ftdi::Device device_;  // the adapter once opened
     bool open_ = false;
+    bool inOperation_ = false;
     bool lost_ = false;  // it stopped answering; the next write tries to reopen it
     uint8_t last_ = kIdle;
     std::vector<uint8_t> pending_;

@@ -1,6 +1,5 @@
 #include "portlib/gpio/GpioPort.h"
 
-#include "portlib/Parllio.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,7 +21,7 @@ std::optional<unsigned> offsetFrom(const std::string& text) {
 bool noAccess(int error) { return error == EACCES || error == EPERM; }
 
 std::string accessHint(const std::string& what, int error) {
-    return "qz4471: no permission to use " + what + " (" + std::strerror(error) +
+    return "no permission to use " + what + " (" + std::strerror(error) +
            "); join group gpio (sudo adduser $USER gpio, then log in again) or install a udev rule for "
            "/dev/gpiochip* (README, GPIO header)";
 }
@@ -64,51 +63,51 @@ std::string GpioPort::describe() const { return "GPIO " + wiring_.chip + " lines
 std::string GpioPort::requestFault(int error) {
     const std::string chip = api_->chipName();
     if (noAccess(error)) return accessHint("GPIO chip '" + chip + "'", error);
-    if (error != EBUSY) return "qz4471: cannot request GPIO lines " + lines() + " of " + chip + ": " + std::strerror(error);
+    if (error != EBUSY) return "cannot request GPIO lines " + lines() + " of " + chip + ": " + std::strerror(error);
     for (unsigned offset : wiring_.offsets) {
         const std::string holder = api_->consumer(offset);
         if (!holder.empty())
-            return "qz4471: GPIO line " + std::to_string(offset) + " of " + chip + " is busy, used by \"" + holder +
+            return "GPIO line " + std::to_string(offset) + " of " + chip + " is busy, used by \"" + holder +
                    "\"; free it or choose other lines, then start again";
     }
-    return "qz4471: GPIO lines " + lines() + " of " + chip +
+    return "GPIO lines " + lines() + " of " + chip +
            " are busy, held by another program or driver; free them or choose other lines, then start again";
 }
 
 bool GpioPort::openPins() {
     if (const int error = api_->openChip(wiring_.chip)) {
         if (noAccess(error))
-            portlib::diagnostic(accessHint("GPIO chip '" + wiring_.chip + "'", error));
+            say(accessHint("GPIO chip '" + wiring_.chip + "'", error));
         else if (error == ENOENT || error == ENODEV || error == ENOTTY)
-            portlib::diagnostic("qz4471: no GPIO chip '" + wiring_.chip +
+            say("no GPIO chip '" + wiring_.chip +
                                 "' (looked for it as a name, path, label and number); gpiodetect or "
                                 "ls /dev/gpiochip* lists the chips");
         else
-            portlib::diagnostic("qz4471: cannot open GPIO chip '" + wiring_.chip + "': " + std::strerror(error));
+            say("cannot open GPIO chip '" + wiring_.chip + "': " + std::strerror(error));
         return false;
     }
     const unsigned count = api_->lineCount();
     for (unsigned offset : wiring_.offsets) {
         if (offset < count) continue;
         const std::string range = count ? " (0 to " + std::to_string(count - 1) + ")" : "";
-        portlib::diagnostic("qz4471: GPIO line " + std::to_string(offset) + " is out of range: " + api_->chipName() +
+        say("GPIO line " + std::to_string(offset) + " is out of range: " + api_->chipName() +
                             " has " + std::to_string(count) + " lines" + range);
         api_->close();
         return false;
     }
     // Clock low, data low, frame high: the idle level.
     if (const int error = api_->requestOutputs(wiring_.offsets, {0, 0, 1}, kConsumer)) {
-        portlib::diagnostic(requestFault(error));
+        say(requestFault(error));
         api_->close();
         return false;
     }
-    portlib::diagnostic("qz4471: using GPIO " + api_->chipName() + " lines " + lines() + " (clock, data, frame)");
+    say("using GPIO " + api_->chipName() + " lines " + lines() + " (clock, data, frame)");
     return true;
 }
 
 void GpioPort::drive(uint8_t data) {
     const Levels levels{data & kClock ? 1 : 0, data & kData ? 1 : 0, data & kFrame ? 1 : 0};
     if (const int error = api_->setLevels(levels))
-        throw PortError("qz4471: GPIO lines " + lines() + " of " + wiring_.chip + " could not be set: " +
+        throw PortError("GPIO lines " + lines() + " of " + wiring_.chip + " could not be set: " +
                         std::strerror(error));
 }

@@ -1,6 +1,5 @@
 #include "portlib/ppdev/PpdevPort.h"
 
-#include "portlib/Parllio.h"
 
 #include <cctype>
 #include <cerrno>
@@ -47,7 +46,7 @@ PpdevPort::~PpdevPort() {
 }
 
 std::string PpdevPort::openFailureText(const std::string& device, const char* what, int error) {
-    std::string s = std::string("qz4471: cannot ") + what + " " + device + ": " + std::strerror(error);
+    std::string s = std::string("cannot ") + what + " " + device + ": " + std::strerror(error);
     if (error == EACCES || error == EPERM) s += " (join group lp)";
     return s;
 }
@@ -65,18 +64,18 @@ int32_t PpdevPort::ClaimParallelPort(int32_t port, int32_t) {
     if (fd_ >= 0) return 1;
     const int fd = ::open(device_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        portlib::diagnostic(openFailureText(device_, "open", errno));
+        say(openFailureText(device_, "open", errno));
         return 0;
     }
     // Exclusive: no printer daemon may interleave its bytes with our words.
     if (ioctl(fd, PPEXCL) < 0 || ioctl(fd, PPCLAIM) < 0) {
-        portlib::diagnostic(openFailureText(device_, "claim", errno));
+        say(openFailureText(device_, "claim", errno));
         ::close(fd);
         return 0;
     }
     fd_ = fd;
     base_ = baseAddress();
-    if (!base_) portlib::diagnostic("qz4471: no I/O base address for " + device_ + " under " + procRoot_);
+    if (!base_) say("no I/O base address for " + device_ + " under " + procRoot_);
     return 1;
 }
 
@@ -94,7 +93,7 @@ bool PpdevPort::ownsAddress(uint16_t address) const {
 
 void PpdevPort::ioctlOrThrow(unsigned long request, void* arg, const char* name) {
     if (ioctl(fd_, request, arg) < 0)
-        throw PortError("qz4471: " + device_ + ": " + name + " failed: " + std::strerror(errno));
+        throw PortError("" + device_ + ": " + name + " failed: " + std::strerror(errno));
 }
 
 int32_t PpdevPort::InByte(uint16_t address) {

@@ -28,7 +28,7 @@ public:
     // The I/O base the kernel reports for this port, if it can be read.
     std::optional<uint16_t> baseAddress() const;
 
-    // "qz4471: cannot open /dev/parport0: Permission denied (join group lp)"
+    // "cannot open /dev/parport0: Permission denied (join group lp)"
     static std::string openFailureText(const std::string& device, const char* what, int error);
 
 private:

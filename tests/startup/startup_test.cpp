@@ -1,14 +1,12 @@
 // Start-up: the version name, both port paths and the order of their port
 // operations, failed claims and address queries, menu marking, "/SS".
 #include "board/WireDecoder.h"
-#include "link/CommsFunctions.h"
 #include "control/ChipControl.h"
-#include "link/WindowsVersion.h"
 #include "mainwindow/MainForm.h"
-#include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
-#include "registers/Control.h"
-#include "registers/Declare.h"
+#include "portlib/RecordingPort.h"
+#include "startup/WindowsVersion.h"
+#include "support/RecordingSeams.h"
 #include "support/WireHarness.h"
 
 #include <QAction>
@@ -62,45 +60,41 @@ public:
     }
 };
 
-class Startup : public ::testing::Test {
-protected:
-    void SetUp() override {
+// The program's tree on the fake library, with the start-up state and, once
+// asked for, the main window as the entry procedure creates it.
+struct Rig {
+    Rig() {
         unsetenv("QZ4471_WINVER");
-        startup::resetStartup();
-        control::chip().resetState();
         auto lib = std::make_unique<FakeLibrary>();
         fake = lib.get();
-        portlib::setActiveBackend(std::move(lib));
-        platform::setMessageHandler([this](const platform::Notice& n) { notices.push_back(n); });
-        portlib::setDiagnosticSink([this](const std::string& s) { diagnostics.push_back(s); });
+        port.setBackend(std::move(lib));
     }
-    void TearDown() override {
-        form.reset();
-        startup::resetStartup();
-        unsetenv("QZ4471_WINVER");
-        portlib::setActiveBackend(nullptr);
-        platform::setMessageHandler(nullptr);
-        portlib::setDiagnosticSink(nullptr);
-    }
-    // The main window as the entry procedure creates it after start-up.
+    ~Rig() { unsetenv("QZ4471_WINVER"); }
     MainForm& window() {
         if (!form) {
-            form = std::make_unique<MainForm>();
+            form = std::make_unique<MainForm>(chip, startup, seams.seams());
             form->Form_Load();
         }
         return *form;
     }
     QAction* item(const char* name) { return window().findChild<QAction*>(name); }
-    std::unique_ptr<MainForm> form;
 
-    FakeLibrary* fake = nullptr;
-    std::vector<platform::Notice> notices;
     std::vector<std::string> diagnostics;
+    portlib::Parllio port{[this](const std::string& s) { diagnostics.push_back(s); }};
+    Transmitter tx{port};
+    control::ChipControl chip{tx};
+    RecordingSeams seams;
+    Startup startup{port, chip, seams.notice};
+    std::vector<platform::Notice>& notices = seams.notice.notices;
+    FakeLibrary* fake = nullptr;
+    std::unique_ptr<MainForm> form;
 };
+
+class StartupTest : public ::testing::Test, public Rig {};
 
 }  // namespace
 
-TEST_F(Startup, VersionNames) {
+TEST_F(StartupTest, VersionNames) {
     struct { const char* env; const char* name; } cases[] = {
         {"1 4 0", "Windows 95"}, {"1 4 10", "Windows 98"}, {"1 4 90", ""},
         {"2 3 51", "Windows NT 3.51"}, {"2 4 0", "Windows NT 4.0"}, {"2 5 0", "Windows 2000"},
@@ -109,17 +103,17 @@ TEST_F(Startup, VersionNames) {
     for (auto& c : cases) {
         if (c.env) setenv("QZ4471_WINVER", c.env, 1);
         else unsetenv("QZ4471_WINVER");
-        EXPECT_EQ(GetWindowsVersion(), c.name) << (c.env ? c.env : "(unset)");
+        EXPECT_EQ(startup.GetWindowsVersion(), c.name) << (c.env ? c.env : "(unset)");
     }
 }
 
-TEST_F(Startup, ClaimPathLoadsTheWindowBeforeTheControlRegister) {
-    SetupPort();
-    EXPECT_EQ(WindowsVersionName, "Failed");
+TEST_F(StartupTest, ClaimPathLoadsTheWindowBeforeTheControlRegister) {
+    startup.SetupPort();
+    EXPECT_EQ(startup.WindowsVersionName, "Failed");
     EXPECT_EQ(fake->counts, 1);
     EXPECT_EQ(fake->claims, 1);
-    EXPECT_EQ(PortAddress, 0x378);
-    ASSERT_TRUE(control::chip().startedUp());
+    EXPECT_EQ(port.PortAddress, 0x378);
+    ASSERT_TRUE(chip.startedUp());
     const size_t ctl = fake->firstControlOp();
     ASSERT_EQ(ctl + 2, fake->ops.size());
     std::vector<PortOperation> before(fake->ops.begin(), fake->ops.begin() + ctl);
@@ -135,26 +129,29 @@ TEST_F(Startup, ClaimPathLoadsTheWindowBeforeTheControlRegister) {
     EXPECT_TRUE(notices.empty());
 }
 
-TEST_F(Startup, DirectPathPreparesTheControlRegisterFirst) {
+TEST_F(StartupTest, DirectPathPreparesTheControlRegisterFirst) {
     for (const char* env : {"1 4 0", "1 4 10"}) {
-        SetUp();
+        Rig r;
+        auto [fake, startup, chip] = std::tie(r.fake, r.startup, r.chip);
+        auto& port = r.port;
+        auto item = [&r](const char* n) { return r.item(n); };
+        auto window = [&r]() -> MainForm& { return r.window(); };
         setenv("QZ4471_WINVER", env, 1);
-        SetupPort();
+        startup.SetupPort();
         EXPECT_EQ(fake->claims, 0);
         EXPECT_EQ(fake->counts, 0);
-        EXPECT_EQ(PortAddress, 0x378);
-        EXPECT_FALSE(control::chip().startedUp());
+        EXPECT_EQ(port.PortAddress, 0x378);
+        EXPECT_FALSE(chip.startedUp());
         EXPECT_EQ(fake->firstControlOp(), 0u);
         window();
         EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
         EXPECT_TRUE(item("MnuLpt1")->isChecked());
         EXPECT_TRUE(item("MnuLpt2")->isEnabled());
         EXPECT_TRUE(item("Mnuprn")->isEnabled());
-        TearDown();
     }
 }
 
-TEST_F(Startup, MenuMarkingFollowsTheReportedAddress) {
+TEST_F(StartupTest, MenuMarkingFollowsTheReportedAddress) {
     struct { uint16_t base; bool lpt1On, lpt2On, prnOn; const char* checked; } cases[] = {
         {0x278, false, true, false, "MnuLpt2"},
         {0x378, true, false, false, "MnuLpt1"},
@@ -162,11 +159,14 @@ TEST_F(Startup, MenuMarkingFollowsTheReportedAddress) {
         {0xD010, true, true, true, ""},  // a PCIe card: nothing disabled, nothing checked
     };
     for (auto& c : cases) {
-        SetUp();
+        Rig r;
+        auto [fake, startup, chip] = std::tie(r.fake, r.startup, r.chip);
+        auto& port = r.port;
+        auto item = [&r](const char* n) { return r.item(n); };
         fake->base = c.base;
-        SetupPort();
-        EXPECT_EQ(PortAddress, c.base);
-        EXPECT_EQ(control::chip().startedUp(), c.base != 0xD010);
+        startup.SetupPort();
+        EXPECT_EQ(port.PortAddress, c.base);
+        EXPECT_EQ(chip.startedUp(), c.base != 0xD010);
                 EXPECT_EQ(item("MnuLpt1")->isEnabled(), c.lpt1On) << std::hex << c.base;
         EXPECT_EQ(item("MnuLpt2")->isEnabled(), c.lpt2On) << std::hex << c.base;
         EXPECT_EQ(item("Mnuprn")->isEnabled(), c.prnOn) << std::hex << c.base;
@@ -176,37 +176,36 @@ TEST_F(Startup, MenuMarkingFollowsTheReportedAddress) {
         EXPECT_EQ(checked.toStdString(), c.checked);
         // The words go to the card's own address, above 0x7FFF too.
         EXPECT_EQ(hexWords(fake->wordsAt(c.base)), hexWords({0xD800, 0xC000, 0x8000}));
-        TearDown();
     }
 }
 
-TEST_F(Startup, FailedClaimIsReportedAndStartUpGoesOn) {
+TEST_F(StartupTest, FailedClaimIsReportedAndStartUpGoesOn) {
     fake->claimResult = 0;
-    SetupPort();
+    startup.SetupPort();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "claim parallel port failed");
     EXPECT_EQ(notices[0].title, "QZ4471");
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::None);
-    EXPECT_EQ(PortAddress, 0x378);
+    EXPECT_EQ(port.PortAddress, 0x378);
     EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
 }
 
-TEST_F(Startup, AFailingControlRegisterIsShownInABoxAndStartUpGoesOn) {
+TEST_F(StartupTest, AFailingControlRegisterIsShownInABoxAndStartUpGoesOn) {
     fake->controlFails = true;
-    SetupPort();
+    startup.SetupPort();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].title, "QZ4471");
     EXPECT_TRUE(notices[0].text.contains("control register unreadable")) << notices[0].text.toStdString();
     EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
 }
 
-TEST_F(Startup, NoPrinterPortDropsEveryWriteUntilAPortIsChosen) {
+TEST_F(StartupTest, NoPrinterPortDropsEveryWriteUntilAPortIsChosen) {
     fake->infoResult = 0;
-    SetupPort();
+    startup.SetupPort();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "This PC does not appear to have a Printer Port");
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::Warning);
-    EXPECT_EQ(PortAddress, 0);
+    EXPECT_EQ(port.PortAddress, 0);
     window();  // its start-up words go to I/O 0: dropped
     EXPECT_TRUE(fake->ops.empty());
     EXPECT_EQ(diagnostics.size(), 1u);
@@ -216,23 +215,23 @@ TEST_F(Startup, NoPrinterPortDropsEveryWriteUntilAPortIsChosen) {
     EXPECT_EQ(fake->firstControlOp(), fake->ops.size()) << "a menu choice prepares no control register";
 }
 
-TEST_F(Startup, StatusBoxOnSlashSSInAnyCase) {
-    SetupPort();
+TEST_F(StartupTest, StatusBoxOnSlashSSInAnyCase) {
+    startup.SetupPort();
     struct { QStringList args; bool shown; } cases[] = {
         {{"/SS"}, true}, {{"/ss"}, true}, {{"--port", "sim", "/sS"}, true}, {{"x/Ssy"}, true},
         {{}, false}, {{"SS"}, false}, {{"/S", "S"}, false}, {{"-SS"}, false},
     };
     for (auto& c : cases) {
         notices.clear();
-        ShowStatus(c.args);
+        startup.ShowStatus(c.args);
         ASSERT_EQ(notices.size(), c.shown ? 1u : 0u) << c.args.join(' ').toStdString();
         if (!c.shown) continue;
         EXPECT_EQ(notices[0].title, "Show Status");
         EXPECT_EQ(notices[0].icon, platform::MessageIcon::Information);
         EXPECT_EQ(notices[0].text, QString("Windows Version:Failed\rPort Address:0x378"));
     }
-    PortAddress = 0xD010;
+    port.PortAddress = 0xD010;
     notices.clear();
-    ShowStatus({"/SS"});
+    startup.ShowStatus({"/SS"});
     EXPECT_EQ(notices.at(0).text, QString("Windows Version:Failed\rPort Address:0xD010"));
 }

@@ -1,8 +1,7 @@
-#include "link/BackendChoice.h"
+#include "startup/BackendChoice.h"
 
 #include "board/MonitorPort.h"
 #include "board/SimulatedBoard.h"
-#include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
 #include "portlib/VcdPort.h"
 #include "portlib/ftdi/FtdiPort.h"
@@ -38,14 +37,15 @@ std::unique_ptr<PortBackend> adapter(const CommandLineOptions& options) {
 }
 
 // A printer port (auto or named), or the simulated board.
-void printerPortOrBoard(const CommandLineOptions& options, const DeviceLocations& where, OpenedBackend& opened) {
+void printerPortOrBoard(const CommandLineOptions& options, const DeviceLocations& where, const Say& say,
+                        OpenedBackend& opened) {
     std::string device;
     if (options.port == "auto") {
         device = firstParport(where.devDir);
         if (device.empty())
-            portlib::diagnostic("qz4471: no printer port at " + where.devDir + "/parport0..7; using the simulated board");
+            say("no printer port at " + where.devDir + "/parport0..7; using the simulated board");
         else
-            portlib::diagnostic("qz4471: using printer port " + device);
+            say("using printer port " + device);
     } else if (options.port != "sim") {
         device = options.port;
     }
@@ -61,11 +61,12 @@ void printerPortOrBoard(const CommandLineOptions& options, const DeviceLocations
 
 }  // namespace
 
-OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocations& where) {
+OpenedBackend openBackend(const CommandLineOptions& options, const Say& say, const portlib::Clock& clock,
+                          const DeviceLocations& where) {
     OpenedBackend opened;
     opened.backend = adapter(options);
     if (opened.backend) opened.device = options.port;
-    else printerPortOrBoard(options, where, opened);
+    else printerPortOrBoard(options, where, say, opened);
 
     // The simulated board shows what it received; any other port what was sent.
     if (options.monitor && !opened.board) {
@@ -73,8 +74,8 @@ OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocatio
         opened.monitor = monitor.get();
         opened.backend = std::move(monitor);
     }
-    if (!options.vcdPath.empty()) opened.backend = std::make_unique<VcdPort>(std::move(opened.backend), options.vcdPath);
+    if (!options.vcdPath.empty()) opened.backend = std::make_unique<VcdPort>(std::move(opened.backend), options.vcdPath, clock);
     if (!options.tracePath.empty())
-        opened.backend = std::make_unique<TracePort>(std::move(opened.backend), options.tracePath);
+        opened.backend = std::make_unique<TracePort>(std::move(opened.backend), options.tracePath, clock);
     return opened;
 }

@@ -1,4 +1,4 @@
-#include "link/CommandLine.h"
+#include "startup/CommandLine.h"
 
 #include "Version.h"
 #include "numeric/NumberText.h"
