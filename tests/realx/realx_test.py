@@ -265,6 +265,14 @@ class Program:
 
     def stop(self):
         """Ends the program by SIGTERM (its trace is complete however it ends); the words after start-up."""
+        # A slow machine may still be acting on the last event: wait until the
+        # trace, flushed every quarter second, has been still for a while.
+        still, count, end = time.monotonic(), -1, time.monotonic() + 5
+        while time.monotonic() < end and time.monotonic() - still < 0.75:
+            n = len(data_writes(self.trace))
+            if n != count:
+                still, count = time.monotonic(), n
+            time.sleep(0.05)
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
         self.proc.wait(10)
