@@ -3,7 +3,7 @@
 # on Debian 12 (or the packages named); skips what is there.
 set -euo pipefail
 pkgs=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
-      libbenchmark-dev libftdi1-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth clang libclang-rt-14-dev
+      libbenchmark-dev libftdi1-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth openbox xdotool x11-utils imagemagick clang libclang-rt-14-dev
       python3-pyvisa python3-pyvisa-py)
 [ $# -gt 0 ] && pkgs=("$@")
 missing=()

@@ -247,7 +247,10 @@ void BoardMonitor::showWithoutActivating() {
 BoardMonitor* openBoardMonitor(std::shared_ptr<ChipModel> model, QWidget* beside, const QString& title) {
     // No parent: a window modal to the main window must not block the monitor.
     auto* monitor = new BoardMonitor(std::move(model), nullptr, title);
-    if (beside) widgets::placePair(*beside, *monitor);
+    if (beside) {
+        widgets::placePair(*beside, *monitor);
+        widgets::placeBesideOnceFramed(*monitor, *beside);
+    }
     monitor->showWithoutActivating();
     return monitor;
 }

@@ -1,5 +1,9 @@
 #include "widgets/Placement.h"
 
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QTimer>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -16,6 +20,46 @@ QMargins shownFrame(const QWidget& window) {
     return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
             outer.bottom() - inner.bottom()};
 }
+
+// Watches one tool window for a while after each show: the window manager
+// frames it, and may move it, some time after the show, in an order of its own.
+class FrameWatch : public QObject {
+public:
+    static constexpr int kSettleMs = 1500;
+
+    FrameWatch(QWidget& tool, QWidget& anchor) : QObject(&tool), tool_(tool), anchor_(&anchor) {
+        tool.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+            settling_.setRemainingTime(kSettleMs);
+            // Where the manager sends no move once it has framed the window.
+            for (int ms : {200, kSettleMs}) QTimer::singleShot(ms, this, [this] { check(); });
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (!settling_.hasExpired()) check();
+            break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    void check() {
+        const QWindow* handle = tool_.windowHandle();
+        if (!anchor_ || !tool_.isVisible() || !handle || handle->frameMargins().isNull()) return;  // not framed yet
+        const QScreen* screen = anchor_->screen();
+        if (screen && !screen->availableGeometry().contains(tool_.frameGeometry())) placeBeside(tool_, *anchor_);
+    }
+
+    QWidget& tool_;
+    QPointer<QWidget> anchor_;
+    QDeadlineTimer settling_{0};
+};
 
 }  // namespace
 
@@ -71,6 +115,8 @@ void placeBeside(QWidget& tool, const QWidget& anchor) {
     tool.resize(placed.size().shrunkBy(frame));
     tool.move(placed.topLeft());
 }
+
+void placeBesideOnceFramed(QWidget& tool, QWidget& anchor) { new FrameWatch(tool, anchor); }
 
 void placePair(QWidget& anchor, QWidget& tool) {
     const QScreen* screen = anchor.screen();

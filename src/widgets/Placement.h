@@ -33,6 +33,14 @@ QRect besideRect(const QRect& anchor, QSize outer, const QRect& available, int g
 // than its minimum size).
 void placeBeside(QWidget& tool, const QWidget& anchor);
 
+// For a moment after each show of `tool` (each move or resize then, and a
+// last look at its end), once the window manager has reported the frame it
+// put round it: if that frame runs past the available geometry, places the
+// tool beside `anchor` again. A frame guessed before it was known must not
+// push the title bar or the bottom edge off the screen; later moves are the
+// user's and stay.
+void placeBesideOnceFramed(QWidget& tool, QWidget& anchor);
+
 // As placeBeside, but where the tool would cover the anchor and the screen
 // holds both side by side, the anchor first moves so the pair is centred.
 void placePair(QWidget& anchor, QWidget& tool);

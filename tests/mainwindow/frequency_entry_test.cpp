@@ -151,3 +151,14 @@ TEST_F(MainFormTest, MasterClockFormatsWhenCommitted) {
     EXPECT_DOUBLE_EQ(chip.clockMHz(), 40.0);
     EXPECT_TRUE(words().empty());
 }
+
+// Each field's tooltip names its unit and range, the master clock's too.
+TEST_F(MainFormTest, EveryFieldsTooltipGivesItsUnitAndRange) {
+    const std::pair<QLineEdit*, const char*> fields[] = {
+        {ui().Text1, "in MHz, 0 to half the master clock"}, {ui().Text2, "in MHz, 0 to half the master clock"},
+        {ui().Text3, "0 to 4095"}, {ui().Text4, "0 to 4095"}, {ui().Text5, "0 to 4095"}, {ui().Text6, "0 to 4095"},
+        {ui().Text7, "in MHz, 0.001 to 1000"}};
+    for (const auto& [field, says] : fields)
+        EXPECT_TRUE(field->toolTip().contains(QLatin1String(says)))
+            << field->objectName().toStdString() << ": " << field->toolTip().toStdString();
+}

@@ -52,6 +52,34 @@ void waitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 300 && !done(); ++i) QTest::qWait(5);
 }
 
+// Opens the menu by its access key and closes it with one Escape: the menu
+// bar keeps the keyboard, the field is left pending.
+void menuThenOneEscape(Window& w) {
+    QTest::keyClick(w.a, Qt::Key_M, Qt::AltModifier);
+    waitFor([&] { return w.menu->isVisible(); });
+    QTest::keyClick(w.menu, Qt::Key_Escape);
+    waitFor([&] { return !w.menu->isVisible(); });
+    EXPECT_EQ(QApplication::focusWidget(), w.main.menuBar());
+    EXPECT_EQ(w.entry->pendingField(), w.a);
+}
+
+// A window whose first field takes the focus when it comes to the front.
+struct OtherWindow : QWidget {
+    OtherWindow() {
+        auto* box = new QVBoxLayout(this);
+        box->addWidget(first = new QLineEdit);
+        box->addWidget(second = new QLineEdit);
+    }
+    QLineEdit *first, *second;
+};
+
+void otherWindowToTheFront(Window& w, QWidget& other) {
+    other.show();
+    QApplication::setActiveWindow(&other);
+    waitFor([&] { return !w.a->hasFocus(); });
+    EXPECT_EQ(w.entry->pendingField(), w.a);
+}
+
 struct Move {
     const char* name;
     std::function<void(Window&)> act;
@@ -105,6 +133,92 @@ const Move kMoves[] = {
          other.show();
          QApplication::setActiveWindow(&other);
          waitFor([&] { return !w.a->hasFocus(); });
+     },
+     ""},
+    // A field left pending commits first, exactly once, at the next move
+    // that commits or when a button of its window acts.
+    {"PendingAfterOneEscapeThenClickOnAButton",
+     [](Window& w) {
+         menuThenOneEscape(w);
+         EXPECT_EQ(w.log, "");
+         QTest::mouseClick(w.go, Qt::LeftButton);
+     },
+     "leave;click;"},
+    {"PendingAfterOneEscapeThenAccessKey",
+     [](Window& w) {
+         menuThenOneEscape(w);
+         QTest::keyClick(w.main.menuBar(), Qt::Key_G, Qt::AltModifier);
+         waitFor([&] { return w.log.find("click") != std::string::npos; });
+     },
+     "leave;click;"},
+    {"PendingAfterOneEscapeThenClickIntoAnotherField",
+     [](Window& w) {
+         menuThenOneEscape(w);
+         QTest::mouseClick(w.b, Qt::LeftButton);
+         EXPECT_EQ(QApplication::focusWidget(), w.b);
+         QTest::mouseClick(w.go, Qt::LeftButton);  // b was entered, so leaving it commits b alone
+     },
+     "leave;leave b;click;"},
+    {"PendingThenBackIntoTheFieldGoesOnEditing",
+     [](Window& w) {
+         menuThenOneEscape(w);
+         QTest::mouseClick(w.a, Qt::LeftButton);
+         EXPECT_EQ(w.log, "");
+         EXPECT_EQ(w.entry->pendingField(), nullptr);
+         QTest::keyClick(w.a, Qt::Key_Tab);
+     },
+     "leave;"},
+    {"PendingAfterTwoEscapesIsBackInTheField",
+     [](Window& w) {
+         menuThenOneEscape(w);
+         QTest::keyClick(w.main.menuBar(), Qt::Key_Escape);
+         waitFor([&] { return w.a->hasFocus(); });
+         EXPECT_EQ(w.entry->pendingField(), nullptr);
+         QTest::mouseClick(w.go, Qt::LeftButton);
+     },
+     "leave;click;"},
+    {"PendingCommittedByAMenuActionOnce",
+     [](Window& w) {
+         menuThenOneEscape(w);
+         EXPECT_TRUE(w.entry->commitPending());
+         EXPECT_FALSE(w.entry->commitPending());
+         QTest::mouseClick(w.go, Qt::LeftButton);
+     },
+     "leave;click;"},
+    {"PendingAfterAnotherWindowThenClickOnAButton",
+     [](Window& w) {
+         QWidget other;
+         otherWindowToTheFront(w, other);
+         QTest::mouseClick(w.go, Qt::LeftButton);
+     },
+     "leave;click;"},
+    {"PendingAfterAnotherWindowThenClickInThatWindow",
+     [](Window& w) {
+         OtherWindow other;
+         otherWindowToTheFront(w, other);
+         QTest::mouseClick(other.second, Qt::LeftButton);
+         EXPECT_TRUE(other.second->hasFocus());
+         EXPECT_EQ(w.log, "leave;");
+         QTest::mouseClick(w.go, Qt::LeftButton);
+     },
+     "leave;click;"},
+    {"PendingAfterAnotherWindowThenProgramMoveThere",
+     [](Window& w) {
+         OtherWindow other;
+         otherWindowToTheFront(w, other);
+         other.second->setFocus(Qt::OtherFocusReason);
+         EXPECT_TRUE(other.second->hasFocus());
+         EXPECT_EQ(w.entry->pendingField(), w.a);
+     },
+     ""},
+    {"PendingOfAHiddenWindowNeverCommits",
+     [](Window& w) {
+         OtherWindow other;
+         otherWindowToTheFront(w, other);
+         w.main.hide();
+         QTest::mouseClick(other.second, Qt::LeftButton);
+         EXPECT_TRUE(other.second->hasFocus());
+         EXPECT_EQ(w.entry->pendingField(), nullptr);
      },
      ""},
 };

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTemporaryFile>
+#include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -63,6 +64,30 @@ TEST(PlaceBeside, TakesTheLayoutsMinimumBeforeTheFirstShow) {
     widgets::placeBeside(tool, main);
     tool.show();
     EXPECT_TRUE(kScreens[0].contains(tool.frameGeometry()));
+}
+
+// A tool placed with a frame guessed too small (none at all) runs past the
+// bottom once framed; each time it is shown it goes back inside, and a move
+// of the user's after that stays.
+TEST(PlaceBesideOnceFramed, PutsTheFramedWindowBackInsideAtEachShowAndLeavesLaterMovesAlone) {
+    const QRect screen = kScreens[0];
+    QWidget main, tool;
+    putMain(main, screen, 0.0);
+    widgets::placeBesideOnceFramed(tool, main);
+    for (int show = 0; show < 2; ++show) {
+        tool.resize(640, screen.height());  // fits without a frame, not with one
+        tool.move(screen.right() - 700, screen.top());
+        tool.show();
+        QTest::qWait(300);
+        EXPECT_TRUE(screen.contains(tool.frameGeometry())) << "show " << show;
+        EXPECT_GT(tool.frameGeometry().height(), tool.height()) << "framed";
+        tool.hide();
+    }
+    tool.show();
+    QTest::qWait(1700);  // past the moment after showing
+    tool.move(screen.right() - 100, screen.top() + 50);
+    QTest::qWait(300);
+    EXPECT_EQ(tool.frameGeometry().topLeft(), QPoint(screen.right() - 100, screen.top() + 50));
 }
 
 TEST(CentreOnScreen, CentresTheOuterFrameOnTheOwnersScreen) {
