@@ -25,6 +25,45 @@
 #include <QTimer>
 #include <cstdio>
 
+namespace {
+
+// Lines said during start-up, kept back while `holding`.
+class HeldLines {
+public:
+    explicit HeldLines(bool hold) : holding_(hold) {}
+    bool holding() const { return holding_; }
+    void say(const std::string& line) {
+        if (holding_) lines_.push_back(line);
+        else platform::sayLine(line);
+    }
+    // The first line said: the back end's own words on why it failed.
+    std::string reason() const { return lines_.empty() ? "no port answers" : lines_.front(); }
+    void release() {
+        holding_ = false;
+        for (const std::string& l : lines_) platform::sayLine(l);
+        lines_.clear();
+    }
+
+private:
+    bool holding_;
+    std::vector<std::string> lines_;
+};
+
+// A headless run's boxes: their text as a line.
+class HeldNotice final : public platform::UserNotice {
+public:
+    explicit HeldNotice(HeldLines& lines) : lines_(lines) {}
+    void showMessage(const platform::Notice& n, QWidget*) override {
+        lines_.say(QString(n.text).replace(QChar(13), QChar(' ')).toLocal8Bit().toStdString());
+    }
+    void beep() override {}
+
+private:
+    HeldLines& lines_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const portlib::ProgramClock clock;
     // Our own arguments are read before Qt sees them; any window opens only after.
@@ -46,15 +85,19 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(qz::kVersion);
     if (!headless) QGuiApplication::setDesktopFileName(qz::kDesktopId);
 
+    // Headless with a port named on the command line, start-up's lines are held:
+    // a port that cannot be claimed ends the run with one line saying why.
+    const bool namedPort = cmd.options.port != "auto" && cmd.options.port != "sim";
+    HeldLines held(headless && namedPort);
     platform::DesktopNotice desktopNotice;
-    platform::ConsoleNotice consoleNotice;
+    HeldNotice consoleNotice(held);
     platform::UserNotice& notice = headless ? static_cast<platform::UserNotice&>(consoleNotice) : desktopNotice;
     platform::ProgramEnd end;
     platform::LinuxRegistry registry;
     platform::ProgramStart programs;
     const platform::Seams seams{notice, end, registry, programs};
 
-    portlib::Parllio port(platform::sayLine);
+    portlib::Parllio port([&held](const std::string& line) { held.say(line); });
     OpenedBackend opened;
     try {
         opened = openBackend(cmd.options, platform::sayLine, clock.clock());
@@ -65,6 +108,8 @@ int main(int argc, char** argv) {
     SimulatedBoard* board = opened.board;
     MonitorPort* sent = opened.monitor;
     port.setBackend(std::move(opened.backend));
+    // No port menu without windows, and an adapter is the port it is.
+    port.setPortChoosable(!headless && opened.device.rfind("ftdi", 0) != 0 && opened.device.rfind("gpio", 0) != 0);
     end.addExitHook([&port] { port.flush(); });
     // Every end, Quit's included, closes the port: an adapter goes back to its
     // kernel serial driver.
@@ -95,6 +140,14 @@ int main(int argc, char** argv) {
 
     Startup startup(port, chip, notice);
     startup.run(arguments);
+    if (held.holding()) {
+        if (!port.writesReach()) {
+            platform::sayLine("port " + cmd.options.port + " cannot be used: " + held.reason());
+            end.runExitHooks();
+            return 3;
+        }
+        held.release();
+    }
     Automation automation(cmd.options, chip);
     if (headless) {
         if (!automation.start()) end.endProgram(1);

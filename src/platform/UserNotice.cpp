@@ -24,10 +24,6 @@ void DesktopNotice::showMessage(const Notice& n, QWidget* parent) {
 
 void DesktopNotice::beep() { QApplication::beep(); }
 
-void ConsoleNotice::showMessage(const Notice& n, QWidget*) {
-    sayLine(QString(n.text).replace(QChar(13), QChar(' ')).toLocal8Bit().toStdString());
-}
-
 Notice portFailureNotice(const std::string& what) {
     return {kAppTitle, QStringLiteral("The printer port failed: %1").arg(QString::fromStdString(what)),
             MessageIcon::Warning};

@@ -37,13 +37,6 @@ public:
     void beep() override;
 };
 
-// No display: the box's text goes to the program's stderr line, the beep nowhere.
-class ConsoleNotice final : public UserNotice {
-public:
-    void showMessage(const Notice& notice, QWidget* parent) override;
-    void beep() override {}
-};
-
 // The program's one way of writing a line to stderr; it puts the program's
 // name in front, so no caller writes it.
 void sayLine(const std::string& line);

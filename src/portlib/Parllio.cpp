@@ -67,12 +67,12 @@ void Parllio::outByteChecked(uint16_t address, int32_t value) {
 }
 
 void Parllio::noteDropped(uint16_t address) {
-    if (droppedNoted_) return;
+    if (droppedNoted_ || !choosable_) return;
     droppedNoted_ = true;
-    char buf[128];
+    char buf[96];
     std::snprintf(buf, sizeof buf, "no printer port at I/O 0x%04X; port writes are dropped until a port is chosen",
                   address);
-    say(buf);
+    say(backend_ ? backend_->describe() + ": " + buf : std::string(buf));
 }
 
 void Parllio::begin() {

@@ -59,6 +59,9 @@ public:
     bool writesReach();
 
     void say(const std::string& line) const;
+    // Whether the user can choose another port (the port menu of the windows);
+    // where none can be chosen, dropped writes are not announced as waiting for one.
+    void setPortChoosable(bool on) { choosable_ = on; }
 
     // Held by every operation; the sweep thread takes it for a whole step.
     std::recursive_mutex& lock() { return mutex_; }
@@ -75,6 +78,7 @@ private:
     std::unique_ptr<PortBackend> backend_;
     int32_t lastOwned_ = -1;  // the last address the back end was found to own
     bool droppedNoted_ = false;
+    bool choosable_ = true;
     int depth_ = 0;
     std::recursive_mutex mutex_;
 };

@@ -171,3 +171,33 @@ TEST_F(Program, AnAdapterThatIsNotThereIsNamedOnStderrAndTheProgramGoesOn) {
         EXPECT_EQ(stop(SIGTERM), 128 + SIGTERM);
     }
 }
+
+// Headless, a port named on the command line that cannot be claimed ends the
+// run before any script line, with one line saying which port and why.
+TEST_F(Program, HeadlessWithANamedPortThatCannotBeClaimedEndsWithStatusThree) {
+    struct { QString port; int status; const char* says; } cases[] = {
+        {"/dev/parport7", 3, "cannot open /dev/parport7"},
+        {"ftdi", 3, "no FTDI adapter found"},
+        {"gpio:qz-no-such-chip:1,2,3", 3, "no GPIO chip 'qz-no-such-chip'"},
+        {"sim", 0, ""},
+    };
+    for (auto& c : cases) {
+        if (c.port.startsWith("/dev/") && QFile::exists(c.port)) continue;  // a machine that has one
+        start({"--headless", "--port", c.port, "--trace", tracePath(), "--script", "-"});
+        proc.write("FREQ0 1 MHZ\nFREQ0?\n");
+        proc.closeWriteChannel();
+        ASSERT_TRUE(proc.waitForFinished(10000)) << c.port.toStdString();
+        EXPECT_EQ(proc.exitCode(), c.status) << c.port.toStdString();
+        const QString out = QString::fromLocal8Bit(proc.readAllStandardOutput());
+        const QStringList err = QString::fromLocal8Bit(proc.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        if (c.status == 0) {
+            EXPECT_EQ(out, "1000000.0009\n");
+            continue;
+        }
+        EXPECT_TRUE(out.isEmpty()) << "no script line ran: " << out.toStdString();
+        ASSERT_EQ(err.size(), 1) << err.join('|').toStdString();
+        EXPECT_TRUE(err[0].startsWith("qz4471: port " + c.port + " cannot be used: ")) << err[0].toStdString();
+        EXPECT_TRUE(err[0].contains(c.says)) << err[0].toStdString();
+        EXPECT_TRUE(decodeWire(readTrace(tracePath()).dataWrites).words.empty()) << "nothing was sent";
+    }
+}
