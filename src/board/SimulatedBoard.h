@@ -19,6 +19,7 @@ public:
     void OutByte(uint16_t address, int32_t value) override;
     bool ownsAddress(uint16_t address) const override;
     std::string describe() const override { return "simulated board at 0x378"; }
+    std::string instrumentName() const override { return "SIM"; }
 
     // Observers see every decoded word and every framing error, in wire order.
     void addWordObserver(std::function<void(uint16_t)> observer);

@@ -47,6 +47,10 @@ void flushActive() {
     if (g_backend) g_backend->flush();
 }
 
+bool writesDropped(uint16_t address) {
+    return !g_backend || !g_backend->ownsAddress(address) || !g_backend->reachable();
+}
+
 void closeActive() { setActiveBackend(nullptr); }
 
 void operationDone() {

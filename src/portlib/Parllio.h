@@ -25,6 +25,10 @@ void diagnostic(const std::string& line);
 // adapter goes back to its kernel driver). For the program's exit hooks.
 void closeActive();
 
+// Whether words written to `address` now would be dropped: no back end, no
+// port owning the address, or an adapter that is gone and cannot be reopened.
+bool writesDropped(uint16_t address);
+
 // Tells the active back end that an operation's writes are complete; throws
 // PortError when gathered writes cannot be sent. OperationScope calls it.
 void operationDone();

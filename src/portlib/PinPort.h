@@ -23,6 +23,7 @@ public:
     // 0x378..0x37A once claimed.
     bool ownsAddress(uint16_t address) const override;
 
+    bool reachable() override { return claimed_; }
     bool claimed() const { return claimed_; }
     uint8_t controlRegister() const { return control_; }
 

@@ -37,6 +37,12 @@ public:
     // them now, and throws PortError when it cannot. Default nothing.
     virtual void operationDone() {}
     virtual std::string describe() const = 0;
+    // How *IDN? names the port: "SIM", "PARPORT /dev/parport0", "FTDI FT5ABCDE",
+    // "GPIO gpiochip0 17 27 22".
+    virtual std::string instrumentName() const { return "NONE"; }
+    // Whether words written now reach a device; an adapter that went away is
+    // reopened first. The address check is the library's (portlib::writesDropped).
+    virtual bool reachable() { return true; }
 };
 
 // Forwards everything to an inner back end; decorators override what they watch.
@@ -54,6 +60,8 @@ public:
     void flush() override { inner_->flush(); }
     void operationDone() override { inner_->operationDone(); }
     std::string describe() const override { return inner_->describe(); }
+    std::string instrumentName() const override { return inner_->instrumentName(); }
+    bool reachable() override { return inner_->reachable(); }
     PortBackend& inner() { return *inner_; }
 
 private:

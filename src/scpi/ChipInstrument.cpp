@@ -1,5 +1,7 @@
 #include "scpi/ChipInstrument.h"
 
+#include "board/SimulatedBoard.h"
+#include "link/CommsFunctions.h"
 #include "numeric/NumberText.h"
 #include "portlib/Parllio.h"
 
@@ -33,8 +35,44 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 }  // namespace
 
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
-    // The sweep window's defaults.
+    defaultSweeps();
+    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int group, bool on) {
+        if (!on) ++ended_[group];
+        sweepsChanged();
+    });
+}
+
+ChipInstrument::~ChipInstrument() { QObject::disconnect(sweepWatch_); }
+
+// The sweep window's defaults.
+void ChipInstrument::defaultSweeps() {
     for (auto& g : sweepTexts_) g = {"00.00000000", "10.00000000", "01.00000000", "1", "1"};
+}
+
+std::string ChipInstrument::missingHardware() {
+    if (!portlib::writesDropped(PortAddress)) return {};
+    const PortBackend* port = portlib::activeBackend();
+    return port ? port->instrumentName() : "NONE";
+}
+
+Outcome ChipInstrument::portMissing() {
+    const std::string port = missingHardware();
+    return port.empty() ? Outcome::success() : Outcome::error(HardwareMissing, port);
+}
+
+// The transmitter's framing, decoded by a simulated board in place of the
+// port for a moment: nothing reaches the chip.
+int ChipInstrument::selfTest() {
+    auto board = std::make_unique<SimulatedBoard>();
+    std::vector<uint16_t> got;
+    int framingErrors = 0;
+    board->addWordObserver([&](uint16_t w) { got.push_back(w); });
+    board->addFramingErrorObserver([&](int) { ++framingErrors; });
+    const std::vector<uint16_t> sent = {0x0000, 0xFFFF, 0xA5C3, 0x5A3C, 0x8001};
+    auto previous = portlib::setActiveBackend(std::move(board));
+    for (uint16_t w : sent) SendWord(SimulatedBoard::kBase, w);
+    portlib::setActiveBackend(std::move(previous));
+    return got == sent && framingErrors == 0 ? 0 : 1;
 }
 
 Outcome ChipInstrument::result(const control::Outcome& r) const {
@@ -45,34 +83,41 @@ Outcome ChipInstrument::result(const control::Outcome& r) const {
 }
 
 Instrument::Identity ChipInstrument::identity() {
-    const PortBackend* port = portlib::activeBackend();
-    return {"the Bench Signal Design Group", port ? port->describe() : "no port",
-            QCoreApplication::applicationVersion().toStdString()};
+    // NONE while words would be dropped.
+    std::string port = missingHardware();
+    if (port.empty()) port = portlib::activeBackend()->instrumentName();
+    else port = "NONE";
+    return {"the Bench Signal Design Group", port, QCoreApplication::applicationVersion().toStdString()};
 }
 
+// The master clock belongs to the board: it stays.
 Outcome ChipInstrument::reset() {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     chip_.sweeps().stopAll();
+    defaultSweeps();
     return initialise();
 }
 
 Outcome ChipInstrument::initialise() {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     Remote r(chip_);
     return result(chip_.initialise());
 }
 
 Outcome ChipInstrument::setFrequency(int reg, double hz) {
-    // A value the field could not hold is refused before it reaches the field.
-    if (!(std::fabs(hz / 1e6) <= std::numeric_limits<float>::max())) return Outcome::error(DataOutOfRange);
+    if (Outcome m = portMissing(); !m.ok()) return m;
     Remote r(chip_);
     return result(chip_.commitFrequency(reg, typed(hz / 1e6)));
 }
 
 Outcome ChipInstrument::setFrequencyWord(int reg, uint32_t word) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     Remote r(chip_);
     return result(chip_.loadTuningWord(reg, word));
 }
 
 Outcome ChipInstrument::setPhase(int reg, double value) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     const double whole = reg == 0 ? std::floor(value) : numeric::roundHalfEven(value);
     if (!(whole >= -32768 && whole <= 32767)) return Outcome::error(DataOutOfRange);
     Remote r(chip_);
@@ -89,6 +134,7 @@ Outcome ChipInstrument::setClock(double hz) {
 double ChipInstrument::clock() { return numeric::parseDouble(chip_.committedClock()).value_or(0) * 1e6; }
 
 Outcome ChipInstrument::setControl(ControlBit bit, bool on) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     Remote r(chip_);
     switch (bit) {
     case ControlBit::Sync: return result(chip_.setSync(on));
@@ -110,24 +156,30 @@ bool ChipInstrument::control(ControlBit bit) {
 }
 
 Outcome ChipInstrument::clear() {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     Remote r(chip_);
     return result(chip_.clear());
 }
 
 // The selection options can be chosen only while SELSRC is 1.
 Outcome ChipInstrument::selectFrequency(int reg) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
     Remote r(chip_);
     return result(chip_.selectFrequency(reg));
 }
 
 Outcome ChipInstrument::selectPhase(int reg) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
     Remote r(chip_);
     return result(chip_.selectPhase(reg));
 }
 
-Outcome ChipInstrument::sendWord(uint16_t word) { return result(chip_.sendWord(word)); }
+Outcome ChipInstrument::sendWord(uint16_t word) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
+    return result(chip_.sendWord(word));
+}
 
 Outcome ChipInstrument::setSweep(int group, SweepField field, double value) {
     const bool frequency = field == SweepField::Start || field == SweepField::Stop || field == SweepField::Step;
@@ -144,6 +196,7 @@ double ChipInstrument::sweep(int group, SweepField field) {
 }
 
 Outcome ChipInstrument::startSweep(int group) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     const auto& t = sweepTexts_[group];
     Remote r(chip_);
     const sweep::StartCheck check = chip_.sweeps().start(group, {t[0], t[1], t[2], t[3], t[4]});
