@@ -97,7 +97,7 @@ std::string whole(double v) { return std::to_string(static_cast<long long>(v)); 
 
 // ---- ranges ----
 
-constexpr double kMaxLoops = 16777216;  // every count below is exact in single precision
+constexpr double kMaxLoops = 9999999;  // the loops field shows seven digits
 
 Range frequencyRange(Call& c) { return {0, c.instrument.clock() / 2, 0}; }
 Range phaseRange(Call&) { return {0, 4095, 0}; }
