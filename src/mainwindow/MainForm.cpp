@@ -4,6 +4,7 @@
 #include "link/CommsFunctions.h"
 #include "link/WindowsVersion.h"
 #include "mainwindow/MainFormStyle.h"
+#include "mainwindow/SetupFiles.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
 #include "sweep/Sweep.h"
@@ -70,6 +71,9 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
     connect(ui->Option3D5, &QRadioButton::clicked, this, &MainForm::Option3D5_Click);
     connect(ui->Option3D6, &QRadioButton::clicked, this, &MainForm::Option3D6_Click);
     connect(ui->MnuExit, &QAction::triggered, this, &MainForm::MnuExit_Click);
+    auto* setups = new SetupFiles(chip_, this);
+    connect(ui->MnuSaveSetup, &QAction::triggered, setups, &SetupFiles::save);
+    connect(ui->MnuOpenSetup, &QAction::triggered, setups, &SetupFiles::open);
     connect(ui->MnuAbout, &QAction::triggered, this, &MainForm::MnuAbout_Click);
     connect(ui->MnuLpt1, &QAction::triggered, this, &MainForm::MnuLpt1_Click);
     connect(ui->MnuLpt2, &QAction::triggered, this, &MainForm::MnuLpt2_Click);
