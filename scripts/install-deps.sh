@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
       libbenchmark-dev libftdi1-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth openbox xdotool x11-utils imagemagick clang libclang-rt-14-dev
-      python3-pyvisa python3-pyvisa-py)
+      python3-pyvisa python3-pyvisa-py python3-pymeasure)
 [ $# -gt 0 ] && pkgs=("$@")
 missing=()
 for p in "${pkgs[@]}"; do

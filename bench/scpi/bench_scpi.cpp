@@ -1,6 +1,9 @@
 // SCPI over loopback: query round trips per second (one FREQ0? at a time,
-// each waiting for its reply) and pipelined FREQ0 sets per second (all sent,
-// then *OPC? waits for the last).
+// each waiting for its reply), the same ping-pong against a minimal C line
+// server as the reference (runs alternate; the ratio's median is the figure,
+// goal >= 0.8), pipelined FREQ0 sets per second (all sent, then *OPC? waits
+// for the last), and a second client's worst reply time while the first
+// pipelines (goal <= 50 ms).
 //   bench_scpi [--port N] [--runs R] [--queries Q] [--sets S]
 // Without --port it serves the fake instrument itself; with --port it
 // measures a program already serving there, e.g.
@@ -79,6 +82,36 @@ private:
     std::string buf_;
 };
 
+// The reference: the least a line server can do. One connection at a time,
+// blocking reads, one fixed reply per line.
+int referenceListen() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len) != 0) {
+        std::perror("bench_scpi: reference server");
+        std::exit(1);
+    }
+    std::thread([fd] {
+        for (;;) {
+            const int c = ::accept(fd, nullptr, nullptr);
+            if (c < 0) return;
+            const int one = 1;
+            ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            char buf[65536];
+            ssize_t n;
+            while ((n = ::recv(c, buf, sizeof buf, 0)) > 0)
+                for (ssize_t i = 0; i < n; ++i)
+                    if (buf[i] == '\n') ::send(c, "0.0000\n", 7, MSG_NOSIGNAL);
+            ::close(c);
+        }
+    }).detach();
+    return ntohs(at.sin_port);
+}
+
 double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 double queryRate(Client& c, int queries) {
@@ -96,22 +129,59 @@ double setRate(Client& c, int sets) {
     return sets / seconds(t0);
 }
 
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 void report(const char* what, std::vector<double> rates, double goal) {
     std::sort(rates.begin(), rates.end());
-    std::printf("%-28s median %9.0f/s  best %9.0f/s  (goal %.0f/s)\n", what, rates[rates.size() / 2], rates.back(), goal);
+    std::printf("%-28s median %9.0f/s  best %9.0f/s", what, rates[rates.size() / 2], rates.back());
+    if (goal > 0) std::printf("  (goal %.0f/s)", goal);
+    std::printf("\n");
+}
+
+// B's worst FREQ1? round trip (ms) while A pipelines `sets` FREQ0 lines.
+double worstWhileBusy(int port, int sets) {
+    Client a(port), b(port);
+    std::string batch;
+    for (int i = 0; i < sets; ++i) batch += "FREQ0 1000\n";
+    std::thread sender([&] { a.send(batch + "*OPC?\n"); });
+    double worst = 0;
+    for (int i = 0; i < 20; ++i) {
+        const auto t0 = Clock::now();
+        b.ask("FREQ1?");
+        worst = std::max(worst, seconds(t0) * 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    sender.join();
+    a.readLine();
+    return worst;
 }
 
 int measure(int port, int runs, int queries, int sets) {
     Client c(port);
     std::printf("instrument: %s\n", c.ask("*IDN?").c_str());
     c.ask("*CLS;*OPC?");
-    std::vector<double> q, s;
+    const int reference = referenceListen();
+    Client ref(reference);
+    std::vector<double> q, refq, ratio, s;
     for (int r = 0; r < runs; ++r) {
         q.push_back(queryRate(c, queries));
+        refq.push_back(queryRate(ref, queries));
+        ratio.push_back(q.back() / refq.back());
         s.push_back(setRate(c, sets));
     }
     report("query round trips (FREQ0?)", q, 5000);
+    report("reference C line server", refq, 0);
+    std::printf("%-28s median %9.2f     (goal >= 0.80; runs", "ping-pong ratio to reference", median(ratio));
+    for (double x : ratio) std::printf(" %.2f", x);
+    std::printf(")\n");
     report("pipelined FREQ0 sets", s, 20000);
+    std::vector<double> worst;
+    for (int r = 0; r < 3; ++r) worst.push_back(worstWhileBusy(port, 200000));
+    std::printf("%-28s median %9.1f ms  (goal <= 50 ms, while another client pipelines 200000 lines)\n",
+                "second client's worst reply", median(worst));
     const std::string errors = c.ask("SYST:ERR:COUN?");
     if (errors != "0") std::printf("errors queued: %s\n", errors.c_str());
     return errors == "0" ? 0 : 1;

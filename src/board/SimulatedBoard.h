@@ -12,6 +12,7 @@ public:
     // The board sits on the system's own bus: its registers answer unclaimed.
     SimulatedBoard();
     std::string describe() const override { return "simulated board at 0x378"; }
+    std::string instrumentName() const override { return "SIM"; }
 
     // Observers see every decoded word and every framing error, in wire order,
     // on the thread that writes to the port.

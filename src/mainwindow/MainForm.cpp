@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "mainwindow/MainFormStyle.h"
 #include "numeric/NumberText.h"
+#include "mainwindow/SetupFiles.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
 #include "portlib/Wire.h"
@@ -69,6 +70,16 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     connect(ui->Option3D5, &QRadioButton::clicked, this, &MainForm::Option3D5_Click);
     connect(ui->Option3D6, &QRadioButton::clicked, this, &MainForm::Option3D6_Click);
     connect(ui->MnuExit, &QAction::triggered, this, &MainForm::MnuExit_Click);
+    // Setups use the chip's state: an edit waiting in a field is taken over first.
+    auto* setups = new SetupFiles(chip_, seams_.notice, this);
+    connect(ui->MnuSaveSetup, &QAction::triggered, setups, [this, setups] {
+        entry_->commitPending();
+        setups->save();
+    });
+    connect(ui->MnuOpenSetup, &QAction::triggered, setups, [this, setups] {
+        entry_->commitPending();
+        setups->open();
+    });
     connect(ui->MnuAbout, &QAction::triggered, this, &MainForm::MnuAbout_Click);
     connect(ui->MnuLpt1, &QAction::triggered, this, &MainForm::MnuLpt1_Click);
     connect(ui->MnuLpt2, &QAction::triggered, this, &MainForm::MnuLpt2_Click);

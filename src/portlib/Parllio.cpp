@@ -27,9 +27,9 @@ void Parllio::flush() {
     if (backend_) backend_->flush();
 }
 
-bool Parllio::writesReach() {
+bool Parllio::writesDropped(uint16_t address) {
     std::lock_guard guard(mutex_);
-    return backend_ && backend_->ownsAddress(PortAddress) && backend_->reachable();
+    return !backend_ || !backend_->ownsAddress(address) || !backend_->reachable();
 }
 
 int32_t Parllio::GetParallelPortCount() {

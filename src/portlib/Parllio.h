@@ -55,8 +55,12 @@ public:
     // Ends the back end: pending writes go out, devices are closed (an adapter
     // goes back to its kernel driver).
     void close() { setBackend(nullptr); }
-    // Whether words sent now would reach a port.
-    bool writesReach();
+    // Whether words written to `address` now would be dropped: no back end,
+    // an address it does not own, or a device gone (an adapter is reopened
+    // by the question).
+    bool writesDropped(uint16_t address);
+    // Whether words sent to the selected port now reach a device.
+    bool writesReach() { return !writesDropped(PortAddress); }
 
     void say(const std::string& line) const;
     // Whether the user can choose another port (the port menu of the windows);

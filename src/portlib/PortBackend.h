@@ -39,9 +39,13 @@ public:
     // The outermost OperationScope ended: a back end that gathers writes sends
     // them now, and throws PortError when it cannot. Default nothing.
     virtual void operationDone() {}
-    // False while the device behind the port is gone (an adapter unplugged).
+    // Whether words written now reach a device: false while the device behind
+    // the port is gone; an adapter that went away is reopened first.
     virtual bool reachable() { return true; }
     virtual std::string describe() const = 0;
+    // How *IDN? names the port: "SIM", "PARPORT /dev/parport0", "FTDI FT5ABCDE",
+    // "GPIO gpiochip0 17 27 22".
+    virtual std::string instrumentName() const { return "NONE"; }
 
     // Where the back end's lines go (the port installs its own); without one, stderr.
     virtual void setSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
@@ -71,6 +75,7 @@ public:
     void operationDone() override { inner_->operationDone(); }
     bool reachable() override { return inner_->reachable(); }
     std::string describe() const override { return inner_->describe(); }
+    std::string instrumentName() const override { return inner_->instrumentName(); }
     void setSink(std::function<void(const std::string&)> sink) override {
         PortBackend::setSink(sink);
         inner_->setSink(std::move(sink));

@@ -1,6 +1,9 @@
 #include "scpi/ChipInstrument.h"
 
+#include "board/SimulatedBoard.h"
+#include "link/CommsFunctions.h"
 #include "numeric/NumberText.h"
+#include "portlib/Parllio.h"
 
 #include <QCoreApplication>
 
@@ -30,8 +33,48 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 }  // namespace
 
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
+    defaultSweeps();
+    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int group, bool on) {
+        if (!on) ++ended_[group];
+        sweepsChanged();
+    });
+}
+
+ChipInstrument::~ChipInstrument() { QObject::disconnect(sweepWatch_); }
+
+// The sweep window's defaults.
+void ChipInstrument::defaultSweeps() {
     const sweep::FieldTexts& d = sweep::kDefaultTexts;
     for (auto& g : sweepTexts_) g = {d.start, d.stop, d.step, d.loops, d.delay};
+}
+
+std::string ChipInstrument::missingHardware() {
+    portlib::Parllio& port = chip_.port();
+    if (port.writesReach()) return {};
+    const PortBackend* backend = port.backend();
+    return backend ? backend->instrumentName() : "NONE";
+}
+
+Outcome ChipInstrument::portMissing() {
+    const std::string port = missingHardware();
+    return port.empty() ? Outcome::success() : Outcome::error(HardwareMissing, port);
+}
+
+// The transmitter's framing, decoded by a simulated board on a port of its
+// own: nothing reaches the chip.
+int ChipInstrument::selfTest() {
+    auto board = std::make_unique<SimulatedBoard>();
+    std::vector<uint16_t> got;
+    int framingErrors = 0;
+    board->addWordObserver([&](uint16_t w) { got.push_back(w); });
+    board->addFramingErrorObserver([&](int) { ++framingErrors; });
+    const std::vector<uint16_t> sent = {0x0000, 0xFFFF, 0xA5C3, 0x5A3C, 0x8001};
+    portlib::Parllio probe([](const std::string&) {});
+    probe.setBackend(std::move(board));
+    probe.PortAddress = SimulatedBoard::kBase;
+    Transmitter tx(probe);
+    for (uint16_t w : sent) tx.send(w);
+    return got == sent && framingErrors == 0 ? 0 : 1;
 }
 
 Outcome ChipInstrument::result(const control::Outcome& r) const {
@@ -41,31 +84,38 @@ Outcome ChipInstrument::result(const control::Outcome& r) const {
 }
 
 Instrument::Identity ChipInstrument::identity() {
-    const PortBackend* port = chip_.port().backend();
-    return {"the Bench Signal Design Group", port ? port->describe() : "no port",
-            QCoreApplication::applicationVersion().toStdString()};
+    // NONE while words would be dropped.
+    std::string port = missingHardware();
+    if (port.empty()) port = chip_.port().backend()->instrumentName();
+    else port = "NONE";
+    return {"the Bench Signal Design Group", port, QCoreApplication::applicationVersion().toStdString()};
 }
 
+// The master clock belongs to the board: it stays.
 Outcome ChipInstrument::reset() {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     chip_.sweeps().stopAll();
+    defaultSweeps();
     return initialise();
 }
 
 Outcome ChipInstrument::initialise() {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     return result(chip_.initialise());
 }
 
 Outcome ChipInstrument::setFrequency(int reg, double hz) {
-    // A value the field could not hold is refused before it reaches the field.
-    if (!(std::fabs(hz / 1e6) <= std::numeric_limits<float>::max())) return Outcome::error(DataOutOfRange);
+    if (Outcome m = portMissing(); !m.ok()) return m;
     return result(chip_.commitFrequency(reg, typed(hz / 1e6)));
 }
 
 Outcome ChipInstrument::setFrequencyWord(int reg, uint32_t word) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     return result(chip_.loadTuningWord(reg, word));
 }
 
 Outcome ChipInstrument::setPhase(int reg, double value) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     const double whole = reg == 0 ? std::floor(value) : numeric::roundHalfEven(value);
     if (!(whole >= -32768 && whole <= 32767)) return Outcome::error(DataOutOfRange);
     return result(chip_.commitPhase(reg, typed(value)));
@@ -77,6 +127,7 @@ Outcome ChipInstrument::setClock(double hz) { return result(chip_.commitClockMHz
 double ChipInstrument::clock() { return chip_.clockMHz() * 1e6; }
 
 Outcome ChipInstrument::setControl(ControlBit bit, bool on) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     switch (bit) {
     case ControlBit::Sync: return result(chip_.setSync(on));
     case ControlBit::Selsrc: return result(chip_.setSelsrc(on));
@@ -97,21 +148,27 @@ bool ChipInstrument::control(ControlBit bit) {
 }
 
 Outcome ChipInstrument::clear() {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     return result(chip_.clear());
 }
 
 // The selection options can be chosen only while SELSRC is 1.
 Outcome ChipInstrument::selectFrequency(int reg) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
     return result(chip_.selectFrequency(reg));
 }
 
 Outcome ChipInstrument::selectPhase(int reg) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
     return result(chip_.selectPhase(reg));
 }
 
-Outcome ChipInstrument::sendWord(uint16_t word) { return result(chip_.sendWord(word)); }
+Outcome ChipInstrument::sendWord(uint16_t word) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
+    return result(chip_.sendWord(word));
+}
 
 Outcome ChipInstrument::setSweep(int group, SweepField field, double value) {
     const bool frequency = field == SweepField::Start || field == SweepField::Stop || field == SweepField::Step;
@@ -129,6 +186,7 @@ double ChipInstrument::sweep(int group, SweepField field) {
 }
 
 Outcome ChipInstrument::startSweep(int group) {
+    if (Outcome m = portMissing(); !m.ok()) return m;
     const auto& t = sweepTexts_[group];
     const sweep::StartCheck check = chip_.sweeps().start(group, {t[0], t[1], t[2], t[3], t[4]});
     if (check.plan) return Outcome::success();

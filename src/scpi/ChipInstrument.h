@@ -13,6 +13,9 @@ namespace scpi {
 class ChipInstrument : public Instrument {
 public:
     explicit ChipInstrument(control::ChipControl& chip);
+    ~ChipInstrument() override;
+    ChipInstrument(const ChipInstrument&) = delete;
+    ChipInstrument& operator=(const ChipInstrument&) = delete;
 
     Identity identity() override;
     Outcome reset() override;
@@ -38,13 +41,21 @@ public:
     Outcome startSweep(int group) override;
     Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return chip_.sweeps().sweeping(group); }
+    uint64_t sweepsEnded(int group) override { return ended_[group]; }
+    std::string missingHardware() override;
+    int selfTest() override;
 
 private:
     Outcome result(const control::Outcome& r) const;
+    // -241 naming the port when the words of a command would be dropped.
+    Outcome portMissing();
+    void defaultSweeps();
 
     control::ChipControl& chip_;
     // Each group's five field texts as its sweep fields would show them.
     std::array<std::array<std::string, 5>, 2> sweepTexts_;
+    uint64_t ended_[2] = {0, 0};
+    QMetaObject::Connection sweepWatch_;
 };
 
 }  // namespace scpi

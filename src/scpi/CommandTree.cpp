@@ -3,6 +3,10 @@
 #include "numeric/TuningWord.h"
 
 #include "scpi/Parameter.h"
+#include "scpi/Session.h"
+
+#include <algorithm>
+#include <optional>
 
 #include <cctype>
 #include <charconv>
@@ -35,7 +39,7 @@ std::string plain(double v) {
 }
 
 std::string hex8(uint32_t w) {
-    static const char digits[] = "0123456789ABCDEF";
+    constexpr char digits[] = "0123456789ABCDEF";
     std::string s(8, '0');
     for (int i = 7; i >= 0; --i, w >>= 4) s[static_cast<size_t>(i)] = digits[w & 0xF];
     return s;
@@ -46,23 +50,76 @@ Outcome reply(Call& c, std::string text) {
     return Outcome::success();
 }
 
-// ---- parameter helpers: parse, then act, or give the parse error ----
+// ---- parameter helpers: parse, check the range, then act, or give the error ----
 
+// A MINimum, MAXimum or DEFault word as the value it stands for.
+std::optional<double> limitValue(Call& c, RangeOf range) {
+    const std::optional<Limit> l = parseLimit(c.value);
+    if (!l || !range) return std::nullopt;
+    const Range r = range(c);
+    return *l == Limit::Min ? r.min : *l == Limit::Max ? r.max : std::min(r.def, r.max);
+}
+
+// A number in the setting's unit; outside its range -222 and nothing happens.
 template <class F>
-Outcome withReal(Call& c, Unit unit, F act) {
+Outcome withReal(Call& c, Unit unit, RangeOf range, F act) {
+    if (const auto v = limitValue(c, range)) return act(*v);
     const Parsed<double> p = parseReal(c.value, unit);
-    return p.ok() ? act(p.value) : p.error;
+    if (!p.ok()) return p.error;
+    if (range) {
+        const Range r = range(c);
+        if (!(p.value >= r.min && p.value <= r.max)) return Outcome::error(DataOutOfRange);
+    }
+    return act(p.value);
 }
 
 template <class F>
-Outcome withUnsigned(Call& c, uint32_t max, bool hex, F act) {
+Outcome withUnsigned(Call& c, uint32_t max, bool hex, RangeOf range, F act) {
+    if (const auto v = limitValue(c, range)) return act(static_cast<uint32_t>(*v));
     const Parsed<uint32_t> p = parseUnsigned(c.value, max, hex);
     return p.ok() ? act(p.value) : p.error;
+}
+
+// A query's answer, or with MIN|MAX|DEF the limit in the same form.
+template <class Format>
+Outcome answer(Call& c, RangeOf range, Format format, double present) {
+    if (c.value.empty()) return reply(c, format(present));
+    const auto v = limitValue(c, range);
+    if (!v) return Outcome::error(ParameterNotAllowed);  // a query takes MIN, MAX or DEF only
+    return reply(c, format(*v));
 }
 
 // The frequency the chip makes from a register: word x clock at its load / 2^32.
 double registerHz(Instrument& in, int reg) {
     return numeric::wordMHz(in.frequencyWord(reg), in.frequencyClock(reg));
+}
+
+std::string hexWord(double w) { return "#H" + hex8(static_cast<uint32_t>(w)); }
+std::string whole(double v) { return std::to_string(static_cast<long long>(v)); }
+
+// ---- ranges ----
+
+constexpr double kMaxLoops = 9999999;  // the loops field shows seven digits
+
+Range frequencyRange(Call& c) { return {0, c.instrument.clock() / 2, 0}; }
+Range phaseRange(Call&) { return {0, 4095, 0}; }
+Range clockRange(Call&) { return {1e3, 1e9, 50e6}; }
+Range wordRange(Call&) { return {0, 4294967295.0, 0}; }
+Range freqSelectRange(Call&) { return {0, 1, 0}; }
+Range phaseSelectRange(Call&) { return {0, 3, 0}; }
+Range enableRange(Call&) { return {0, 65535, 0}; }
+
+template <SweepField F>
+Range sweepRange(Call& c) {
+    const double half = c.instrument.clock() / 2;
+    switch (F) {
+    case SweepField::Start: return {0, half, 0};
+    case SweepField::Stop: return {0, half, 10e6};
+    case SweepField::Step: return {0, half, 1e6};
+    case SweepField::Loops: return {1, kMaxLoops, 1};
+    case SweepField::Delay: return {0, 100000, 1};
+    }
+    return {0, 0, 0};
 }
 
 // ---- handlers that depend on a field or bit ----
@@ -84,18 +141,17 @@ constexpr Unit unitOf(SweepField f) {
 
 template <SweepField F>
 Outcome setSweep(Call& c) {
-    return withReal(c, unitOf(F), [&](double v) { return c.instrument.setSweep(c.n, F, v); });
+    return withReal(c, unitOf(F), &sweepRange<F>, [&](double v) { return c.instrument.setSweep(c.n, F, v); });
 }
 
 template <SweepField F>
 Outcome querySweep(Call& c) {
-    const double v = c.instrument.sweep(c.n, F);
-    return reply(c, unitOf(F) == Unit::Frequency ? fixed4(v) : plain(v));
+    return answer(c, &sweepRange<F>, unitOf(F) == Unit::Frequency ? fixed4 : plain, c.instrument.sweep(c.n, F));
 }
 
 template <SweepField F>
 Node sweepField(std::string_view name) {
-    return {name, -1, &setSweep<F>, true, &querySweep<F>, {}};
+    return {name, -1, &setSweep<F>, true, &querySweep<F>, {}, &sweepRange<F>};
 }
 
 template <ControlBit B>
@@ -105,23 +161,64 @@ Node controlBit(std::string_view name) {
 
 Outcome errorNext(Call& c) { return reply(c, formatError(c.queue.next())); }
 
+// STATus:OPERation and STATus:QUEStionable: event (read and cleared), condition, enable.
+template <bool Oper>
+Node statusRegister(std::string_view name) {
+    using V = Call&;
+    auto event = [](V c) {
+        c.session.updateConditions();
+        uint16_t& e = Oper ? c.session.status().operEvent : c.session.status().quesEvent;
+        const uint16_t v = e;
+        e = 0;
+        return reply(c, std::to_string(v));
+    };
+    return {name, -1, nullptr, false, event, {
+        {"EVENt", -1, nullptr, false, event, {}},
+        {"CONDition", -1, nullptr, false, [](V c) {
+             c.session.updateConditions();
+             return reply(c, std::to_string(Oper ? c.session.status().operSeen : c.session.status().quesSeen));
+         }, {}},
+        {"ENABle", -1,
+         [](V c) {
+             return withUnsigned(c, 65535, true, &enableRange, [&](uint32_t v) {
+                 (Oper ? c.session.status().operEnable : c.session.status().quesEnable) = uint16_t(v & 0x7FFF);
+                 return Outcome::success();
+             });
+         },
+         true,
+         [](V c) {
+             return answer(c, &enableRange, whole,
+                           Oper ? c.session.status().operEnable : c.session.status().quesEnable);
+         },
+         {}, &enableRange}}};
+}
+
 Node buildRoot() {
     using V = Call&;
     return Node{"", -1, nullptr, false, nullptr, {
         {"INITialise", -1, [](V c) { return c.instrument.initialise(); }, false, nullptr, {}},
         {"FREQuency", 1,
-         [](V c) { return withReal(c, Unit::Frequency, [&](double hz) { return c.instrument.setFrequency(c.n, hz); }); },
-         true, [](V c) { return reply(c, fixed4(registerHz(c.instrument, c.n))); },
+         [](V c) {
+             return withReal(c, Unit::Frequency, &frequencyRange,
+                             [&](double hz) { return c.instrument.setFrequency(c.n, hz); });
+         },
+         true, [](V c) { return answer(c, &frequencyRange, fixed4, registerHz(c.instrument, c.n)); },
          {{"WORD", -1,
            [](V c) {
-               return withUnsigned(c, 0xFFFFFFFFu, true, [&](uint32_t w) { return c.instrument.setFrequencyWord(c.n, w); });
+               return withUnsigned(c, 0xFFFFFFFFu, true, &wordRange,
+                                   [&](uint32_t w) { return c.instrument.setFrequencyWord(c.n, w); });
            },
-           true, [](V c) { return reply(c, hex8(c.instrument.frequencyWord(c.n))); }, {}}}},
+           true, [](V c) { return answer(c, &wordRange, hexWord, c.instrument.frequencyWord(c.n)); }, {},
+           &wordRange}},
+         &frequencyRange},
         {"PHASe", 3,
-         [](V c) { return withReal(c, Unit::None, [&](double v) { return c.instrument.setPhase(c.n, v); }); }, true,
-         [](V c) { return reply(c, std::to_string(c.instrument.phase(c.n))); }, {}},
-        {"CLOCk", -1, [](V c) { return withReal(c, Unit::Frequency, [&](double hz) { return c.instrument.setClock(hz); }); },
-         true, [](V c) { return reply(c, fixed4(c.instrument.clock())); }, {}},
+         [](V c) {
+             return withReal(c, Unit::None, &phaseRange, [&](double v) { return c.instrument.setPhase(c.n, v); });
+         },
+         true, [](V c) { return answer(c, &phaseRange, whole, c.instrument.phase(c.n)); }, {}, &phaseRange},
+        {"CLOCk", -1,
+         [](V c) { return withReal(c, Unit::Frequency, &clockRange, [&](double hz) { return c.instrument.setClock(hz); }); },
+         true, [](V c) { return answer(c, &clockRange, fixed4, c.instrument.clock()); }, {}, &clockRange},
         {"CONTrol", -1, nullptr, false, nullptr, {
             controlBit<ControlBit::Sync>("SYNC"),
             controlBit<ControlBit::Selsrc>("SELSrc"),
@@ -130,13 +227,21 @@ Node buildRoot() {
             {"CLEar", -1, [](V c) { return c.instrument.clear(); }, false, nullptr, {}}}},
         {"SELect", -1, nullptr, false, nullptr, {
             {"FREQuency", -1,
-             [](V c) { return withUnsigned(c, 1, false, [&](uint32_t r) { return c.instrument.selectFrequency(int(r)); }); },
-             true, [](V c) { return reply(c, std::to_string(c.instrument.selectedFrequency())); }, {}},
+             [](V c) {
+                 return withUnsigned(c, 1, false, &freqSelectRange,
+                                     [&](uint32_t r) { return c.instrument.selectFrequency(int(r)); });
+             },
+             true, [](V c) { return answer(c, &freqSelectRange, whole, c.instrument.selectedFrequency()); }, {},
+             &freqSelectRange},
             {"PHASe", -1,
-             [](V c) { return withUnsigned(c, 3, false, [&](uint32_t r) { return c.instrument.selectPhase(int(r)); }); },
-             true, [](V c) { return reply(c, std::to_string(c.instrument.selectedPhase())); }, {}}}},
+             [](V c) {
+                 return withUnsigned(c, 3, false, &phaseSelectRange,
+                                     [&](uint32_t r) { return c.instrument.selectPhase(int(r)); });
+             },
+             true, [](V c) { return answer(c, &phaseSelectRange, whole, c.instrument.selectedPhase()); }, {},
+             &phaseSelectRange}}},
         {"WORD", -1,
-         [](V c) { return withUnsigned(c, 0xFFFF, true, [&](uint32_t w) { return c.instrument.sendWord(uint16_t(w)); }); },
+         [](V c) { return withUnsigned(c, 0xFFFF, true, nullptr, [&](uint32_t w) { return c.instrument.sendWord(uint16_t(w)); }); },
          true, nullptr, {}},
         {"SWEep", 1, nullptr, false, nullptr, {
             sweepField<SweepField::Start>("STARt"),
@@ -144,35 +249,86 @@ Node buildRoot() {
             sweepField<SweepField::Step>("STEP"),
             sweepField<SweepField::Loops>("LOOPs"),
             sweepField<SweepField::Delay>("DELay"),
-            {"INITiate", -1, [](V c) { return c.instrument.startSweep(c.n); }, false, nullptr, {}},
+            {"INITiate", -1,
+             [](V c) {
+                 if (c.instrument.sweepRunning(c.n)) return Outcome::error(InitIgnored);
+                 return c.instrument.startSweep(c.n);
+             },
+             false, nullptr, {}},
             {"ABORt", -1, [](V c) { return c.instrument.stopSweep(c.n); }, false, nullptr, {}},
             {"STATe", -1, nullptr, false,
              [](V c) { return reply(c, c.instrument.sweepRunning(c.n) ? "RUN" : "IDLE"); }, {}}}},
+        {"STATus", -1, nullptr, false, nullptr, {
+            statusRegister<true>("OPERation"),
+            statusRegister<false>("QUEStionable"),
+            {"PRESet", -1,
+             [](V c) {
+                 c.session.status().operEnable = c.session.status().quesEnable = 0;
+                 return Outcome::success();
+             },
+             false, nullptr, {}}}},
         {"SYSTem", -1, nullptr, false, nullptr, {
             {"ERRor", -1, nullptr, false, &errorNext, {
                 {"NEXT", -1, nullptr, false, &errorNext, {}},
                 {"COUNt", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.queue.count())); }, {}}}},
-            {"SETup", -1, nullptr, false, [](V c) { return reply(c, setupLine(c.instrument)); }, {}}}},
+            {"SETup", -1, nullptr, false, [](V c) { return reply(c, setupLine(c.instrument)); }, {}},
+            {"VERSion", -1, nullptr, false, [](V c) { return reply(c, "1999.0"); }, {}}}},
     }};
+}
+
+// A field of *IDN?: printable ASCII words separated by single blanks.
+std::string idnField(const std::string& s) {
+    std::string out;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool blank = c <= 0x20 || c >= 0x7F || ch == ',' || ch == ';';
+        if (blank) {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else {
+            out += ch;
+        }
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+// *ESE and *SRE: 0..255.
+template <uint8_t StatusRegisters::*R>
+Node byteRegister(std::string_view name) {
+    using V = Call&;
+    return {name, -1,
+            [](V c) {
+                return withUnsigned(c, 255, true, nullptr, [&](uint32_t v) {
+                    c.session.status().*R = static_cast<uint8_t>(R == &StatusRegisters::sre ? v & ~0x40u : v);
+                    return Outcome::success();
+                });
+            },
+            true, [](V c) { return reply(c, std::to_string(c.session.status().*R)); }, {}};
 }
 
 Node buildCommon() {
     using V = Call&;
     return Node{"", -1, nullptr, false, nullptr, {
         {"*IDN", -1, nullptr, false, [](V c) {
-             auto field = [](std::string s) {  // a field holds no separator and no line end
-                 for (char& ch : s)
-                     if (ch == ',' || ch == ';' || static_cast<unsigned char>(ch) < 0x20) ch = ' ';
-                 return s;
-             };
              const Instrument::Identity id = c.instrument.identity();
-             return reply(c, field(id.maker) + ",QZ4471," + field(id.backend) + "," + field(id.version));
+             return reply(c, idnField(id.maker) + ",QZ4471," + idnField(id.backend) + "," + idnField(id.version));
          }, {}},
         {"*RST", -1, [](V c) { return c.instrument.reset(); }, false, nullptr, {}},
-        {"*CLS", -1, [](V c) { c.queue.clear(); return Outcome::success(); }, false, nullptr, {}},
-        // Every command runs to its end before the next is read, so all are done.
-        {"*OPC", -1, nullptr, false, [](V c) { return reply(c, "1"); }, {}},
-        {"*WAI", -1, [](V) { return Outcome::success(); }, false, nullptr, {}},
+        {"*CLS", -1, [](V c) { c.session.clearStatus(); return Outcome::success(); }, false, nullptr, {}},
+        byteRegister<&StatusRegisters::ese>("*ESE"),
+        byteRegister<&StatusRegisters::sre>("*SRE"),
+        {"*ESR", -1, nullptr, false, [](V c) {
+             c.session.updateConditions();
+             const uint8_t v = c.session.status().esr;
+             c.session.status().esr = 0;
+             return reply(c, std::to_string(v));
+         }, {}},
+        {"*STB", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.session.statusByte(c.messageAvailable))); }, {}},
+        {"*TST", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.instrument.selfTest())); }, {}},
+        // Sweeps overlap: these wait for the ones running now.
+        {"*OPC", -1, [](V c) { c.session.armOperationComplete(); return Outcome::success(); }, false,
+         [](V c) { c.session.hold(Session::Hold::OpcQuery); return Outcome::success(); }, {}},
+        {"*WAI", -1, [](V c) { c.session.hold(Session::Hold::Wait); return Outcome::success(); }, false, nullptr, {}},
     }};
 }
 

@@ -9,16 +9,26 @@
 
 namespace scpi {
 
+class Session;
+
 // One command being run: what its handler needs and where its reply goes.
 struct Call {
     Instrument& instrument;
     ErrorQueue& queue;
+    Session& session;
     int n = -1;              // the numeric suffix on the header's path (FREQuency1: 1)
-    std::string_view value;  // the parameter of a command form
+    std::string_view value;  // the parameter of a command form, or MIN|MAX|DEF of a query
     std::string reply;       // a query's answer
+    bool messageAvailable = false;  // an earlier query of the line has replied
 };
 
 using Handler = Outcome (*)(Call&);
+
+// A numeric setting's range and default, in the unit it is set in.
+struct Range {
+    double min, max, def;
+};
+using RangeOf = Range (*)(Call&);
 
 struct Node {
     std::string_view name;    // "FREQuency": the upper-case letters are the short form
@@ -27,10 +37,11 @@ struct Node {
     bool takesValue = false;  // whether the command form has a parameter
     Handler query = nullptr;  // the query form, if any
     std::vector<Node> children;
+    RangeOf range = nullptr;  // a numeric setting: takes MIN|MAX|DEF, and so does its query
 };
 
 const Node& commandRoot();
-// *IDN?, *RST, *CLS, *OPC?, *WAI as the children of a node of their own.
+// The IEEE 488.2 common commands as the children of a node of their own.
 const Node& commonCommands();
 // Whether a mnemonic (its suffix removed) is the node's short or long form, in any case.
 bool matches(const Node& node, std::string_view mnemonic);

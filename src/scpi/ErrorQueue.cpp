@@ -6,17 +6,22 @@ std::string_view errorText(int code) {
     switch (code) {
     case NoError: return "No error";
     case CommandError: return "Command error";
+    case InvalidCharacter: return "Invalid character";
     case SyntaxError: return "Syntax error";
     case DataTypeError: return "Data type error";
     case ParameterNotAllowed: return "Parameter not allowed";
     case MissingParameter: return "Missing parameter";
     case UndefinedHeader: return "Undefined header";
+    case HeaderSuffixOutOfRange: return "Header suffix out of range";
     case InvalidSuffix: return "Invalid suffix";
+    case InitIgnored: return "Init ignored";
     case SettingsConflict: return "Settings conflict";
     case DataOutOfRange: return "Data out of range";
     case TooMuchData: return "Too much data";
     case HardwareError: return "Hardware error";
+    case HardwareMissing: return "Hardware missing";
     case QueueOverflow: return "Queue overflow";
+    case InputBufferOverrun: return "Input buffer overrun";
     default: return code < 0 ? "Error" : "No error";
     }
 }
@@ -46,7 +51,8 @@ std::string formatError(const Outcome& error) {
     std::string s = std::to_string(error.code) + ",\"";
     for (char c : error.text) {
         if (c == '"') s += "\"\"";
-        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) s += ' ';  // a reply stays one line
+        else if (static_cast<unsigned char>(c) < 0x20) s += ' ';  // a reply stays one line
+        else if (static_cast<unsigned char>(c) >= 0x7F) s += '?';  // and 7-bit ASCII
         else s += c;
     }
     return s + '"';

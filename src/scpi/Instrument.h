@@ -5,8 +5,11 @@
 // Every action returns an Outcome: a refused or failed action lands in the
 // asker's error queue and sends no reply.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace scpi {
 
@@ -14,17 +17,22 @@ namespace scpi {
 enum ErrorCode : int {
     NoError = 0,
     CommandError = -100,
+    InvalidCharacter = -101,
     SyntaxError = -102,
     DataTypeError = -104,
     ParameterNotAllowed = -108,
     MissingParameter = -109,
     UndefinedHeader = -113,
+    HeaderSuffixOutOfRange = -114,
     InvalidSuffix = -131,
+    InitIgnored = -213,
     SettingsConflict = -221,
     DataOutOfRange = -222,
     TooMuchData = -223,
     HardwareError = -240,
+    HardwareMissing = -241,
     QueueOverflow = -350,
+    InputBufferOverrun = -363,
 };
 
 // The standard text of a code: "Data out of range" for -222.
@@ -96,6 +104,37 @@ public:
     virtual Outcome startSweep(int group) = 0;  // the group's Start button
     virtual Outcome stopSweep(int group) = 0;   // the group's Stop button
     virtual bool sweepRunning(int group) = 0;
+    // How many sweeps of the group have ended (last loop, Stop, ABORt, a
+    // failing port): *OPC, *OPC? and *WAI wait for these counts to move.
+    virtual uint64_t sweepsEnded(int group) = 0;
+
+    // The port, while words written now would be dropped (QUEStionable bit 9);
+    // empty while they reach it.
+    virtual std::string missingHardware() { return {}; }
+    // *TST?: 0 when the self-test passes.
+    virtual int selfTest() { return 0; }
+
+    // Whoever keeps status registers is told when a sweep starts or ends.
+    int watchSweeps(std::function<void()> watcher) {
+        watchers_.emplace_back(++lastWatcher_, std::move(watcher));
+        return lastWatcher_;
+    }
+    void unwatchSweeps(int id) {
+        for (auto it = watchers_.begin(); it != watchers_.end(); ++it)
+            if (it->first == id) {
+                watchers_.erase(it);
+                return;
+            }
+    }
+
+protected:
+    void sweepsChanged() {
+        for (size_t i = 0; i < watchers_.size(); ++i) watchers_[i].second();
+    }
+
+private:
+    std::vector<std::pair<int, std::function<void()>>> watchers_;
+    int lastWatcher_ = 0;
 };
 
 }  // namespace scpi

@@ -93,10 +93,13 @@ double suffixScale(Unit unit, std::string_view suffix) {
         if (equalsUpper(suffix, "HZ")) return 1;
         if (equalsUpper(suffix, "KHZ")) return 1e3;
         if (equalsUpper(suffix, "MHZ")) return 1e6;  // SCPI: MHZ is megahertz, not millihertz
+        if (equalsUpper(suffix, "MAHZ")) return 1e6;
+        if (equalsUpper(suffix, "GHZ")) return 1e9;
         return 0;
     case Unit::Delay:
         if (equalsUpper(suffix, "MS")) return 1;
         if (equalsUpper(suffix, "S")) return 1e3;
+        if (equalsUpper(suffix, "US")) return 1e-3;
         return 0;
     case Unit::None: return 0;
     }
@@ -157,9 +160,17 @@ Parsed<bool> parseBoolean(std::string_view text) {
         if (equalsUpper(text, "OFF")) return {false, {}};
         return fail<bool>(DataTypeError);
     }
-    const Parsed<uint32_t> n = parseUnsigned(text, 1, false);
+    // A number is rounded; anything but 0 is ON.
+    const Parsed<double> n = parseReal(text, Unit::None);
     if (!n.ok()) return {false, n.error};
-    return {n.value == 1, {}};
+    return {std::nearbyint(n.value) != 0, {}};
+}
+
+std::optional<Limit> parseLimit(std::string_view text) {
+    if (equalsUpper(text, "MIN") || equalsUpper(text, "MINIMUM")) return Limit::Min;
+    if (equalsUpper(text, "MAX") || equalsUpper(text, "MAXIMUM")) return Limit::Max;
+    if (equalsUpper(text, "DEF") || equalsUpper(text, "DEFAULT")) return Limit::Def;
+    return std::nullopt;
 }
 
 }  // namespace scpi

@@ -6,6 +6,7 @@
 #include "scpi/Instrument.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace scpi {
@@ -19,16 +20,20 @@ struct Parsed {
 
 enum class Unit {
     None,       // a bare number
-    Frequency,  // Hz; HZ, KHZ, MHZ (megahertz)
-    Delay,      // ms; MS, S
+    Frequency,  // Hz; HZ, KHZ, MHZ and MAHZ (megahertz), GHZ
+    Delay,      // ms; US, MS, S
 };
 
 // A finite number in the unit's base (Hz, ms).
 Parsed<double> parseReal(std::string_view text, Unit unit);
 // A whole number 0..max, decimal or (when hexAllowed) #H.
 Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllowed);
-// ON, OFF, 1 or 0.
+// ON, OFF or a number: rounded, anything but 0 is ON.
 Parsed<bool> parseBoolean(std::string_view text);
+
+// MINimum, MAXimum, DEFault (any case) in place of a number.
+enum class Limit { Min, Max, Def };
+std::optional<Limit> parseLimit(std::string_view text);
 
 // SCPI white space within a line: blank and tab.
 inline bool isBlank(char c) { return c == ' ' || c == '\t'; }

@@ -3,39 +3,77 @@
 #include "scpi/LineFramer.h"
 #include "scpi/Session.h"
 
+#include <QSocketNotifier>
 #include <QTcpServer>
-#include <QTcpSocket>
+
+#include <cerrno>
+#include <deque>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace scpi {
 
-struct ScpiServer::Client {
-    Client(ScpiServer& server, QTcpSocket* s)
-        : socket(s),
-          session(server.instrument_),
-          framer({[this, &server](std::string_view line) { server.runLine(*this, line); },
-                  [this] { session.report(Outcome::error(TooMuchData)); }}) {}
+namespace {
+constexpr size_t kReadChunk = 64 * 1024;
+}
 
-    std::unique_ptr<QTcpSocket> socket;
+// Hands each accepted connection over as a plain descriptor.
+class ScpiServer::Listener : public QTcpServer {
+public:
+    explicit Listener(ScpiServer& server) : server_(server) {}
+
+protected:
+    void incomingConnection(qintptr fd) override { server_.accept(static_cast<int>(fd)); }
+
+private:
+    ScpiServer& server_;
+};
+
+struct ScpiServer::Client {
+    struct Line {
+        std::string text;
+        bool tooLong = false;
+    };
+    Client(ScpiServer& server, int fd_)
+        : fd(fd_),
+          session(server.instrument_),
+          framer({[this](std::string_view line) { lines.push_back({std::string(line), false}); },
+                  [this] { lines.push_back({{}, true}); }}),
+          reading(fd_, QSocketNotifier::Read),
+          writing(fd_, QSocketNotifier::Write) {
+        writing.setEnabled(false);
+    }
+    ~Client() {
+        if (fd >= 0) ::close(fd);
+    }
+
+    int fd;
     Session session;
     LineFramer framer;
-    bool gone = false;  // disconnected or dropped; removed from the event loop's next turn
+    std::deque<Line> lines;
+    std::string out;
+    size_t sent = 0;  // bytes of `out` already written
+    QSocketNotifier reading, writing;
+    bool inputEnded = false;  // the client sent all it will send
+    bool gone = false;        // closed; removed from the event loop's next turn
 };
 
 ScpiServer::ScpiServer(Instrument& instrument, QObject* parent) : QObject(parent), instrument_(instrument) {}
 
-ScpiServer::~ScpiServer() {
-    for (auto& c : clients_) c->socket->disconnect(this);
-}
+ScpiServer::~ScpiServer() = default;
 
 bool ScpiServer::bindBoth(quint16 port) {
-    v4_ = std::make_unique<QTcpServer>();
+    v4_ = std::make_unique<Listener>(*this);
     v6_.reset();
     if (!v4_->listen(QHostAddress::LocalHost, port)) {
         error_ = v4_->errorString();
         v4_.reset();
         return false;
     }
-    auto v6 = std::make_unique<QTcpServer>();
+    std::unique_ptr<QTcpServer> v6 = std::make_unique<Listener>(*this);
     if (v6->listen(QHostAddress::LocalHostIPv6, v4_->serverPort())) {
         v6_ = std::move(v6);
     } else if (port == 0 && v6->serverError() == QAbstractSocket::AddressInUseError) {
@@ -53,11 +91,6 @@ bool ScpiServer::listen(quint16 requested, std::ostream& announce) {
         if (!bound && requested != 0) break;
     }
     if (!bound) return false;
-    for (QTcpServer* s : {v4_.get(), v6_.get()}) {
-        if (!s) continue;
-        s->setMaxPendingConnections(kMaxClients + 1);
-        connect(s, &QTcpServer::newConnection, this, [this, s] { acceptFrom(s); });
-    }
     announce << "qz4471: SCPI on 127.0.0.1:" << port() << std::endl;
     return true;
 }
@@ -72,44 +105,111 @@ int ScpiServer::clientCount() const {
     return n;
 }
 
-void ScpiServer::acceptFrom(QTcpServer* server) {
-    while (QTcpSocket* s = server->nextPendingConnection()) {
-        if (clientCount() >= kMaxClients) {
-            s->abort();
-            s->deleteLater();
-            continue;
-        }
-        s->setParent(nullptr);
-        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        clients_.push_back(std::make_unique<Client>(*this, s));
-        Client* c = clients_.back().get();
-        connect(s, &QTcpSocket::readyRead, this, [this, c] { readFrom(*c); });
-        connect(s, &QTcpSocket::disconnected, this, [this, c] { drop(*c); });
-        if (s->bytesAvailable() > 0) readFrom(*c);
+void ScpiServer::accept(int fd) {
+    if (clientCount() >= kMaxClients) {
+        // Clients that have gone may not have been noticed yet: read what is
+        // pending from each first, so only open connections count.
+        for (auto& c : clients_)
+            for (int i = 0; i < 8 && !c->gone && !c->inputEnded; ++i) readFrom(*c);
     }
+    if (clientCount() >= kMaxClients) {
+        ::close(fd);
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    clients_.push_back(std::make_unique<Client>(*this, fd));
+    Client* c = clients_.back().get();
+    c->session.onReady([this] { schedule(); });
+    connect(&c->reading, &QSocketNotifier::activated, this, [this, c] { readFrom(*c); });
+    connect(&c->writing, &QSocketNotifier::activated, this, [this, c] { flush(*c); });
 }
 
 void ScpiServer::readFrom(Client& c) {
-    while (!c.gone && c.socket->bytesAvailable() > 0) {
-        const QByteArray bytes = c.socket->read(64 * 1024);
-        c.framer.feed(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (c.gone || c.inputEnded) return;
+    if (c.lines.size() < kMaxQueuedLines) {
+        char buf[kReadChunk];
+        const ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
+        if (n > 0) {
+            c.framer.feed(std::string_view(buf, static_cast<size_t>(n)));
+        } else if (n == 0) {
+            // End of input: the lines that arrived run, every reply goes out,
+            // then the close. A last line cut off without its '\n' is dropped:
+            // the client may have died in the middle of it.
+            c.inputEnded = true;
+            c.reading.setEnabled(false);
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            close(c);
+            return;
+        }
     }
+    if (serve(c)) schedule();
 }
 
-void ScpiServer::runLine(Client& c, std::string_view line) {
-    const LineResult r = c.session.execute(line);
-    if (!r.replied || c.gone) return;
-    c.socket->write(r.reply.data(), static_cast<qint64>(r.reply.size()));
-    c.socket->write("\n", 1);
-    if (c.socket->bytesToWrite() > kMaxUnreadReplies) drop(c);
+bool ScpiServer::serve(Client& c) {
+    for (int budget = kLinesPerTurn; budget > 0 && !c.gone; --budget) {
+        LineResult r;
+        if (c.session.held()) {
+            if (!c.session.ready()) break;
+            r = c.session.resume();
+        } else if (!c.lines.empty()) {
+            Client::Line line = std::move(c.lines.front());
+            c.lines.pop_front();
+            if (line.tooLong) {
+                c.session.report(Outcome::error(InputBufferOverrun));
+                continue;
+            }
+            r = c.session.execute(line.text);
+        } else {
+            break;
+        }
+        if (r.replied && !r.held) {
+            c.out += r.reply;
+            c.out += '\n';
+        }
+    }
+    flush(c);
+    if (c.gone) return false;
+    const bool waiting = c.session.held() && !c.session.ready();
+    // Read ahead again once the queue has room; the kernel holds the rest meanwhile.
+    c.reading.setEnabled(!c.inputEnded && c.lines.size() < kMaxQueuedLines && !waiting);
+    if (c.inputEnded && c.lines.empty() && !c.session.held() && c.sent == c.out.size()) close(c);
+    return !c.gone && !waiting && !c.lines.empty();
 }
 
-void ScpiServer::drop(Client& c) {
+void ScpiServer::flush(Client& c) {
+    while (!c.gone && c.sent < c.out.size()) {
+        const ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            c.sent += static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        } else if (!(n < 0 && errno == EINTR)) {
+            close(c);  // the client is gone
+            return;
+        }
+    }
+    if (c.gone) return;
+    if (c.sent == c.out.size()) {
+        c.out.clear();
+        c.sent = 0;
+    } else if (static_cast<qint64>(c.out.size() - c.sent) > kMaxUnreadReplies) {
+        close(c);  // it does not read its replies
+        return;
+    }
+    c.writing.setEnabled(c.sent < c.out.size());
+    if (c.inputEnded && c.out.empty() && c.lines.empty() && !c.session.held()) close(c);
+}
+
+void ScpiServer::close(Client& c) {
     if (c.gone) return;
     c.gone = true;
     c.framer.stop();
-    c.socket->disconnect(this);
-    c.socket->abort();
+    c.reading.setEnabled(false);
+    c.writing.setEnabled(false);
+    ::close(c.fd);
+    c.fd = -1;
     // The client may be in the middle of its own callbacks: remove it later.
     QMetaObject::invokeMethod(
         this,
@@ -117,6 +217,21 @@ void ScpiServer::drop(Client& c) {
             clients_.remove_if([client](const std::unique_ptr<Client>& p) { return p.get() == client; });
         },
         Qt::QueuedConnection);
+}
+
+void ScpiServer::schedule() {
+    if (scheduled_) return;
+    scheduled_ = true;
+    QMetaObject::invokeMethod(this, &ScpiServer::turn, Qt::QueuedConnection);
+}
+
+// One turn: every client with lines ready runs a bounded number of them.
+void ScpiServer::turn() {
+    scheduled_ = false;
+    bool more = false;
+    for (auto& c : clients_)
+        if (!c->gone && serve(*c)) more = true;
+    if (more) schedule();
 }
 
 }  // namespace scpi

@@ -1,8 +1,10 @@
 #pragma once
 // The SCPI server: raw-socket SCPI over TCP, on the loopback addresses only
 // (remote use goes through an SSH tunnel). Each connection has its own
-// session and error queue; all commands run on the thread of the event loop
-// in the order their lines arrive, and replies go to the asker.
+// session, error queue and status registers; all commands run on the thread
+// of the event loop. Connections are served in turn, a bounded number of
+// lines each, so one client's batch never starves another. A client that
+// ends its input (half-close) still gets every reply before the server closes.
 #include "scpi/Instrument.h"
 
 #include <QObject>
@@ -13,7 +15,6 @@
 #include <memory>
 
 class QTcpServer;
-class QTcpSocket;
 
 namespace scpi {
 
@@ -21,8 +22,10 @@ class ScpiServer : public QObject {
     Q_OBJECT
 public:
     static constexpr quint16 kDefaultPort = 5025;
-    static constexpr int kMaxClients = 8;                // a ninth is closed at once
+    static constexpr int kMaxClients = 8;                 // open connections; a ninth is closed at once
     static constexpr qint64 kMaxUnreadReplies = 1 << 20;  // bytes; a client past this is dropped
+    static constexpr int kLinesPerTurn = 32;              // lines of one client before the next is served
+    static constexpr size_t kMaxQueuedLines = 256;        // lines read ahead of the one running
 
     explicit ScpiServer(Instrument& instrument, QObject* parent = nullptr);
     ~ScpiServer() override;
@@ -34,20 +37,27 @@ public:
     quint16 port() const;
     bool listensOnIPv6() const;
     QString errorString() const { return error_; }
+    // Connections still open.
     int clientCount() const;
 
 private:
     struct Client;
+    class Listener;
     bool bindBoth(quint16 port);
-    void acceptFrom(QTcpServer* server);
-    void readFrom(Client& client);
-    void runLine(Client& client, std::string_view line);
-    void drop(Client& client);
+    void accept(int fd);
+    void readFrom(Client& c);
+    // Runs up to kLinesPerTurn of the client's lines; true when more are ready.
+    bool serve(Client& c);
+    void flush(Client& c);
+    void close(Client& c);
+    void schedule();
+    void turn();
 
     Instrument& instrument_;
     std::unique_ptr<QTcpServer> v4_, v6_;
     std::list<std::unique_ptr<Client>> clients_;
     QString error_;
+    bool scheduled_ = false;
 };
 
 }  // namespace scpi

@@ -6,31 +6,67 @@ namespace scpi {
 
 ScriptLines::ScriptLines(Instrument& instrument, std::string name, std::ostream& out, std::ostream& err)
     : session_(instrument),
-      framer_({[this](std::string_view line) { run(line); },
+      framer_({[this](std::string_view line) {
+                   lines_.push_back({++framed_, std::string(line), false});
+                   pump();
+               },
                [this] {
-                   ++lineNo_;
-                   const Outcome e = Outcome::error(TooMuchData);
-                   session_.report(e);
-                   report(e);
+                   lines_.push_back({++framed_, {}, true});
+                   pump();
                }}),
       name_(std::move(name)),
       out_(out),
-      err_(err) {}
+      err_(err) {
+    // Not from inside the sweep engine's signal: from the event loop.
+    session_.onReady([this] { QMetaObject::invokeMethod(&context_, [this] { pump(); }, Qt::QueuedConnection); });
+}
+
+void ScriptLines::finish() {
+    framer_.finish();
+    finished_ = true;
+    pump();
+}
 
 void ScriptLines::report(const Outcome& error) {
     failed_ = true;
     err_ << name_ << ':' << lineNo_ << ": " << formatError(error) << std::endl;
 }
 
-void ScriptLines::run(std::string_view line) {
-    ++lineNo_;
-    std::string_view text = line;
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    text = trimBlanks(text);
-    if (text.empty() || text.front() == '#') return;
-    const LineResult r = session_.execute(line);
+void ScriptLines::run(const LineResult& r) {
     for (const Outcome& e : r.errors) report(e);
-    if (r.replied) out_ << r.reply << std::endl;
+    if (r.replied && !r.held) out_ << r.reply << std::endl;
+}
+
+void ScriptLines::pump() {
+    if (pumping_) return;
+    pumping_ = true;
+    for (;;) {
+        if (session_.held()) {
+            if (!session_.ready()) break;
+            run(session_.resume());
+            continue;
+        }
+        if (lines_.empty()) break;
+        const Line line = std::move(lines_.front());
+        lines_.pop_front();
+        lineNo_ = line.number;
+        if (line.tooLong) {
+            const Outcome e = Outcome::error(InputBufferOverrun);
+            session_.report(e);
+            report(e);
+            continue;
+        }
+        std::string_view text = line.text;
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        text = trimBlanks(text);
+        if (text.empty() || text.front() == '#') continue;
+        run(session_.execute(line.text));
+    }
+    pumping_ = false;
+    if (done() && !doneSent_) {
+        doneSent_ = true;
+        if (onDone_) onDone_();
+    }
 }
 
 }  // namespace scpi

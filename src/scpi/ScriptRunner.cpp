@@ -13,7 +13,12 @@ namespace scpi {
 
 ScriptRunner::ScriptRunner(Instrument& instrument, std::string path, std::ostream& out, std::ostream& err,
                            QObject* parent)
-    : QObject(parent), path_(path), err_(err), lines_(instrument, path == "-" ? "<stdin>" : path, out, err) {}
+    : QObject(parent), path_(path), err_(err), lines_(instrument, path == "-" ? "<stdin>" : path, out, err) {
+    lines_.onDone([this] {
+        done_ = true;
+        emit finished(failed());
+    });
+}
 
 ScriptRunner::~ScriptRunner() = default;
 
@@ -34,7 +39,6 @@ void ScriptRunner::start() {
     } else {
         const QByteArray text = file.readAll();
         lines_.feed(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-        lines_.finish();
     }
     QTimer::singleShot(0, this, &ScriptRunner::end);
 }
@@ -55,11 +59,11 @@ void ScriptRunner::readAvailableInput() {
     end();
 }
 
+// The input is over; finished() follows once its last line has run.
 void ScriptRunner::end() {
-    if (done_) return;
+    if (ended_) return;
+    ended_ = true;
     lines_.finish();
-    done_ = true;
-    emit finished(failed());
 }
 
 }  // namespace scpi

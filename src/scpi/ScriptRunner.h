@@ -22,7 +22,8 @@ public:
                  std::ostream& err = std::cerr, QObject* parent = nullptr);
     ~ScriptRunner() override;
 
-    // Starts the run; finished() follows from the event loop.
+    // Starts the run; finished() follows from the event loop, once the last
+    // line has run (a *WAI may hold it until sweeps end).
     void start();
     bool done() const { return done_; }
     // Whether any line failed or the script could not be read.
@@ -40,6 +41,7 @@ private:
     ScriptLines lines_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool unreadable_ = false;
+    bool ended_ = false;
     bool done_ = false;
 };
 

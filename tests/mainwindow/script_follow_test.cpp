@@ -32,7 +32,7 @@ protected:
 };
 
 TEST_F(ScriptWithWindow, FieldsCaptionsAndOptionsShowTheScriptsChanges) {
-    ASSERT_TRUE(run("FREQ0 12.5MHZ\nFREQ1 30MHZ\nPHAS0 5000\nPHAS1 12.5\nCLOC 60MHZ\n"
+    ASSERT_TRUE(run("FREQ0 12.5MHZ\nFREQ1 MAX\nPHAS0 4095\nPHAS1 12.5\nCLOC 60MHZ\n"
                     "CONT:SYNC ON\nCONT:SELS ON\nCONT:SLE ON\nSEL:PHAS 3\n"))
         << err.str();
     EXPECT_EQ(ui().Text1->text(), "12.5000000000");

@@ -221,3 +221,28 @@ TEST_F(FtdiTest, TheProgramsEndSendsWhatIsPendingAndClosesTheAdapter) {
 }
 
 }  // namespace
+
+// Whether words would be dropped, as the SCPI commands ask before sending:
+// an adapter that went away is reopened first.
+TEST_F(FtdiTest, WritesAreDroppedUntilClaimedAndWhileTheAdapterIsGone) {
+    FtdiPort& p = install("s:0x0403:0x6014:FT5ABC");
+    EXPECT_TRUE(parllio.writesDropped(0x378)) << "not claimed";
+    ASSERT_EQ(ClaimParallelPort(1, -1), 1);
+    EXPECT_FALSE(parllio.writesDropped(0x378));
+    EXPECT_TRUE(parllio.writesDropped(0x278)) << "an address no port owns";
+    EXPECT_EQ(p.instrumentName(), "FTDI FT5ABC");
+    fake->unplugged = true;
+    EXPECT_THROW(SendWord(0x378, 0xD800), PortError);
+    EXPECT_TRUE(parllio.writesDropped(0x378)) << "gone, and no reopen";
+    fake->unplugged = false;
+    fake->attached = {{0x6014, "FT5ABC", 1, 8}};
+    EXPECT_FALSE(parllio.writesDropped(0x378)) << "reopened by the question";
+    EXPECT_EQ(said.back(), "FTDI adapter s:0x0403:0x6014:FT5ABC is back; reopened it");
+}
+
+TEST_F(FtdiTest, WithoutASerialTheAdapterIsNamedByItsBusPlace) {
+    fake->attached = {{0x6001, "", 3, 9}};
+    FtdiPort& p = install();
+    ASSERT_EQ(ClaimParallelPort(1, -1), 1);
+    EXPECT_EQ(p.instrumentName(), "FTDI 003/009");
+}

@@ -133,3 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+TEST_F(GpioTest, NamedByChipAndLinesAndDroppedUntilClaimed) {
+    install("my chip:4:17,27,22");
+    EXPECT_TRUE(parllio.writesDropped(0x378));
+    ASSERT_EQ(ClaimParallelPort(1, -1), 1);
+    EXPECT_FALSE(parllio.writesDropped(0x378));
+    EXPECT_EQ(parllio.backend()->instrumentName(), "GPIO my_chip:4 17 27 22");
+}

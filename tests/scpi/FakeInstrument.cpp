@@ -49,7 +49,12 @@ void FakeInstrument::initialState() {
 }
 
 Outcome FakeInstrument::reset() {
-    running_[0] = running_[1] = false;
+    finishSweep(0);
+    finishSweep(1);
+    for (auto& g : sweep_) {
+        const double defaults[5] = {0, 10e6, 1e6, 1, 1};
+        std::copy(defaults, defaults + 5, g);
+    }
     initialState();
     return record("reset()");
 }
@@ -120,13 +125,23 @@ Outcome FakeInstrument::setSweep(int group, scpi::SweepField field, double value
 Outcome FakeInstrument::startSweep(int group) {
     const double* s = sweep_[index(group, 1)];
     const bool fits = std::fabs(s[0] - s[1]) >= s[2];
-    if (fits) running_[group] = true;
+    if (fits) {
+        running_[group] = true;
+        sweepsChanged();
+    }
     return record("startSweep(" + std::to_string(group) + ")",
                   fits ? Outcome{}
                        : Outcome::error(scpi::SettingsConflict, "Step size is too big for start and stop frequencies"));
 }
 
+void FakeInstrument::finishSweep(int group) {
+    if (!running_[index(group, 1)]) return;
+    running_[group] = false;
+    ++ended_[group];
+    sweepsChanged();
+}
+
 Outcome FakeInstrument::stopSweep(int group) {
-    running_[index(group, 1)] = false;
+    finishSweep(group);
     return record("stopSweep(" + std::to_string(group) + ")");
 }

@@ -12,6 +12,7 @@ class FakeInstrument : public scpi::Instrument {
 public:
     std::vector<std::string> calls;  // "setFrequency(0,1000)", "sendWord(4660)"...
     scpi::Outcome failNext;          // returned (once) by the next action instead of its own result
+    std::string missing;             // a port whose words would be dropped, for QUEStionable bit 9
 
     Identity identity() override { return {"Maker", "sim", "2.0.0"}; }
     scpi::Outcome reset() override;
@@ -37,6 +38,10 @@ public:
     scpi::Outcome startSweep(int group) override;
     scpi::Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return running_[index(group, 1)]; }
+    uint64_t sweepsEnded(int group) override { return ended_[index(group, 1)]; }
+    std::string missingHardware() override { return missing; }
+    // A running sweep reaches its last loop.
+    void finishSweep(int group);
 
 private:
     static int index(int n, int max);
@@ -53,4 +58,5 @@ private:
     int selFreq_ = 0, selPhase_ = 0;
     double sweep_[2][5] = {{0, 10e6, 1e6, 1, 1}, {0, 10e6, 1e6, 1, 1}};
     bool running_[2] = {false, false};
+    uint64_t ended_[2] = {0, 0};
 };

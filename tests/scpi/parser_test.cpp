@@ -47,12 +47,15 @@ INSTANTIATE_TEST_SUITE_P(Headers, Line, ::testing::Values(
     set("FrEqUeNcY0 5", "setFrequency(0,5)"),
     refused("FREQU0 5", -113),          // neither the short nor the long form
     refused("FREQ 10", -113),           // the suffix is required
-    refused("FREQ2 10", -113),
-    refused("FREQ0000 1", -113),
+    refused("FREQ2 10", -114),           // a suffix out of range
+    refused("FREQ0000 1", -114),
+    refused("FREQ2?", -114),
     refused("CLOC1 5", -113),           // no suffix allowed here
     refused("SEL:FREQ0 1", -113),
-    refused("PHAS4 1", -113),
-    refused("SWE2:INIT", -113),
+    refused("PHAS4 1", -114),
+    refused("SWE2:INIT", -114),
+    refused("SWE:INIT", -113),
+    refused("SEL:PHAS4 1", -113),    // no suffix there at all
     set("PHAS3 7", "setPhase(3,7)"),
     set("phase2 12.9", "setPhase(2,12.9)"),
     set("INIT", "initialise()"),
@@ -91,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, Line, ::testing::Values(
     set("FREQ0 .5", "setFrequency(0,0.5)"),
     set("FREQ0 5.", "setFrequency(0,5)"),
     set("FREQ0 +7", "setFrequency(0,7)"),
-    set("FREQ0 -3", "setFrequency(0,-3)"),
+    refused("FREQ0 -3", -222),          // below the range: nothing happens
     set("FREQ0\t12", "setFrequency(0,12)"),
     set("CLOC 60MHZ", "setClock(60000000)"),
     set("SWE1:STAR 1kHz", "setSweep(1,0,1000)"),
@@ -102,7 +105,31 @@ INSTANTIATE_TEST_SUITE_P(Numbers, Line, ::testing::Values(
     set("SWE1:DEL 2.5ms", "setSweep(1,4,2.5)"),
     set("SWE0:DEL 1S", "setSweep(0,4,1000)"),
     refused("FREQ0 10 V", -131),
-    refused("FREQ0 10GHZ", -131),
+    refused("FREQ0 10GHZ", -222),
+    set("FREQ0 0.0125GHZ", "setFrequency(0,12500000)"),
+    set("FREQ0 2.5mahz", "setFrequency(0,2500000)"),
+    set("SWE0:DEL 1500US", "setSweep(0,4,1.5)"),
+    set("FREQ0 25MHZ", "setFrequency(0,25000000)"),  // half the clock: the top
+    refused("FREQ0 25.0001MHZ", -222),
+    set("FREQ1 MIN", "setFrequency(1,0)"),
+    set("FREQ1 maximum", "setFrequency(1,25000000)"),
+    set("FREQ1 DEF", "setFrequency(1,0)"),
+    set("PHAS2 MAX", "setPhase(2,4095)"),
+    refused("PHAS2 4096", -222),
+    refused("PHAS2 -1", -222),
+    set("CLOC MIN", "setClock(1000)"),
+    set("CLOC MAX", "setClock(1000000000)"),
+    set("CLOC DEF", "setClock(50000000)"),
+    refused("CLOC 999", -222),
+    refused("CLOC 1e40", -222),
+    refused("CLOC 1001MHZ", -222),
+    set("SWE1:LOOP MAX", "setSweep(1,3,9999999)"),
+    refused("SWE1:LOOP 0", -222),
+    set("SWE0:STOP DEF", "setSweep(0,1,10000000)"),
+    set("SWE0:DEL MAX", "setSweep(0,4,100000)"),
+    refused("SWE0:DEL 100001", -222),
+    refused("SWE0:STAR 26MHZ", -222),
+    refused("FREQ0 MAXI", -104),
     refused("FREQ0 1e", -131),
     refused("PHAS0 5HZ", -131),
     refused("SWE0:DEL 5HZ", -131),
@@ -157,8 +184,11 @@ INSTANTIATE_TEST_SUITE_P(Booleans, Line, ::testing::Values(
     set("CONT:SLE 0", "setControl(2,0)"),
     set("CONT:RES On", "setControl(3,1)"),
     set("CONT:RESET 1.0", "setControl(3,1)"),
-    refused("CONT:SYNC 2", -222),
-    refused("CONT:SYNC 0.5", -222),
+    set("CONT:SYNC 2", "setControl(0,1)"),      // non-zero is ON
+    set("CONT:SYNC 0.5", "setControl(0,0)"),    // rounded to 0
+    set("CONT:SYNC 0.7", "setControl(0,1)"),
+    set("CONT:SYNC -1", "setControl(0,1)"),
+    refused("CONT:SYNC 1HZ", -131),
     refused("CONT:SYNC YES", -104),
     refused("CONT:SYNC #H1", -104),
     refused("CONT:SYNC", -109)));
@@ -178,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, Line, ::testing::Values(
     LineCase{"FREQ0:WORD 5;:FREQ1 3", {"setFrequencyWord(0,5)", "setFrequency(1,3)"}, "", {}},
     LineCase{"CONT:SYNC ON;*IDN?;SLE ON", {"setControl(0,1)", "setControl(2,1)"}, "Maker,QZ4471,sim,2.0.0", {}},
     LineCase{"SWE0:STAR 1;:SWE1:STAR 2", {"setSweep(0,0,1)", "setSweep(1,0,2)"}, "", {}},
-    LineCase{"FREQ1:WORD #H10;WORD?;:PHAS1?", {"setFrequencyWord(1,16)"}, "00000010;0", {}},
+    LineCase{"FREQ1:WORD #H10;WORD?;:PHAS1?", {"setFrequencyWord(1,16)"}, "#H00000010;0", {}},
     LineCase{"FOO;WORD 1", {}, "", {-113}},                    // a command error drops the rest
     LineCase{"WORD 1,2;WORD 3", {}, "", {-108}},
     LineCase{"WORD 70000;WORD 1", {"sendWord(1)"}, "", {-222}},  // an execution error does not
@@ -193,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(Queries, Line, ::testing::Values(
     query("FREQ0?", "0.0000"),
     LineCase{"FREQ0:WORD #H40000000;:FREQ0?", {"setFrequencyWord(0,1073741824)"}, "12500000.0000", {}},
     LineCase{"FREQ1 1000;:FREQ1?", {"setFrequency(1,1000)"}, "999.9960", {}},  // from the word
-    LineCase{"FREQ1:WORD #HABC;WORD?", {"setFrequencyWord(1,2748)"}, "00000ABC", {}},
+    LineCase{"FREQ1:WORD #HABC;WORD?", {"setFrequencyWord(1,2748)"}, "#H00000ABC", {}},
     query("CLOC?", "50000000.0000"),
     query("SWE0:DEL?", "1"),
     LineCase{"SWE0:DEL 0.1;DEL?", {"setSweep(0,4,0.1)"}, "0.1", {}},
@@ -205,14 +235,31 @@ INSTANTIATE_TEST_SUITE_P(Queries, Line, ::testing::Values(
     query("CONT:SELS?", "0"),
     LineCase{"CONT:RES ON;RES?", {"setControl(3,1)"}, "1", {}},
     query("SEL:PHAS?", "0"),
-    LineCase{"PHAS3 4095.5;PHAS3?", {"setPhase(3,4095.5)"}, "4095", {}}));
+    LineCase{"PHAS3 4094.5;PHAS3?", {"setPhase(3,4094.5)"}, "4094", {}},
+    refused("PHAS3 4095.5", -222),
+    query("FREQ0? MAX", "25000000.0000"),
+    query("FREQ0? min", "0.0000"),
+    query("FREQ1:WORD? MAX", "#HFFFFFFFF"),
+    query("PHAS1? DEF", "0"),
+    query("CLOC? MIN", "1000.0000"),
+    query("SWE1:STOP? DEF", "10000000.0000"),
+    query("SWE0:DEL? MAX", "100000"),
+    query("SWE0:LOOP? MAX", "9999999"),
+    query("SEL:PHAS? MAX", "3"),
+    refused("FREQ0? 5", -108),
+    refused("FREQ0? MAX,MIN", -108),
+    refused("CONT:SYNC? MAX", -108),
+    query("SYST:VERS?", "1999.0"),
+    LineCase{"SWE1:INIT;INIT", {"startSweep(1)"}, "", {-213}}));  // already running
 
 INSTANTIATE_TEST_SUITE_P(RawBytes, Line, ::testing::Values(
     set("WORD 1\r", "sendWord(1)"),
     LineCase{"", {}, "", {}},
     LineCase{"  \t ", {}, "", {}},
     refused("WORD 1\x01", -100),
-    refused("WORD 1\xff", -100),
+    refused("WORD 1\xff", -101),       // not ASCII, outside a string
+    refused("WORD 1\x7f", -101),
+    LineCase{"WORD \"\xc3\xa9\"", {}, "", {-104}},  // inside a string: the parameter is wrong
     refused(std::string("WORD\0 1", 7), -100),
     refused("WORD 1\r\r", -100),
     refused("\x1b[A", -100)));
@@ -308,6 +355,133 @@ TEST(Setup, IsOneLineOfPlainCommands) {
     EXPECT_EQ(session.execute("SYST:SET?").reply,
               "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;:PHAS3 0;"
               ":CONT:SYNC 0;SELS 1;:SEL:FREQ 0;PHAS 0;:CONT:SELS 0;SLE 0;RES 0");
+}
+
+}  // namespace
+
+namespace {
+
+// The status registers of one session after a sequence of lines: the last
+// line's reply.
+struct StatusCase {
+    std::vector<std::string> lines;
+    std::string reply;
+};
+
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    for (const auto& l : c.lines) *os << '"' << l << "\" ";
+}
+
+class Status : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(Status, RegistersFollowTheCommands) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    scpi::LineResult r;
+    for (const std::string& line : GetParam().lines) r = session.execute(line);
+    EXPECT_FALSE(r.held);
+    EXPECT_EQ(r.reply, GetParam().reply);
+}
+
+INSTANTIATE_TEST_SUITE_P(EventStatus, Status, ::testing::Values(
+    StatusCase{{"*ESR?"}, "128"},                       // power on, for every new client
+    StatusCase{{"*ESR?", "*ESR?"}, "0"},                // read clears it
+    StatusCase{{"*CLS", "FOO", "*ESR?"}, "32"},         // command error
+    StatusCase{{"*CLS", "FREQ0 1\xff", "*ESR?"}, "32"},
+    StatusCase{{"*CLS", "WORD 70000", "*ESR?"}, "16"},  // execution error
+    StatusCase{{"*CLS", "SWE0:INIT;INIT", "*ESR?"}, "16"},
+    StatusCase{{"*CLS", "*OPC", "*ESR?"}, "1"},         // nothing running: complete at once
+    StatusCase{{"*CLS", "SWE0:INIT", "*OPC", "*ESR?"}, "0"},
+    StatusCase{{"*CLS", "SWE0:INIT", "*OPC", "SWE0:ABOR", "*ESR?"}, "1"},
+    StatusCase{{"*CLS", "SWE0:INIT", "*OPC", "*CLS", "SWE0:ABOR", "*ESR?"}, "0"},  // *CLS forgets it
+    StatusCase{{"*ESE 255", "*ESE?"}, "255"},
+    StatusCase{{"*ESE 256"}, ""},
+    StatusCase{{"*ESE 256", "SYST:ERR?"}, "-222,\"Data out of range\""}));
+
+INSTANTIATE_TEST_SUITE_P(StatusByte, Status, ::testing::Values(
+    StatusCase{{"*CLS", "*STB?"}, "0"},
+    StatusCase{{"*CLS", "FOO", "*STB?"}, "4"},                               // error queue not empty
+    StatusCase{{"*CLS", "*ESE 32", "FOO", "*STB?"}, "36"},                   // event summary
+    StatusCase{{"*CLS", "*ESE 32", "*SRE 32", "FOO", "*STB?"}, "100"},       // master summary
+    StatusCase{{"*CLS", "*SRE 4", "FOO", "*STB?"}, "68"},
+    StatusCase{{"*CLS", "*SRE 4", "*STB?"}, "0"},
+    StatusCase{{"*SRE 255", "*SRE?"}, "191"},                                // bit 6 cannot be enabled
+    StatusCase{{"*CLS", "*IDN?;*STB?"}, "Maker,QZ4471,sim,2.0.0;16"},       // a reply is waiting
+    StatusCase{{"*CLS", "FOO", "*CLS", "*STB?"}, "0"},
+    StatusCase{{"*CLS", "STAT:OPER:ENAB 8", "SWE1:INIT", "*STB?"}, "128"},   // operation summary
+    StatusCase{{"*CLS", "STAT:OPER:ENAB 8", "SWE1:INIT", "STAT:OPER?", "*STB?"}, "0"}));
+
+INSTANTIATE_TEST_SUITE_P(Registers, Status, ::testing::Values(
+    StatusCase{{"STAT:OPER:COND?"}, "0"},
+    StatusCase{{"SWE0:INIT", "STAT:OPER:COND?"}, "8"},
+    StatusCase{{"SWE0:INIT", "SWE0:ABOR", "STAT:OPER:COND?"}, "0"},
+    StatusCase{{"SWE0:INIT", "SWE0:ABOR", "STAT:OPER?"}, "8"},               // the event stays latched
+    StatusCase{{"SWE0:INIT", "SWE0:ABOR", "STAT:OPER:EVEN?", "STAT:OPER?"}, "0"},
+    StatusCase{{"STAT:OPER:ENAB 264", "STAT:OPER:ENAB?"}, "264"},
+    StatusCase{{"STAT:OPER:ENAB 8;:STAT:PRES", "STAT:OPER:ENAB?"}, "0"},
+    StatusCase{{"STAT:QUES:ENAB #H200", "STAT:QUES:ENAB?"}, "512"},
+    StatusCase{{"STAT:QUES:COND?"}, "0"},
+    StatusCase{{"SYST:VERS?"}, "1999.0"}));
+
+TEST(Status, DroppedPortWritesAreQuestionable) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    session.execute("*CLS;STAT:QUES:ENAB 512");
+    fake.missing = "PARPORT /dev/parport0";
+    EXPECT_EQ(session.execute("*STB?").reply, "8");
+    EXPECT_EQ(session.execute("STAT:QUES:COND?;EVEN?;EVEN?").reply, "512;512;0");
+}
+
+TEST(Status, EachSessionHasItsOwnRegisters) {
+    FakeInstrument fake;
+    scpi::Session a(fake), b(fake);
+    a.execute("*ESR?;*ESE 4;FOO");
+    EXPECT_EQ(b.execute("*ESR?;*ESE?").reply, "128;0");
+    EXPECT_EQ(a.execute("*ESR?").reply, "32");
+}
+
+// Overlapped sweeps: *OPC? and *WAI hold the rest until the sweeps running
+// when they were parsed have ended.
+TEST(Overlap, OpcQueryRepliesWhenTheSweepEnds) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    session.execute("SWE0:INIT");
+    scpi::LineResult r = session.execute("FREQ0?;*OPC?;FREQ1 5MHZ;FREQ1:WORD?");
+    EXPECT_TRUE(r.held);
+    EXPECT_FALSE(session.ready());
+    EXPECT_EQ(fake.calls, Calls{"startSweep(0)"});  // FREQ1 waits
+    fake.finishSweep(0);
+    ASSERT_TRUE(session.ready());
+    r = session.resume();
+    EXPECT_FALSE(r.held);
+    EXPECT_EQ(r.reply, "0.0000;1;#H1999999A");
+    EXPECT_EQ(fake.calls, (Calls{"startSweep(0)", "setFrequency(1,5000000)"}));
+}
+
+TEST(Overlap, WaitHoldsOnlyUntilTheSweepsRunningAtParseTime) {
+    FakeInstrument fake;
+    scpi::Session a(fake), b(fake);
+    int woken = 0;
+    a.onReady([&] { ++woken; });
+    a.execute("SWE0:INIT");
+    EXPECT_TRUE(a.execute("*WAI;WORD 7").held);
+    b.execute("SWE1:INIT");  // started later: not waited for
+    EXPECT_EQ(woken, 0);
+    b.execute("SWE0:ABOR");  // a Stop elsewhere ends the wait
+    EXPECT_EQ(woken, 1);
+    EXPECT_TRUE(a.ready());
+    EXPECT_FALSE(a.resume().replied);
+    EXPECT_EQ(fake.calls.back(), "sendWord(7)");
+    EXPECT_TRUE(fake.sweepRunning(1));
+}
+
+TEST(Overlap, NothingRunningNothingHeld) {
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    const scpi::LineResult r = session.execute("*WAI;*OPC?;WORD 1");
+    EXPECT_FALSE(r.held);
+    EXPECT_EQ(r.reply, "1");
+    EXPECT_EQ(fake.calls, Calls{"sendWord(1)"});
 }
 
 }  // namespace

@@ -37,10 +37,10 @@ def checks(inst):
 
     inst.write("*RST;*CLS")
     inst.write("FREQ0 12.5 MHZ")
-    assert inst.query("FREQ0:WORD?") == "40000000"
+    assert inst.query("FREQ0:WORD?") == "#H40000000"
     assert inst.query("FREQ0?") == "12500000.0000"
     inst.write("FREQuency1:WORD #H33333333")
-    assert inst.query("FREQ1:WORD?;:FREQ1?") == "33333333;9999999.9977"
+    assert inst.query("FREQ1:WORD?;:FREQ1?") == "#H33333333;9999999.9977"
     inst.write("PHAS2 291")
     assert inst.query("PHASe2?") == "291"
     inst.write("CONT:SYNC ON")

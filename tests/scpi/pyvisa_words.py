@@ -16,7 +16,7 @@ from pyvisa_client import start
 # Command, then the words of the window action it stands for.
 CASES = [
     ("FREQ0 12.5 MHZ", [0x3000, 0x2100, 0x3200, 0x2340]),     # Freq 0: 12.5, Enter
-    ("FREQ1 30000000", [0x34FF, 0x25FF, 0x36FF, 0x277F]),     # Freq 1: 30, Enter (limited)
+    ("FREQ1 MAX", [0x34FF, 0x25FF, 0x36FF, 0x277F]),          # Freq 1: 25 (half the clock), Enter
     ("PHAS1 77", [0x1A4D, 0x0B00]),                           # Phase 1: 77, Enter
     ("CONT:SYNC ON", [0xA000]),                               # Sync Bit
     ("CONT:SYNC ON", [0xA000]),                               # the word goes out again

@@ -25,19 +25,34 @@ std::string state(scpi::Session& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::set<int> known = {-100, -102, -104, -108, -109, -113, -131, -221, -222, -223, -350};
+    static const std::set<int> known = {-100, -101, -102, -104, -108, -109, -113, -114, -131,
+                                        -213, -221, -222, -350, -363};
     FakeInstrument fake;
     scpi::Session session(fake);
+    auto checked = [&](const scpi::LineResult& r) {
+        check(r.replied || r.reply.empty());
+        check(r.reply.find_first_of(std::string_view("\n\0", 2)) == std::string::npos);
+        for (char c : r.reply) check(static_cast<unsigned char>(c) < 0x80);
+        for (const auto& e : r.errors) check(known.count(e.code) == 1);
+        check(session.queue().count() <= scpi::ErrorQueue::kCapacity);
+    };
+    // A held line (*WAI, *OPC? while a sweep runs) goes on once the sweeps end.
+    auto release = [&] {
+        while (session.held()) {
+            fake.finishSweep(0);
+            fake.finishSweep(1);
+            check(session.ready());
+            checked(session.resume());
+        }
+    };
     scpi::LineFramer framer({[&](std::string_view line) {
-                                 const scpi::LineResult r = session.execute(line);
-                                 check(r.replied || r.reply.empty());
-                                 check(r.reply.find_first_of(std::string_view("\n\0", 2)) == std::string::npos);
-                                 for (const auto& e : r.errors) check(known.count(e.code) == 1);
-                                 check(session.queue().count() <= scpi::ErrorQueue::kCapacity);
+                                 release();
+                                 checked(session.execute(line));
                              },
-                             [&] { session.report(scpi::Outcome::error(scpi::TooMuchData)); }});
+                             [&] { session.report(scpi::Outcome::error(scpi::InputBufferOverrun)); }});
     framer.feed(std::string_view(reinterpret_cast<const char*>(data), size));
     framer.finish();
+    release();
 
     FakeInstrument fresh;
     scpi::Session restore(fresh);

@@ -39,7 +39,7 @@ TEST(ScriptLines, SkipsBlankAndCommentLines) {
 
 TEST(ScriptLines, RepliesGoToStdoutOneLineEach) {
     const ScriptRun r = runScript("*IDN?\nFREQ0:WORD #H40000000;WORD?;:FREQ0?\nWORD 3\n");
-    EXPECT_EQ(r.out, "Maker,QZ4471,sim,2.0.0\n40000000;12500000.0000\n");
+    EXPECT_EQ(r.out, "Maker,QZ4471,sim,2.0.0\n#H40000000;12500000.0000\n");
 }
 
 TEST(ScriptLines, EachErrorNamesFileAndLine) {
@@ -52,9 +52,9 @@ TEST(ScriptLines, EachErrorNamesFileAndLine) {
     EXPECT_EQ(r.calls.back(), "sendWord(4)");  // the lines after a failure still run
 }
 
-TEST(ScriptLines, ALongLineIsTooMuchDataAndCountsAsOneLine) {
+TEST(ScriptLines, ALongLineIsAnInputOverrunAndCountsAsOneLine) {
     const ScriptRun r = runScript("WORD 1\nWORD " + std::string(5000, '1') + "\nWORD 2\nFREQ 1\n");
-    EXPECT_EQ(r.err, "setup.scpi:2: -223,\"Too much data\"\nsetup.scpi:4: -113,\"Undefined header\"\n");
+    EXPECT_EQ(r.err, "setup.scpi:2: -363,\"Input buffer overrun\"\nsetup.scpi:4: -113,\"Undefined header\"\n");
     EXPECT_EQ(r.calls, (std::vector<std::string>{"sendWord(1)", "sendWord(2)"}));
 }
 

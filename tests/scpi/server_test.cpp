@@ -82,7 +82,7 @@ TEST_F(Server, EachConnectionHasItsOwnQueueAndReplies) {
     EXPECT_EQ(ask(*b, "FREQ0:WORD #H40000000;:FREQ0?"), "12500000.0000");
     EXPECT_EQ(ask(*b, "SYST:ERR?"), "0,\"No error\"");
     EXPECT_EQ(ask(*a, "SYST:ERR?"), "-113,\"Undefined header\"");
-    EXPECT_EQ(ask(*a, "FREQ0:WORD?"), "40000000");  // one instrument behind both
+    EXPECT_EQ(ask(*a, "FREQ0:WORD?"), "#H40000000");  // one instrument behind both
     EXPECT_EQ(a->bytesAvailable(), 0);
     EXPECT_EQ(b->bytesAvailable(), 0);
 }
@@ -93,7 +93,7 @@ TEST_F(Server, ALongLineIsDroppedAndTheConnectionStaysUsable) {
     EXPECT_EQ(ask(*c, "SYST:ERR?"), "-222,\"Data out of range\"");
     c->write("WORD 1;" + QByteArray(2'000'000, ' ') + "WORD 2\n");
     EXPECT_EQ(ask(*c, "*IDN?"), "Maker,QZ4471,sim,2.0.0");
-    EXPECT_EQ(ask(*c, "SYST:ERR?"), "-223,\"Too much data\"");
+    EXPECT_EQ(ask(*c, "SYST:ERR?"), "-363,\"Input buffer overrun\"");
     EXPECT_EQ(ask(*c, "SYST:ERR?"), "0,\"No error\"");
     EXPECT_TRUE(fake.calls.empty());
 }

@@ -41,6 +41,24 @@ std::string FtdiPort::describe() const {
     return "FTDI adapter " + (wanted_.empty() ? std::string("(the one attached)") : wanted_);
 }
 
+// The serial number, or where it sits on the bus when it has none.
+std::string FtdiPort::instrumentName() const {
+    if (!open_ && !lost_) return "FTDI " + (wanted_.empty() ? std::string("(none opened)") : wanted_);
+    return "FTDI " + (device_.serial.empty() ? busDescription(device_).substr(2) : device_.serial);
+}
+
+bool FtdiPort::reachable() {
+    if (!claimed()) return false;
+    if (lost_) {
+        try {
+            reopen();
+        } catch (const PortError&) {
+            return false;
+        }
+    }
+    return open_;
+}
+
 std::string FtdiPort::chooseDevice() {
     std::vector<Device> all;
     for (int product : kProducts)

@@ -27,6 +27,9 @@ public:
     }
     void flush() override;
     std::string describe() const override;
+    std::string instrumentName() const override;
+    // Reopens an adapter that stopped answering; false while it is still gone.
+    bool reachable() override;
 
     // Writes waiting for the end of an operation, and transfers sent so far.
     std::size_t pending() const { return pending_.size(); }

@@ -60,6 +60,14 @@ std::string GpioPort::lines() const {
 
 std::string GpioPort::describe() const { return "GPIO " + wiring_.chip + " lines " + lines(); }
 
+std::string GpioPort::instrumentName() const {
+    const auto& o = wiring_.offsets;
+    std::string chip = wiring_.chip;
+    for (char& c : chip)
+        if (c == ' ') c = '_';  // one field per word
+    return "GPIO " + chip + " " + std::to_string(o[0]) + " " + std::to_string(o[1]) + " " + std::to_string(o[2]);
+}
+
 std::string GpioPort::requestFault(int error) {
     const std::string chip = api_->chipName();
     if (noAccess(error)) return accessHint("GPIO chip '" + chip + "'", error);

@@ -28,6 +28,7 @@ public:
     GpioPort& operator=(const GpioPort&) = delete;
 
     std::string describe() const override;
+    std::string instrumentName() const override;
 
 protected:
     bool openPins() override;

@@ -23,6 +23,8 @@ public:
     void OutByte(uint16_t address, int32_t value) override;
     bool ownsAddress(uint16_t address) const override;
     std::string describe() const override { return "printer port " + device_; }
+    std::string instrumentName() const override { return "PARPORT " + device_; }
+    bool reachable() override { return isOpen(); }
 
     bool isOpen() const { return fd_ >= 0; }
     // The I/O base the kernel reports for this port, if it can be read.

@@ -1,0 +1,87 @@
+#include "mainwindow/SetupFiles.h"
+
+#include "platform/UserNotice.h"
+#include "scpi/CommandTree.h"
+#include "scpi/ScriptLines.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+SetupFiles::SetupFiles(control::ChipControl& chip, platform::UserNotice& notice, QWidget* window)
+    : QObject(window), window_(window), notice_(notice), instrument_(chip), folder_(QDir::currentPath()) {}
+
+SetupFiles::~SetupFiles() = default;
+
+std::string SetupFiles::setupText(scpi::Instrument& instrument, const QString& version, const QDateTime& when) {
+    std::string text = "# QZ4471 setup, saved by version " + version.toStdString() + " on " +
+                       when.toString(Qt::ISODate).toStdString() + "\n";
+    // Each part that starts from the root goes on a line of its own.
+    const std::string line = scpi::setupLine(instrument);
+    size_t start = 0;
+    for (size_t at; (at = line.find(";:", start)) != std::string::npos; start = at + 2)
+        text += line.substr(start, at - start) + "\n";
+    return text + line.substr(start) + "\n";
+}
+
+QString SetupFiles::choose(bool save) {
+    if (choose_) return choose_(save, folder_);
+    const QString filter = tr("SCPI setups (*.scpi);;All files (*)");
+    QString path = save ? QFileDialog::getSaveFileName(window_, tr("Save Setup"), folder_, filter)
+                        : QFileDialog::getOpenFileName(window_, tr("Open Setup"), folder_, filter);
+    if (save && !path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += ".scpi";
+    return path;
+}
+
+void SetupFiles::save() {
+    const QString path = choose(true);
+    if (path.isEmpty()) return;
+    folder_ = QFileInfo(path).absolutePath();
+    const QString error = saveTo(path);
+    if (!error.isEmpty()) notice_.showMessage({platform::kAppTitle, error, platform::MessageIcon::Warning}, window_);
+}
+
+QString SetupFiles::saveTo(const QString& path) {
+    QFile file(path);
+    const std::string text = setupText(instrument_, QCoreApplication::applicationVersion(), QDateTime::currentDateTime());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) || !file.flush())
+        return tr("Cannot save the setup to %1: %2").arg(path, file.errorString());
+    return {};
+}
+
+void SetupFiles::open() {
+    if (running()) return;  // one setup at a time
+    const QString path = choose(false);
+    if (path.isEmpty()) return;
+    folder_ = QFileInfo(path).absolutePath();
+    connect(this, &SetupFiles::finished, this, [this](const QStringList& failures) {
+        if (!failures.isEmpty())
+            notice_.showMessage({platform::kAppTitle, failures.join('\n'), platform::MessageIcon::Warning}, window_);
+    }, Qt::SingleShotConnection);
+    openFrom(path);
+}
+
+void SetupFiles::openFrom(const QString& path) {
+    QFile file(path);
+    discarded_.str({});
+    errors_.str({});
+    if (!file.open(QIODevice::ReadOnly)) {
+        emit finished({tr("Cannot read %1: %2").arg(path, file.errorString())});
+        return;
+    }
+    const QByteArray text = file.readAll();
+    lines_ = std::make_unique<scpi::ScriptLines>(instrument_, path.toStdString(), discarded_, errors_);
+    lines_->onDone([this] {
+        // Not from inside the script's own call chain: it is removed here.
+        QMetaObject::invokeMethod(this, [this] {
+            lines_.reset();
+            QStringList failures = QString::fromStdString(errors_.str()).split('\n', Qt::SkipEmptyParts);
+            emit finished(failures);
+        }, Qt::QueuedConnection);
+    });
+    lines_->feed(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    lines_->finish();
+}
