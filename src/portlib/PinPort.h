@@ -28,7 +28,7 @@ public:
     // 0x378..0x37A once claimed (or always, see the constructor).
     bool ownsAddress(uint16_t address) const override;
 
-    bool reachable() override { return claimed_; }
+    bool reachable() override { return claimed_ || ownedUnclaimed_; }
     bool claimed() const { return claimed_; }
     uint8_t dataRegister() const { return data_; }
     uint8_t controlRegister() const { return control_; }

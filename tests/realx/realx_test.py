@@ -358,9 +358,9 @@ def case_exit_sends_nothing(x, binary):
     edit_freq1(p)
     p.click_menu(0)
     cx, cy, _, ch = p.client(p.main)
-    # The one item of the File menu, just under its title.
-    p.x.run(["xdotool", "mousemove", str(cx + 30), str(cy + ch - MAIN.central_height + 12), "sleep", "0.1", "click", "1"],
-            check=True)
+    # "E&xit", the third item of the File menu (after the two setup items, each about 23 px high).
+    p.x.run(["xdotool", "mousemove", str(cx + 30), str(cy + ch - MAIN.central_height + 12 + 2 * 23), "sleep", "0.1",
+             "click", "1"], check=True)
     assert p.proc.wait(10) == 0, "exit status %d" % p.proc.returncode
     expect_words(p.words(), [], "File, Exit by mouse")
 
