@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "numeric/NumberText.h"
+#include "portlib/ftdi/Description.h"
 #include "portlib/gpio/GpioPort.h"
 
 #include <cctype>
@@ -55,11 +56,10 @@ std::optional<int> parsePort(const std::string& v) {
 std::optional<std::string> portProblem(const std::string& v) {
     if (v == "auto" || v == "sim" || v == "ftdi" || isParport(v)) return std::nullopt;
     if (const auto d = ftdiDescription(v)) {
-        // libftdi reads the rest; only its three kinds of description are known.
-        if (d->size() > 2 && (*d)[1] == ':' && std::string_view("isd").find((*d)[0]) != std::string_view::npos)
-            return std::nullopt;
-        return "bad FTDI description '" + *d +
-               "' (i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL or d:BUS/DEV, e.g. ftdi:i:0x0403:0x6014)";
+        const auto parsed = portlib::ftdi::parseDescription(*d);
+        if (parsed.description && !d->empty()) return std::nullopt;
+        return "bad FTDI description '" + *d + "' (" + portlib::ftdi::kGrammar +
+               ", e.g. ftdi:i:0x0403:0x6014): " + (d->empty() ? "it is empty" : parsed.problem);
     }
     if (const auto g = gpioWiringText(v)) {
         if (parseGpioWiring(*g)) return std::nullopt;

@@ -1,6 +1,7 @@
 #include "portlib/ftdi/FtdiPort.h"
 
 #include "portlib/Parllio.h"
+#include "portlib/ftdi/Description.h"
 
 #include <cstdio>
 
@@ -8,13 +9,13 @@ using namespace portlib::ftdi;
 
 namespace {
 
-std::string hex4(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%04x", v & 0xFFFF);
-    return buf;
-}
-
 bool frameRises(uint8_t before, uint8_t now) { return !(before & PinPort::kFrame) && (now & PinPort::kFrame); }
+
+const char kWhatWeDrive[] = "vendor 0x0403, products 0x6001 0x6010 0x6011 0x6014 0x6015";
+
+std::string enumerationFault(const Result& r) {
+    return "qz4471: cannot look for FTDI adapters: USB enumeration failed (" + r.detail + ")";
+}
 
 }  // namespace
 
@@ -26,9 +27,8 @@ FtdiPort::~FtdiPort() {
     if (open_) api_->close();
 }
 
-std::string FtdiPort::serialDescription(const Device& d) {
-    const std::string ids = hex4(kVendor) + ":" + hex4(d.product);
-    return d.serial.empty() ? "i:" + ids : "s:" + ids + ":" + d.serial;
+std::string FtdiPort::selector(const Device& d) {
+    return d.serial.empty() ? busDescription(d) : "s:" + ids(d) + ":" + d.serial;
 }
 
 std::string FtdiPort::busDescription(const Device& d) {
@@ -37,36 +37,58 @@ std::string FtdiPort::busDescription(const Device& d) {
     return buf;
 }
 
+std::string FtdiPort::name(const Device& d) {
+    return d.serial.empty() ? productName(d.product) + " " + busDescription(d) + " at USB port " + usbPath(d)
+                            : selector(d);
+}
+
 std::string FtdiPort::describe() const {
-    if (open_ || lost_) return "FTDI adapter " + serialDescription(device_);
+    if (open_ || lost_) return "FTDI adapter " + name(device_);
     return "FTDI adapter " + (wanted_.empty() ? std::string("(the one attached)") : wanted_);
 }
 
-std::string FtdiPort::chooseDevice() {
-    std::vector<Device> all;
-    for (int product : kProducts)
-        for (Device& d : api_->find(product)) all.push_back(std::move(d));
-    if (all.empty()) {
-        portlib::diagnostic("qz4471: no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 "
-                            "0x6011 0x6014 0x6015); plug one in and start again, or name one with --port "
-                            "ftdi:DESCRIPTION");
-        return {};
+bool FtdiPort::chooseDevice(Device& chosen) {
+    const Parsed parsed = parseDescription(wanted_);
+    if (!parsed.description) {
+        portlib::diagnostic(faultText({Status::BadDescription, parsed.problem}, wanted_));
+        return false;
     }
-    if (all.size() > 1) {
+    const Listing listing = api_->list();
+    if (!listing.result.ok()) {
+        portlib::diagnostic(enumerationFault(listing.result));
+        return false;
+    }
+    const Choice c = choose(*parsed.description, listing.devices);
+    switch (c.status) {
+    case Status::Ok:
+        chosen = *c.device;
+        return true;
+    case Status::Several: {
         std::string list;
-        for (const Device& d : all) list += " " + (d.serial.empty() ? busDescription(d) : serialDescription(d));
-        portlib::diagnostic("qz4471: " + std::to_string(all.size()) +
+        for (const Device* d : c.candidates) list += " " + selector(*d);
+        portlib::diagnostic("qz4471: " + std::to_string(c.candidates.size()) +
                             " FTDI adapters found, so none was opened; start again with --port ftdi:DESCRIPTION "
                             "naming one of:" + list);
-        return {};
+        return false;
     }
-    return busDescription(all.front());
+    case Status::NotFtdi:
+        portlib::diagnostic("qz4471: USB device '" + wanted_ + "' is " + ids(*c.device) +
+                            ", not an FTDI adapter (" + kWhatWeDrive + "); it was left alone");
+        return false;
+    default:
+        if (wanted_.empty())
+            portlib::diagnostic(std::string("qz4471: no FTDI adapter found (looked for USB ") + kWhatWeDrive +
+                                "); plug one in and start again, or name one with --port ftdi:DESCRIPTION");
+        else
+            portlib::diagnostic(faultText({Status::NotFound, {}}, wanted_));
+        return false;
+    }
 }
 
-Result FtdiPort::start(const std::string& description) {
-    Result r = api_->open(description);
+Result FtdiPort::start(const Device& device) {
+    Result r = api_->open(device);
     if (!r.ok()) return r;
-    device_ = api_->opened();
+    device_ = device;
     r = api_->setBitBang(kOutputs);
     if (!r.ok()) {
         r.detail = "bit-bang mode refused: " + r.detail;
@@ -102,37 +124,60 @@ std::string FtdiPort::faultText(const Result& r, const std::string& description)
     case Status::Busy:
         return "qz4471: " + what + " is held by another program (" + r.detail + "); close that program and start again";
     case Status::BadDescription:
-        return "qz4471: bad FTDI description '" + description +
-               "' (i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL or d:BUS/DEV)";
+        return "qz4471: bad FTDI description '" + description + "' (" + r.detail + "; " + kGrammar + ")";
+    case Status::NotFtdi:
+        return "qz4471: USB device '" + description + "' is now " + r.detail + ", not an FTDI adapter (" +
+               kWhatWeDrive + "); it was left alone";
+    case Status::EnumerationFailed:
+        return enumerationFault(r);
     default:
         return "qz4471: cannot use " + what + ": " + r.detail;
     }
 }
 
 bool FtdiPort::openPins() {
-    const std::string description = wanted_.empty() ? chooseDevice() : wanted_;
-    if (description.empty()) return false;
-    const Result r = start(description);
+    Device chosen;
+    if (!chooseDevice(chosen)) return false;
+    const std::string description = wanted_.empty() ? selector(chosen) : wanted_;
+    const Result r = start(chosen);
     if (!r.ok()) {
         portlib::diagnostic(faultText(r, description));
         return false;
     }
-    portlib::diagnostic("qz4471: using FTDI adapter " + serialDescription(device_) + " at " + std::to_string(rate_) +
-                        " writes a second");
+    std::string line = "qz4471: using FTDI adapter " + name(device_) + " at " + std::to_string(rate_) +
+                       " writes a second";
+    if (!device_.tty.empty()) line += "; " + device_.tty + " is gone until the program ends";
+    portlib::diagnostic(line);
     return true;
 }
 
 void FtdiPort::reopen() {
-    const std::string description = serialDescription(device_);
-    const Result r = start(description);
-    if (!r.ok()) {
-        if (r.status == Status::NotFound)
-            throw PortError("qz4471: FTDI adapter " + description +
-                            " is not attached; plug it back in and repeat the action");
-        throw PortError(faultText(r, description));
-    }
+    const std::string was = name(device_);
+    const Listing listing = api_->list();
+    if (!listing.result.ok()) throw PortError(enumerationFault(listing.result));
+    const Device* back = sameAdapter(device_, listing.devices);
+    if (!back)
+        throw PortError("qz4471: FTDI adapter " + was + " is not attached; plug it back in" +
+                        (device_.serial.empty() ? " (into the same USB port: it has no serial number)" : "") +
+                        " and repeat the action");
+    const Device found = *back;
+    const Result r = start(found);
+    if (!r.ok()) throw PortError(faultText(r, selector(found)));
     lost_ = false;
-    portlib::diagnostic("qz4471: FTDI adapter " + description + " is back; reopened it");
+    if (!reopenHook_) {
+        portlib::diagnostic("qz4471: FTDI adapter " + was + " is back; reopened it");
+        return;
+    }
+    // The state's words wait in pending_ for the action's and leave with them.
+    resending_ = true;
+    try {
+        reopenHook_();
+    } catch (...) {
+        resending_ = false;
+        throw;
+    }
+    resending_ = false;
+    portlib::diagnostic("qz4471: FTDI adapter " + was + " is back; reopened it and sent the chip's state again");
 }
 
 void FtdiPort::drive(uint8_t data) {
@@ -140,7 +185,7 @@ void FtdiPort::drive(uint8_t data) {
     pending_.push_back(data);
     const bool wordEnds = frameRises(last_, data);
     last_ = data;
-    if (wordEnds && portlib::operationDepth() == 0) send();
+    if (wordEnds && !resending_ && portlib::operationDepth() == 0) send();
 }
 
 void FtdiPort::send() {
@@ -151,7 +196,7 @@ void FtdiPort::send() {
     api_->close();
     open_ = false;
     lost_ = true;
-    throw PortError("qz4471: FTDI adapter " + serialDescription(device_) + " stopped answering (" + r.detail +
+    throw PortError("qz4471: FTDI adapter " + name(device_) + " stopped answering (" + r.detail +
                     "); plug it back in and repeat the action");
 }
 
