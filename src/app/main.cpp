@@ -14,6 +14,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
+#include "portlib/PortList.h"
 #include "portlib/ProgramClock.h"
 #include "registers/Declare.h"
 #include "widgets/Placement.h"
@@ -29,6 +30,12 @@ int main(int argc, char** argv) {
     std::fputs(cmd.out.c_str(), stdout);
     std::fputs(cmd.err.c_str(), stderr);
     if (!cmd.run) return cmd.exitStatus;
+    if (cmd.options.listPorts) {
+        const portlib::PortListing ports = portlib::listPorts();
+        std::fputs(ports.err.c_str(), stderr);
+        std::fputs(ports.out.c_str(), stdout);
+        return 0;
+    }
 
     // "/SS" counts only outside our options and their values (--trace /tmp/ss.log).
     QStringList arguments;

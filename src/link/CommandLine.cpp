@@ -124,6 +124,8 @@ std::string usageText() {
            "  --headless         no window: run the script and/or the SCPI server only\n"
            "  --script FILE      run the SCPI commands of FILE (- for standard input)\n"
            "                     after start-up; replies to stdout, errors to stderr\n"
+           "  --list-ports       list the printer ports, FTDI adapters and GPIO chips\n"
+           "                     that can be seen, each with its --port value, and exit\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n"
            "  /SS                show the port status box at start-up\n"
@@ -155,13 +157,14 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
         const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock" ||
                                 name == "--ftdi-rate" || name == "--scpi-port" || name == "--script";
         const bool isFlag = name == "--no-monitor" || name == "--monitor" || name == "--help" || name == "--version" ||
-                            name == "--scpi" || name == "--headless";
+                            name == "--scpi" || name == "--headless" || name == "--list-ports";
         if (!takesValue && !isFlag) return usageError("unknown option '" + name + "'");
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
             if (name == "--version") return finished(std::string("qz4471 ") + qz::kVersion + "\n");
             if (name == "--scpi") o.scpi = true;
+            else if (name == "--list-ports") o.listPorts = true;
             else if (name == "--headless") o.headless = true;
             else (name == "--monitor" ? o.monitor : o.noMonitor) = true;
             continue;

@@ -136,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{{"--port", "ftdi", "--ftdi-rate", "1e6"}, 2, "", "bad FTDI rate"},
         EndingCase{{"--ftdi-rate", "250000"}, 2, "", "option '--ftdi-rate' needs --port ftdi"},
         EndingCase{{"--monitor", "--no-monitor"}, 2, "", "'--monitor' and '--no-monitor' exclude each other"},
-        EndingCase{{"--monitor=1"}, 2, "", "takes no value"}));
+        EndingCase{{"--monitor=1"}, 2, "", "takes no value"},
+        EndingCase{{"--list-ports=all"}, 2, "", "option '--list-ports' takes no value"}));
 
 struct ScpiCase {
     std::vector<std::string> args;
@@ -209,6 +210,12 @@ TEST(CommandLine, HelpShowsBothAdaptersWithExamples) {
     for (const char* text : {"ftdi:DESCRIPTION", "s:VENDOR:PRODUCT:SERIAL", "--port ftdi:i:0x0403:0x6014",
                              "gpio:CHIP:CLK,DATA,FRAME", "--port gpio:gpiochip0:17,27,22", "--ftdi-rate N", "--monitor "})
         EXPECT_NE(help.find(text), std::string::npos) << text;
+}
+
+TEST(CommandLine, ListPortsIsAskedForOnlyByItsOption) {
+    EXPECT_TRUE(parseCommandLine(std::vector<std::string>{"--port", "sim", "--list-ports"}).options.listPorts);
+    EXPECT_FALSE(parseCommandLine(std::vector<std::string>{"--port", "sim"}).options.listPorts);
+    EXPECT_NE(usageText().find("--list-ports"), std::string::npos);
 }
 
 TEST(CommandLine, ArgvSkipsTheProgramName) {
