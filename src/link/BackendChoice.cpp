@@ -64,6 +64,7 @@ void printerPortOrBoard(const CommandLineOptions& options, const DeviceLocations
 OpenedBackend openBackend(const CommandLineOptions& options, const DeviceLocations& where) {
     OpenedBackend opened;
     opened.backend = adapter(options);
+    opened.ftdi = dynamic_cast<FtdiPort*>(opened.backend.get());
     if (opened.backend) opened.device = options.port;
     else printerPortOrBoard(options, where, opened);
 
