@@ -4,8 +4,10 @@
 #include "link/CommsFunctions.h"
 #include "link/WindowsVersion.h"
 #include "mainwindow/MainFormStyle.h"
+#include "mainwindow/PortStatus.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
+#include "portlib/Parllio.h"
 #include "sweep/Sweep.h"
 #include "ui_MainForm.h"
 #include "widgets/FieldEntry.h"
@@ -79,6 +81,7 @@ MainForm::MainForm(control::ChipControl& chip, QWidget* parent)
     });
     ui->MnuMonitor->setEnabled(false);
 
+    new PortStatus(*this, [] { return portlib::activeBackend(); }, [] { return PortAddress; });
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
 

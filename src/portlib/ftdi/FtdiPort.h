@@ -26,6 +26,12 @@ public:
     void flush() override;
     std::string describe() const override;
 
+    // The adapter opened (or last opened), its pace, and whether it stopped
+    // answering and is not back yet.
+    const portlib::ftdi::Device& device() const { return device_; }
+    int rate() const { return rate_; }
+    bool unplugged() const { return lost_; }
+
     // Writes waiting for the end of an operation, and transfers sent so far.
     std::size_t pending() const { return pending_.size(); }
     uint64_t transfers() const { return transfers_; }

@@ -28,6 +28,7 @@ public:
     GpioPort& operator=(const GpioPort&) = delete;
 
     std::string describe() const override;
+    const GpioWiring& wiring() const { return wiring_; }
 
 protected:
     bool openPins() override;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <sstream>
 
+#include <unistd.h>
+
 struct libusb_context {
     int unused = 0;
 };
@@ -103,6 +105,13 @@ uint16_t bcdDevice(uint16_t product) {
     }
 }
 
+// QZ_FAKEUSB_UNPLUGGED names a file: while it exists, every device is away
+// (unplugging from outside a program run on the stand-in).
+bool present(const libusb_device* d) {
+    const char* file = std::getenv("QZ_FAKEUSB_UNPLUGGED");
+    return d->present && !(file && ::access(file, F_OK) == 0);
+}
+
 int interfaceCount(uint16_t product) { return product == 0x6010 ? 2 : product == 0x6011 ? 4 : 1; }
 
 }  // namespace
@@ -183,7 +192,7 @@ ssize_t libusb_get_device_list(libusb_context*, libusb_device*** list) {
     if (bus().enumerationError) return bus().enumerationError;
     std::vector<libusb_device*> present;
     for (const auto& d : bus().devices)
-        if (d->present) present.push_back(d.get());
+        if (fakeusb::present(d.get())) present.push_back(d.get());
     auto** out = static_cast<libusb_device**>(std::calloc(present.size() + 1, sizeof(libusb_device*)));
     for (std::size_t i = 0; i < present.size(); ++i) {
         ++present[i]->refs;
@@ -274,7 +283,7 @@ int libusb_get_config_descriptor(libusb_device* dev, uint8_t index, libusb_confi
 void libusb_free_config_descriptor(libusb_config_descriptor* config) { bus().configs.erase(config); }
 
 int libusb_open(libusb_device* dev, libusb_device_handle** handle) {
-    if (!dev->present) return LIBUSB_ERROR_NO_DEVICE;
+    if (!fakeusb::present(dev)) return LIBUSB_ERROR_NO_DEVICE;
     if (dev->spec.openError) return dev->spec.openError;
     auto* h = new libusb_device_handle;
     h->dev = libusb_ref_device(dev);
@@ -293,14 +302,14 @@ void libusb_close(libusb_device_handle* h) {
 }
 
 int libusb_get_configuration(libusb_device_handle* h, int* config) {
-    if (!h->dev->present) return LIBUSB_ERROR_NO_DEVICE;
+    if (!fakeusb::present(h->dev)) return LIBUSB_ERROR_NO_DEVICE;
     *config = 1;
     return 0;
 }
 
 int libusb_set_configuration(libusb_device_handle* h, int config) {
     record(h, "config", config);
-    return h->dev->present ? 0 : LIBUSB_ERROR_NO_DEVICE;
+    return fakeusb::present(h->dev) ? 0 : LIBUSB_ERROR_NO_DEVICE;
 }
 
 int libusb_set_auto_detach_kernel_driver(libusb_device_handle* h, int enable) {
@@ -310,11 +319,11 @@ int libusb_set_auto_detach_kernel_driver(libusb_device_handle* h, int enable) {
 
 int libusb_detach_kernel_driver(libusb_device_handle* h, int interface) {
     record(h, "detach", interface);
-    return h->dev->present ? 0 : LIBUSB_ERROR_NO_DEVICE;
+    return fakeusb::present(h->dev) ? 0 : LIBUSB_ERROR_NO_DEVICE;
 }
 
 int libusb_claim_interface(libusb_device_handle* h, int interface) {
-    if (!h->dev->present) return LIBUSB_ERROR_NO_DEVICE;
+    if (!fakeusb::present(h->dev)) return LIBUSB_ERROR_NO_DEVICE;
     record(h, "claim", interface);
     h->claimed = true;
     return 0;
@@ -323,12 +332,12 @@ int libusb_claim_interface(libusb_device_handle* h, int interface) {
 int libusb_release_interface(libusb_device_handle* h, int interface) {
     record(h, "release", interface);
     h->claimed = false;
-    return h->dev->present ? 0 : LIBUSB_ERROR_NO_DEVICE;
+    return fakeusb::present(h->dev) ? 0 : LIBUSB_ERROR_NO_DEVICE;
 }
 
 int libusb_control_transfer(libusb_device_handle* h, uint8_t requestType, uint8_t request, uint16_t value,
                             uint16_t index, unsigned char* data, uint16_t length, unsigned int) {
-    if (!h->dev->present) return LIBUSB_ERROR_NO_DEVICE;
+    if (!fakeusb::present(h->dev)) return LIBUSB_ERROR_NO_DEVICE;
     fakeusb::Event e;
     e.device = h->dev->id;
     e.what = "control";
@@ -344,7 +353,7 @@ int libusb_control_transfer(libusb_device_handle* h, uint8_t requestType, uint8_
 
 int libusb_bulk_transfer(libusb_device_handle* h, unsigned char endpoint, unsigned char* data, int length,
                          int* actual, unsigned int) {
-    if (!h->dev->present) return LIBUSB_ERROR_NO_DEVICE;
+    if (!fakeusb::present(h->dev)) return LIBUSB_ERROR_NO_DEVICE;
     fakeusb::Event e;
     e.device = h->dev->id;
     e.what = "bulk";
@@ -359,7 +368,7 @@ int libusb_bulk_transfer(libusb_device_handle* h, unsigned char endpoint, unsign
 int libusb_get_string_descriptor_ascii(libusb_device_handle* h, uint8_t index, unsigned char* data, int length) {
     record(h, "string", index);
     if (index == 0) return LIBUSB_ERROR_INVALID_PARAM;  // as the real library: 0 is no string
-    if (!h->dev->present) return LIBUSB_ERROR_NO_DEVICE;
+    if (!fakeusb::present(h->dev)) return LIBUSB_ERROR_NO_DEVICE;
     if (h->dev->spec.stringError) return h->dev->spec.stringError;
     std::string text;
     if (index == 1) text = "FTDI";

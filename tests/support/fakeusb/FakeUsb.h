@@ -4,7 +4,8 @@
 // The bus is set up and watched through these calls; QZ_FAKEUSB in the
 // environment fills it when a process starts with it preloaded:
 //   VID:PID:SERIAL:BUS:PORTS:ADDRESS[;...]   ids in hex, SERIAL empty for none,
-//   PORTS dot-separated ("2.1").
+//   PORTS dot-separated ("2.1"). While the file QZ_FAKEUSB_UNPLUGGED names
+//   exists, every device is unplugged.
 #include <cstdint>
 #include <string>
 #include <vector>
