@@ -18,7 +18,7 @@ step "lintian $deb"
 lintian --fail-on error --info "$deb"
 
 step "install"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "./$deb"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -q "./$deb"
 files=$(dpkg -L qz4471)
 desktop=$(grep '^/usr/share/applications/.*\.desktop$' <<<"$files")
 metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' <<<"$files")
@@ -50,6 +50,6 @@ timeout 120 xvfb-run -a bash -c '
   exit $found'
 
 step "remove"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q qz4471
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 remove -y -q qz4471
 ! command -v qz4471 >/dev/null || { echo "check-package.sh: qz4471 is still installed" >&2; exit 1; }
 step "done"

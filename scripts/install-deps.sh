@@ -3,7 +3,7 @@
 # on Debian 12 (or the packages named); skips what is there.
 set -euo pipefail
 pkgs=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
-      libbenchmark-dev libftdi1-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth openbox xdotool x11-utils imagemagick clang libclang-rt-14-dev
+      libbenchmark-dev libftdi1-dev libusb-1.0-0-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth openbox xdotool x11-utils imagemagick clang libclang-rt-14-dev
       python3-pyvisa python3-pyvisa-py python3-pymeasure)
 [ $# -gt 0 ] && pkgs=("$@")
 missing=()
@@ -14,5 +14,7 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Wait for another apt or dpkg to finish rather than fail at once.
+lock=(-o DPkg::Lock::Timeout=300)
+$sudo apt-get "${lock[@]}" update -q
+$sudo apt-get "${lock[@]}" install -y -q --no-install-recommends "${missing[@]}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # package.sh: builds qz4471_<version>_<arch>.deb into the repository root with
 # dpkg-buildpackage, after installing the packaging tools and the build
-# dependencies. It builds in a copy under build-deb/, so the work tree stays clean.
+# dependencies, and the source package (linted) under build-deb/. It builds in a
+# copy under build-deb/, so the work tree stays clean.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh build-essential dpkg-dev debhelper lintian desktop-file-utils appstream
@@ -16,7 +17,7 @@ fi
 
 if ! dpkg-checkbuilddeps 2>/dev/null; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -q ./
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 build-dep -y -q ./
 fi
 
 stage=build-deb; src=$stage/qz4471-$version
@@ -25,7 +26,9 @@ rm -rf "$stage"; mkdir -p "$src"
 git ls-files -z --cached --others --exclude-standard |
   tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -xf - -C "$src"
 # At most two compile jobs: the machines are shared.
-(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc -b)
+# The source package too (.dsc and tarball, in build-deb/), linted as the binary one is.
+(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc)
+lintian --fail-on error --info "$stage"/qz4471_"$version".dsc
 
 rm -f qz4471_*.deb
 cp "$stage"/qz4471_"$version"_*.deb .

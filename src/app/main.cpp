@@ -15,6 +15,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/UserNotice.h"
 #include "portlib/Parllio.h"
+#include "portlib/PortList.h"
 #include "portlib/ProgramClock.h"
 #include "startup/BackendChoice.h"
 #include "startup/CommandLine.h"
@@ -71,6 +72,12 @@ int main(int argc, char** argv) {
     std::fputs(cmd.out.c_str(), stdout);
     std::fputs(cmd.err.c_str(), stderr);
     if (!cmd.run) return cmd.exitStatus;
+    if (cmd.options.listPorts) {
+        const portlib::PortListing ports = portlib::listPorts();
+        std::fputs(ports.err.c_str(), stderr);
+        std::fputs(ports.out.c_str(), stdout);
+        return 0;
+    }
 
     // "/SS" counts only outside our options and their values (--trace /tmp/ss.log).
     QStringList arguments;
@@ -123,6 +130,8 @@ int main(int argc, char** argv) {
 
     Transmitter transmitter(port);
     control::ChipControl chip(transmitter);
+    // A board powered from the adapter comes back in its power-on state.
+    if (opened.ftdi) opened.ftdi->setReopenHook([&chip] { chip.resendState(); });
 
     // The chip model listens from the first word, so the monitor shows the
     // start-up words too.

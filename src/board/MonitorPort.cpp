@@ -9,8 +9,14 @@ int32_t MonitorPort::GetParallelPortInfo(int32_t port, ParallelPortInfo& info) {
 }
 
 void MonitorPort::OutByte(uint16_t address, int32_t value) {
-    // The back end first: a write that fails never reached the wire.
-    PortBackendDecorator::OutByte(address, value);
+    // The back end first: a write that fails never reached the wire, and
+    // neither did the rest of its word.
+    try {
+        PortBackendDecorator::OutByte(address, value);
+    } catch (const PortError&) {
+        if (address == base_) decoder_.discard();
+        throw;
+    }
     if (address == base_) decoder_.feed(static_cast<uint8_t>(value));
 }
 

@@ -17,6 +17,12 @@ public:
     std::function<void(int bits)> onFramingError;
 
     void feed(uint8_t dataRegister);
+    // Forgets a word begun but not ended (its write failed), back to idle.
+    void discard() {
+        last_ = Frame;
+        shift_ = 0;
+        bits_ = 0;
+    }
     uint64_t words() const { return words_; }
     uint64_t framingErrors() const { return framingErrors_; }
 

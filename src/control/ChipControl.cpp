@@ -171,6 +171,19 @@ Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {
     });
 }
 
+void ChipControl::resendState() {
+    portlib::OperationScope op(tx_.port());
+    regs_.sendSleepReset();
+    regs_.sendSyncSelsrc();
+    for (int reg = 0; reg < 2; ++reg)
+        for (uint16_t w : chip::freqLoadWords(reg, loadedWord_[reg])) tx_.send(w);
+    for (int reg = 0; reg < 4; ++reg)
+        for (uint16_t w : chip::phaseLoadWords(reg, loadedPhase_[reg] >> 8, loadedPhase_[reg] & 0xFF)) tx_.send(w);
+    regs_.sendFreqSelect(freqSelect_);
+    regs_.sendPhaseSelect(phaseSelect_);
+    op.finish();
+}
+
 Outcome ChipControl::commitFrequency(int reg, const std::string& text) {
     return act([&](Outcome& out) {
         try {

@@ -72,6 +72,11 @@ public:
     Outcome sendWord(uint16_t word);
     // A tuning word loaded as it is, shown as a load shows it.
     Outcome loadTuningWord(int reg, uint32_t word);
+    // Sends the state the windows show again, to a chip that came back in its
+    // power-on state (an adapter plugged back in): the control words, both
+    // frequency registers, the four phase registers and the selections. It
+    // runs inside a port write, so it only sends; failures go to that write.
+    void resendState();
 
     // What each register got last: the tuning word with the clock (MHz) it was
     // computed against, and the 12-bit phase values.

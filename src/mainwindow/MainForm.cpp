@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "mainwindow/MainFormStyle.h"
 #include "numeric/NumberText.h"
+#include "mainwindow/PortStatus.h"
 #include "mainwindow/SetupFiles.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
@@ -89,6 +90,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     });
     ui->MnuMonitor->setEnabled(false);
 
+    new PortStatus(*this, chip_.port(), chip_.sweeps());
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
 

@@ -65,6 +65,7 @@ OpenedBackend openBackend(const CommandLineOptions& options, const Say& say, con
                           const DeviceLocations& where) {
     OpenedBackend opened;
     opened.backend = adapter(options);
+    opened.ftdi = dynamic_cast<FtdiPort*>(opened.backend.get());
     if (opened.backend) opened.device = options.port;
     else printerPortOrBoard(options, where, say, opened);
 

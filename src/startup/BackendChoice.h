@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+class FtdiPort;
 class MonitorPort;
 class SimulatedBoard;
 
@@ -21,6 +22,7 @@ struct OpenedBackend {
     std::unique_ptr<PortBackend> backend;  // to hand to the port
     SimulatedBoard* board = nullptr;       // the simulated board in use, else null
     MonitorPort* monitor = nullptr;        // with --monitor on any other port: the words sent
+    FtdiPort* ftdi = nullptr;              // an FTDI adapter: its owner sets the reopen hook
     std::string device;                    // "/dev/parport0", "ftdi:...", "gpio:...", or empty for the board
 };
 

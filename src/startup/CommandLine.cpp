@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "numeric/NumberText.h"
+#include "portlib/ftdi/Description.h"
 #include "portlib/gpio/GpioPort.h"
 
 #include <cctype>
@@ -55,11 +56,10 @@ std::optional<int> parsePort(const std::string& v) {
 std::optional<std::string> portProblem(const std::string& v) {
     if (v == "auto" || v == "sim" || v == "ftdi" || isParport(v)) return std::nullopt;
     if (const auto d = ftdiDescription(v)) {
-        // libftdi reads the rest; only its three kinds of description are known.
-        if (d->size() > 2 && (*d)[1] == ':' && std::string_view("isd").find((*d)[0]) != std::string_view::npos)
-            return std::nullopt;
-        return "bad FTDI description '" + *d +
-               "' (i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL or d:BUS/DEV, e.g. ftdi:i:0x0403:0x6014)";
+        const auto parsed = portlib::ftdi::parseDescription(*d);
+        if (parsed.description && !d->empty()) return std::nullopt;
+        return "bad FTDI description '" + *d + "' (" + portlib::ftdi::kGrammar +
+               ", e.g. ftdi:i:0x0403:0x6014): " + (d->empty() ? "it is empty" : parsed.problem);
     }
     if (const auto g = gpioWiringText(v)) {
         if (parseGpioWiring(*g)) return std::nullopt;
@@ -124,6 +124,8 @@ std::string usageText() {
            "  --headless         no window: run the script and/or the SCPI server only\n"
            "  --script FILE      run the SCPI commands of FILE (- for standard input)\n"
            "                     after start-up; replies to stdout, errors to stderr\n"
+           "  --list-ports       list the printer ports, FTDI adapters and GPIO chips\n"
+           "                     that can be seen, each with its --port value, and exit\n"
            "  --help             show this help and exit\n"
            "  --version          show the version and exit\n"
            "  /SS                show the port status box at start-up\n"
@@ -155,13 +157,14 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
         const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock" ||
                                 name == "--ftdi-rate" || name == "--scpi-port" || name == "--script";
         const bool isFlag = name == "--no-monitor" || name == "--monitor" || name == "--help" || name == "--version" ||
-                            name == "--scpi" || name == "--headless";
+                            name == "--scpi" || name == "--headless" || name == "--list-ports";
         if (!takesValue && !isFlag) return usageError("unknown option '" + name + "'");
         if (isFlag) {
             if (value) return usageError("option '" + name + "' takes no value");
             if (name == "--help") return finished(usageText());
             if (name == "--version") return finished(std::string("qz4471 ") + qz::kVersion + "\n");
             if (name == "--scpi") o.scpi = true;
+            else if (name == "--list-ports") o.listPorts = true;
             else if (name == "--headless") o.headless = true;
             else (name == "--monitor" ? o.monitor : o.noMonitor) = true;
             continue;

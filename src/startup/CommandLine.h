@@ -17,6 +17,7 @@ struct CommandLineOptions {
     int scpiPort = 5025;        // 0: a free port
     bool headless = false;      // no window, no message box
     std::string scriptPath;     // empty: no script; "-": standard input
+    bool listPorts = false;     // print the ports that can be seen and exit
 };
 
 struct CommandLineResult {

@@ -39,9 +39,15 @@ Trace readTrace(const QString& path) {
 
 class Program : public ::testing::Test {
 protected:
-    void start(const QStringList& args, const QByteArray& winver = {}) {
+    // usb: the pretend devices on the stand-in libusb the program runs on, so
+    // no test takes a real adapter (see support/fakeusb/FakeUsb.h).
+    void start(const QStringList& args, const QByteArray& winver = {}, const QByteArray& usb = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("LD_PRELOAD", QZ_FAKEUSB_LIBRARY);
+        env.insert("QZ_FAKEUSB", usb);
+        // The sanitizer runtime need not come first when a library is preloaded.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         if (!winver.isEmpty()) env.insert("QZ4471_WINVER", winver);
         else env.remove("QZ4471_WINVER");
         proc.setProcessEnvironment(env);
@@ -201,3 +207,20 @@ TEST_F(Program, HeadlessWithANamedPortThatCannotBeClaimedEndsWithStatusThree) {
         EXPECT_TRUE(decodeWire(readTrace(tracePath()).dataWrites).words.empty()) << "nothing was sent";
     }
 }
+
+namespace {
+
+TEST_F(Program, ListPortsNamesEachAdapterWithItsPortValueAndExits) {
+    start({"--list-ports"}, {}, "0403:6014:FT5ABC:1:2:4;0781:5581:4C53:1:1:3;0403:6001::2:1.4:9");
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_EQ(proc.exitCode(), 0);
+    const QStringList lines = QString::fromLocal8Bit(proc.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QStringList usb;
+    for (const QString& l : lines)
+        if (l.startsWith("ftdi:")) usb << l.simplified();
+    EXPECT_EQ(usb, (QStringList{"ftdi:s:0x0403:0x6014:FT5ABC FTDI FT232H, serial FT5ABC, USB port 1-2",
+                                "ftdi:d:002/009 FTDI FT232R, no serial, USB port 2-1.4"}));
+    EXPECT_FALSE(lines.join('\n').contains("5581")) << "a USB disk is no port";
+}
+
+}  // namespace

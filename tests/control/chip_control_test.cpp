@@ -150,6 +150,22 @@ TEST_F(ChipControlTest, SweepStepsUseTheCommittedClock) {
     EXPECT_EQ(hexWords({w.begin(), w.begin() + 4}), hexWords({0x3044, 0x2144, 0x3244, 0x2304}));
 }
 
+// After a replug the chip gets back what the windows show, in one operation.
+TEST_F(ChipControlTest, ResendingTheStateSendsWhatTheWindowsShow) {
+    chip.commitFrequency(0, "1");
+    chip.commitFrequency(1, "10");
+    chip.commitPhase(2, "2048");
+    chip.setReset(true);
+    chip.setSelsrc(true);
+    chip.selectFrequency(1);
+    chip.selectPhase(2);
+    wire.clear();
+    chip.resendState();
+    EXPECT_EQ(hexWords(wire.words()),
+              hexWords({0xD000, 0x9000, 0x3052, 0x21B8, 0x321E, 0x2305, 0x3433, 0x2533, 0x3633, 0x2733, 0x1800,
+                        0x0900, 0x1A00, 0x0B00, 0x1C00, 0x0D08, 0x1E00, 0x0F00, 0x5800, 0x4400}));
+}
+
 TEST_F(ChipControlTest, ARawWordLeavesTheStoredStateAlone) {
     chip.sendWord(0xB000);  // Sync and SELSRC on the chip
     EXPECT_FALSE(chip.sync());

@@ -95,6 +95,8 @@ TEST_F(BackendChoiceTest, AdaptersOpenOnlyWhenClaimedAndSayWhyNot) {
         OpenedBackend b = openBackend(port(c.port), where);
         EXPECT_EQ(b.board, nullptr);
         EXPECT_EQ(b.device, c.port);
+        EXPECT_EQ(b.ftdi, dynamic_cast<FtdiPort*>(b.backend.get())) << "the reopen hook's holder";
+        EXPECT_EQ(b.ftdi != nullptr, std::string(c.port).rfind("ftdi", 0) == 0);
         EXPECT_EQ(b.backend->describe(), c.describes);
         EXPECT_TRUE(said.empty()) << "nothing is opened before the claim";
         b.backend->setSink(sink());

@@ -65,8 +65,8 @@ TEST_P(FtdiOpen, BitBangOnD0ToD2ThenTheIdleLevelThenThePace) {
 
 INSTANTIATE_TEST_SUITE_P(Descriptions, FtdiOpen,
                          ::testing::Values(OpenCase{"", FtdiPort::kDefaultRate, "d:001/004"},
-                                           OpenCase{"s:0x0403:0x6014:FT5ABC", 250000, "s:0x0403:0x6014:FT5ABC"},
-                                           OpenCase{"i:0x0403:0x6014", 3000000, "i:0x0403:0x6014"}));
+                                           OpenCase{"s:0x0403:0x6014:FT5ABC", 250000, "d:001/004"},
+                                           OpenCase{"i:0x0403:0x6014", 3000000, "d:001/004"}));
 
 TEST_F(FtdiTest, StartupAndAFrequencyEntryReachThePinsAsOnTheSimulatedBoard) {
     const std::vector<uint16_t> expected = simulatedBoardWords();
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "no FTDI adapter 's:0x0403:0x6014:OTHER' is attached (lsusb lists devices as "
                   "VENDOR:PRODUCT); plug it in and start again"},
         FaultCase{"busy", {kFt232h}, "", Status::Busy, Status::Ok, Status::Ok,
-                  "FTDI adapter 'd:001/004' is held by another program (library words); close that program "
+                  "FTDI adapter 's:0x0403:0x6014:FT5ABC' is held by another program (library words); close that program "
                   "and start again"},
         FaultCase{"noAccess", {kFt232h}, "i:0x0403:0x6014", Status::NoAccess, Status::Ok, Status::Ok,
                   "no permission to open FTDI adapter 'i:0x0403:0x6014' (library words); install the udev "
@@ -202,7 +202,8 @@ TEST_F(FtdiTest, UnpluggedTheActionFailsAndTheSameAdapterIsReopenedWhenBack) {
     SendWord(0x378, 0x1234);
     EXPECT_EQ(said, std::vector<std::string>{"FTDI adapter s:0x0403:0x6014:FT5ABC is back; reopened it"});
     EXPECT_EQ(std::vector<std::string>(fake->calls.begin(), fake->calls.begin() + 4),
-              (std::vector<std::string>{"open s:0x0403:0x6014:FT5ABC", "bitbang 0x07", "write 1", "rate 1000000"}));
+              (std::vector<std::string>{"open d:001/008", "bitbang 0x07", "write 1", "rate 1000000"}))
+        << "opened by bus and address";
     EXPECT_EQ(words(), std::vector<uint16_t>{0x1234});
 }
 

@@ -118,13 +118,26 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{{"--port", "ftdi:x"}, 2, "", "bad FTDI description 'x' (i:VENDOR:PRODUCT[:INDEX]"},
         EndingCase{{"--port", "ftdi:"}, 2, "", "bad FTDI description ''"},
         EndingCase{{"--port", "ftdi:q:0x0403:0x6014"}, 2, "", "bad FTDI description"},
+        EndingCase{{"--port", "ftdi:i:0x0403"}, 2, "", "bad FTDI description 'i:0x0403' ("},
+        EndingCase{{"--port", "ftdi:s:0x0403:0x6014"}, 2, "", "): s: needs VENDOR:PRODUCT:SERIAL"},
+        EndingCase{{"--port", "ftdi:s:0x0403:0x6014:"}, 2, "", "): s: needs VENDOR:PRODUCT:SERIAL"},
+        EndingCase{{"--port", "ftdi:i:0x0403:0x6014:abc"}, 2, "", "): INDEX 'abc' is no decimal number"},
+        EndingCase{{"--port", "ftdi:i:0403:0x6014"}, 2, "", "0x0193:0x6014 is no FTDI adapter this program drives"},
+        EndingCase{{"--port", "ftdi:i:0x0781:0x5581"}, 2, "", "0x0781:0x5581 is no FTDI adapter"},
+        EndingCase{{"--port", "ftdi:i:0x0403:0x6014x"}, 2, "", "product '0x6014x' is no 0x-prefixed"},
+        EndingCase{{"--port", "ftdi:i:0x:0x6014"}, 2, "", "vendor '0x' is no 0x-prefixed"},
+        EndingCase{{"--port", "ftdi:d:001"}, 2, "", "d: needs BUS/DEV"},
+        EndingCase{{"--port", "ftdi:d:1/256"}, 2, "", "decimal numbers up to 255"},
+        EndingCase{{"--port", "ftdi:d:0x1/4"}, 2, "", "decimal numbers up to 255"},
+        EndingCase{{"--port", "ftdi:s:0x0403:0x6014:FT 5"}, 2, "", "printable ASCII without spaces"},
         EndingCase{{"--port", "gpio:gpiochip0:1,2"}, 2, "", "bad GPIO lines 'gpio:gpiochip0:1,2' (gpio:CHIP:CLK"},
         EndingCase{{"--port", "gpio:gpiochip0:4,4,5"}, 2, "", "three different line offsets"},
         EndingCase{{"--port", "ftdi", "--ftdi-rate", "999"}, 2, "", "bad FTDI rate '999' (writes per second, 1000 to"},
         EndingCase{{"--port", "ftdi", "--ftdi-rate", "1e6"}, 2, "", "bad FTDI rate"},
         EndingCase{{"--ftdi-rate", "250000"}, 2, "", "option '--ftdi-rate' needs --port ftdi"},
         EndingCase{{"--monitor", "--no-monitor"}, 2, "", "'--monitor' and '--no-monitor' exclude each other"},
-        EndingCase{{"--monitor=1"}, 2, "", "takes no value"}));
+        EndingCase{{"--monitor=1"}, 2, "", "takes no value"},
+        EndingCase{{"--list-ports=all"}, 2, "", "option '--list-ports' takes no value"}));
 
 struct ScpiCase {
     std::vector<std::string> args;
@@ -184,6 +197,10 @@ INSTANTIATE_TEST_SUITE_P(
                       AdapterCase{{"--ftdi-rate=1000", "--port", "ftdi:d:001/004"}, "ftdi:d:001/004", 1000, false},
                       AdapterCase{{"--port", "ftdi:i:0x0403:0x6001:1", "--ftdi-rate", "3000000", "--monitor"},
                                   "ftdi:i:0x0403:0x6001:1", 3000000, true},
+                      AdapterCase{{"--port", "ftdi:i:1027:24596:0"}, "ftdi:i:1027:24596:0", std::nullopt, false},
+                      AdapterCase{{"--port", "ftdi:s:0X0403:0x6015:A:B"}, "ftdi:s:0X0403:0x6015:A:B", std::nullopt,
+                                  false},
+                      AdapterCase{{"--port", "ftdi:d:1/7"}, "ftdi:d:1/7", std::nullopt, false},
                       AdapterCase{{"--port", "gpio:pinctrl:gpio:17,27,22"}, "gpio:pinctrl:gpio:17,27,22", std::nullopt,
                                   false},
                       AdapterCase{{"--monitor", "--port", "/dev/parport0"}, "/dev/parport0", std::nullopt, true}));
@@ -193,6 +210,12 @@ TEST(CommandLine, HelpShowsBothAdaptersWithExamples) {
     for (const char* text : {"ftdi:DESCRIPTION", "s:VENDOR:PRODUCT:SERIAL", "--port ftdi:i:0x0403:0x6014",
                              "gpio:CHIP:CLK,DATA,FRAME", "--port gpio:gpiochip0:17,27,22", "--ftdi-rate N", "--monitor "})
         EXPECT_NE(help.find(text), std::string::npos) << text;
+}
+
+TEST(CommandLine, ListPortsIsAskedForOnlyByItsOption) {
+    EXPECT_TRUE(parseCommandLine(std::vector<std::string>{"--port", "sim", "--list-ports"}).options.listPorts);
+    EXPECT_FALSE(parseCommandLine(std::vector<std::string>{"--port", "sim"}).options.listPorts);
+    EXPECT_NE(usageText().find("--list-ports"), std::string::npos);
 }
 
 TEST(CommandLine, ArgvSkipsTheProgramName) {

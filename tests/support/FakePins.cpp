@@ -12,22 +12,18 @@ std::vector<uint8_t> FakeFtdiState::pins() const {
     return all;
 }
 
-std::vector<Device> FakeFtdi::find(int product) {
-    std::vector<Device> found;
-    if (s_->unplugged) return found;
-    for (const Device& d : s_->attached)
-        if (d.product == product) found.push_back(d);
-    return found;
+Listing FakeFtdi::list() {
+    if (!s_->listResult.ok()) return {s_->listResult, {}};
+    if (s_->unplugged) return {};
+    return {{}, s_->attached};
 }
 
-Result FakeFtdi::open(const std::string& description) {
-    s_->calls.push_back("open " + description);
+Result FakeFtdi::open(const Device& device) {
+    s_->calls.push_back("open " + FtdiPort::busDescription(device));
     if (!s_->openResult.ok()) return s_->openResult;
     if (!s_->unplugged) {
         for (const Device& d : s_->attached) {
-            const bool byIds = description.compare(0, 2, "i:") == 0;
-            if (byIds || description == FtdiPort::busDescription(d) || description == FtdiPort::serialDescription(d)) {
-                device_ = d;
+            if (d.bus == device.bus && d.address == device.address) {
                 open_ = true;
                 return {};
             }

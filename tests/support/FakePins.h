@@ -13,6 +13,7 @@
 // after the back end has taken the fake.
 struct FakeFtdiState {
     std::vector<portlib::ftdi::Device> attached;
+    portlib::ftdi::Result listResult;  // a failure here fails every listing
     portlib::ftdi::Result openResult;  // a failure here fails every open
     portlib::ftdi::Result bitBangResult;
     portlib::ftdi::Result rateResult;
@@ -31,9 +32,8 @@ struct FakeFtdiState {
 class FakeFtdi final : public portlib::ftdi::Api {
 public:
     explicit FakeFtdi(std::shared_ptr<FakeFtdiState> state) : s_(std::move(state)) {}
-    std::vector<portlib::ftdi::Device> find(int product) override;
-    portlib::ftdi::Result open(const std::string& description) override;
-    portlib::ftdi::Device opened() override { return device_; }
+    portlib::ftdi::Listing list() override;
+    portlib::ftdi::Result open(const portlib::ftdi::Device& device) override;
     portlib::ftdi::Result setBitBang(uint8_t outputMask) override;
     portlib::ftdi::Result setWriteRate(int writesPerSecond) override;
     portlib::ftdi::Result write(const uint8_t* bytes, std::size_t count) override;
@@ -41,7 +41,6 @@ public:
 
 private:
     std::shared_ptr<FakeFtdiState> s_;
-    portlib::ftdi::Device device_;
     bool open_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "portlib/ftdi/FtdiPort.h"
 
+#include "portlib/ftdi/Description.h"
 
 #include <cstdio>
 
@@ -7,13 +8,13 @@ using namespace portlib::ftdi;
 
 namespace {
 
-std::string hex4(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%04x", v & 0xFFFF);
-    return buf;
-}
-
 bool frameRises(uint8_t before, uint8_t now) { return !(before & PinPort::kFrame) && (now & PinPort::kFrame); }
+
+const char kWhatWeDrive[] = "vendor 0x0403, products 0x6001 0x6010 0x6011 0x6014 0x6015";
+
+std::string enumerationFault(const Result& r) {
+    return "cannot look for FTDI adapters: USB enumeration failed (" + r.detail + ")";
+}
 
 }  // namespace
 
@@ -25,9 +26,8 @@ FtdiPort::~FtdiPort() {
     if (open_) api_->close();
 }
 
-std::string FtdiPort::serialDescription(const Device& d) {
-    const std::string ids = hex4(kVendor) + ":" + hex4(d.product);
-    return d.serial.empty() ? "i:" + ids : "s:" + ids + ":" + d.serial;
+std::string FtdiPort::selector(const Device& d) {
+    return d.serial.empty() ? busDescription(d) : "s:" + ids(d) + ":" + d.serial;
 }
 
 std::string FtdiPort::busDescription(const Device& d) {
@@ -36,54 +36,58 @@ std::string FtdiPort::busDescription(const Device& d) {
     return buf;
 }
 
+std::string FtdiPort::name(const Device& d) {
+    return d.serial.empty() ? productName(d.product) + " " + busDescription(d) + " at USB port " + usbPath(d)
+                            : selector(d);
+}
+
 std::string FtdiPort::describe() const {
-    if (open_ || lost_) return "FTDI adapter " + serialDescription(device_);
+    if (open_ || lost_) return "FTDI adapter " + name(device_);
     return "FTDI adapter " + (wanted_.empty() ? std::string("(the one attached)") : wanted_);
 }
 
-// The serial number, or where it sits on the bus when it has none.
-std::string FtdiPort::instrumentName() const {
-    if (!open_ && !lost_) return "FTDI " + (wanted_.empty() ? std::string("(none opened)") : wanted_);
-    return "FTDI " + (device_.serial.empty() ? busDescription(device_).substr(2) : device_.serial);
-}
-
-bool FtdiPort::reachable() {
-    if (!claimed()) return false;
-    if (lost_) {
-        try {
-            reopen();
-        } catch (const PortError&) {
-            return false;
-        }
+bool FtdiPort::chooseDevice(Device& chosen) {
+    const Parsed parsed = parseDescription(wanted_);
+    if (!parsed.description) {
+        say(faultText({Status::BadDescription, parsed.problem}, wanted_));
+        return false;
     }
-    return open_;
-}
-
-std::string FtdiPort::chooseDevice() {
-    std::vector<Device> all;
-    for (int product : kProducts)
-        for (Device& d : api_->find(product)) all.push_back(std::move(d));
-    if (all.empty()) {
-        say("no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 "
-                            "0x6011 0x6014 0x6015); plug one in and start again, or name one with --port "
-                            "ftdi:DESCRIPTION");
-        return {};
+    const Listing listing = api_->list();
+    if (!listing.result.ok()) {
+        say(enumerationFault(listing.result));
+        return false;
     }
-    if (all.size() > 1) {
+    const Choice c = choose(*parsed.description, listing.devices);
+    switch (c.status) {
+    case Status::Ok:
+        chosen = *c.device;
+        return true;
+    case Status::Several: {
         std::string list;
-        for (const Device& d : all) list += " " + (d.serial.empty() ? busDescription(d) : serialDescription(d));
-        say(std::to_string(all.size()) +
+        for (const Device* d : c.candidates) list += " " + selector(*d);
+        say("" + std::to_string(c.candidates.size()) +
                             " FTDI adapters found, so none was opened; start again with --port ftdi:DESCRIPTION "
                             "naming one of:" + list);
-        return {};
+        return false;
     }
-    return busDescription(all.front());
+    case Status::NotFtdi:
+        say("USB device '" + wanted_ + "' is " + ids(*c.device) +
+                            ", not an FTDI adapter (" + kWhatWeDrive + "); it was left alone");
+        return false;
+    default:
+        if (wanted_.empty())
+            say(std::string("no FTDI adapter found (looked for USB ") + kWhatWeDrive +
+                                "); plug one in and start again, or name one with --port ftdi:DESCRIPTION");
+        else
+            say(faultText({Status::NotFound, {}}, wanted_));
+        return false;
+    }
 }
 
-Result FtdiPort::start(const std::string& description) {
-    Result r = api_->open(description);
+Result FtdiPort::start(const Device& device) {
+    Result r = api_->open(device);
     if (!r.ok()) return r;
-    device_ = api_->opened();
+    device_ = device;
     r = api_->setBitBang(kOutputs);
     if (!r.ok()) {
         r.detail = "bit-bang mode refused: " + r.detail;
@@ -119,37 +123,60 @@ std::string FtdiPort::faultText(const Result& r, const std::string& description)
     case Status::Busy:
         return "" + what + " is held by another program (" + r.detail + "); close that program and start again";
     case Status::BadDescription:
-        return "bad FTDI description '" + description +
-               "' (i:VENDOR:PRODUCT[:INDEX], s:VENDOR:PRODUCT:SERIAL or d:BUS/DEV)";
+        return "bad FTDI description '" + description + "' (" + r.detail + "; " + kGrammar + ")";
+    case Status::NotFtdi:
+        return "USB device '" + description + "' is now " + r.detail + ", not an FTDI adapter (" +
+               kWhatWeDrive + "); it was left alone";
+    case Status::EnumerationFailed:
+        return enumerationFault(r);
     default:
         return "cannot use " + what + ": " + r.detail;
     }
 }
 
 bool FtdiPort::openPins() {
-    const std::string description = wanted_.empty() ? chooseDevice() : wanted_;
-    if (description.empty()) return false;
-    const Result r = start(description);
+    Device chosen;
+    if (!chooseDevice(chosen)) return false;
+    const std::string description = wanted_.empty() ? selector(chosen) : wanted_;
+    const Result r = start(chosen);
     if (!r.ok()) {
         say(faultText(r, description));
         return false;
     }
-    say("using FTDI adapter " + serialDescription(device_) + " at " + std::to_string(rate_) +
-                        " writes a second");
+    std::string line = "using FTDI adapter " + name(device_) + " at " + std::to_string(rate_) +
+                       " writes a second";
+    if (!device_.tty.empty()) line += "; " + device_.tty + " is gone until the program ends";
+    say(line);
     return true;
 }
 
 void FtdiPort::reopen() {
-    const std::string description = serialDescription(device_);
-    const Result r = start(description);
-    if (!r.ok()) {
-        if (r.status == Status::NotFound)
-            throw PortError("FTDI adapter " + description +
-                            " is not attached; plug it back in and repeat the action");
-        throw PortError(faultText(r, description));
-    }
+    const std::string was = name(device_);
+    const Listing listing = api_->list();
+    if (!listing.result.ok()) throw PortError(enumerationFault(listing.result));
+    const Device* back = sameAdapter(device_, listing.devices);
+    if (!back)
+        throw PortError("FTDI adapter " + was + " is not attached; plug it back in" +
+                        (device_.serial.empty() ? " (into the same USB port: it has no serial number)" : "") +
+                        " and repeat the action");
+    const Device found = *back;
+    const Result r = start(found);
+    if (!r.ok()) throw PortError(faultText(r, selector(found)));
     lost_ = false;
-    say("FTDI adapter " + description + " is back; reopened it");
+    if (!reopenHook_) {
+        say("FTDI adapter " + was + " is back; reopened it");
+        return;
+    }
+    // The state's words wait in pending_ for the action's and leave with them.
+    resending_ = true;
+    try {
+        reopenHook_();
+    } catch (...) {
+        resending_ = false;
+        throw;
+    }
+    resending_ = false;
+    say("FTDI adapter " + was + " is back; reopened it and sent the chip's state again");
 }
 
 void FtdiPort::drive(uint8_t data) {
@@ -157,7 +184,7 @@ void FtdiPort::drive(uint8_t data) {
     pending_.push_back(data);
     const bool wordEnds = frameRises(last_, data);
     last_ = data;
-    if (wordEnds && !inOperation_) send();
+    if (wordEnds && !resending_ && !inOperation_) send();
 }
 
 void FtdiPort::send() {
@@ -168,7 +195,7 @@ void FtdiPort::send() {
     api_->close();
     open_ = false;
     lost_ = true;
-    throw PortError("FTDI adapter " + serialDescription(device_) + " stopped answering (" + r.detail +
+    throw PortError("FTDI adapter " + name(device_) + " stopped answering (" + r.detail +
                     "); plug it back in and repeat the action");
 }
 
@@ -184,3 +211,22 @@ void FtdiPort::sendQuietly() {
         say(e.what());
     }
 }
+
+// The serial number, or where it sits on the bus when it has none.
+std::string FtdiPort::instrumentName() const {
+    if (!open_ && !lost_) return "FTDI " + (wanted_.empty() ? std::string("(none opened)") : wanted_);
+    return "FTDI " + (device_.serial.empty() ? busDescription(device_).substr(2) : device_.serial);
+}
+
+bool FtdiPort::reachable() {
+    if (!claimed()) return false;
+    if (lost_) {
+        try {
+            reopen();
+        } catch (const PortError&) {
+            return false;
+        }
+    }
+    return open_;
+}
+

@@ -7,6 +7,7 @@
 #include "portlib/PinPort.h"
 #include "portlib/ftdi/FtdiApi.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,7 +16,8 @@ public:
     static constexpr int kDefaultRate = 1'000'000;  // pin writes per second, a fast printer port
     static constexpr uint8_t kOutputs = 0x07;
 
-    // description: libftdi's device string, or empty for the one adapter attached.
+    // description: d:BUS/DEV, i:VID:PID[:INDEX] or s:VID:PID:SERIAL, or empty
+    // for the one adapter attached.
     FtdiPort(std::unique_ptr<portlib::ftdi::Api> api, std::string description, int writesPerSecond = kDefaultRate);
     // Sends what is pending and closes: the kernel's serial driver gets the chip back.
     ~FtdiPort() override;
@@ -31,13 +33,26 @@ public:
     // Reopens an adapter that stopped answering; false while it is still gone.
     bool reachable() override;
 
+    // The adapter opened (or last opened), its pace, and whether it stopped
+    // answering and is not back yet.
+    const portlib::ftdi::Device& device() const { return device_; }
+    int rate() const { return rate_; }
+    bool unplugged() const { return lost_; }
+
     // Writes waiting for the end of an operation, and transfers sent so far.
     std::size_t pending() const { return pending_.size(); }
     uint64_t transfers() const { return transfers_; }
 
-    // "s:0x0403:0x6014:FT12AB" (or "i:0x0403:0x6014" without a serial), "d:001/004".
-    static std::string serialDescription(const portlib::ftdi::Device& d);
+    // Called once after the adapter came back and was reopened, before the
+    // action's own words: a board powered from the adapter lost its state, so
+    // the owner sends it again. Its words leave with the action's.
+    void setReopenHook(std::function<void()> hook) { reopenHook_ = std::move(hook); }
+
+    // "s:0x0403:0x6014:FT12AB", or "d:001/004" without a serial: what selects it now.
+    static std::string selector(const portlib::ftdi::Device& d);
     static std::string busDescription(const portlib::ftdi::Device& d);
+    // The selector, and without a serial the USB port it sits in.
+    static std::string name(const portlib::ftdi::Device& d);
 
 protected:
     bool openPins() override;
@@ -45,10 +60,10 @@ protected:
     void beforeRead() override { send(); }
 
 private:
-    // The description of the one adapter attached, or empty after saying why not.
-    std::string chooseDevice();
+    // The adapter the description names, or false after saying why not.
+    bool chooseDevice(portlib::ftdi::Device& chosen);
     // Opens, enters bit-bang mode, sets the idle level and the pace.
-    portlib::ftdi::Result start(const std::string& description);
+    portlib::ftdi::Result start(const portlib::ftdi::Device& device);
     std::string faultText(const portlib::ftdi::Result& r, const std::string& description) const;
     void send();
     void sendQuietly();  // a failure goes to the diagnostic line
@@ -61,6 +76,8 @@ private:
     bool open_ = false;
     bool inOperation_ = false;
     bool lost_ = false;  // it stopped answering; the next write tries to reopen it
+    bool resending_ = false;  // the reopen hook runs: its words wait for the action's
+    std::function<void()> reopenHook_;
     uint8_t last_ = kIdle;
     std::vector<uint8_t> pending_;
     uint64_t transfers_ = 0;

@@ -8,14 +8,14 @@ namespace portlib::ftdi {
 
 class LibFtdi final : public Api {
 public:
-    LibFtdi() = default;
+    // sysfsRoot: where the kernel shows which tty the serial driver made.
+    explicit LibFtdi(std::string sysfsRoot = "/sys") : sysfs_(std::move(sysfsRoot)) {}
     ~LibFtdi() override;
     LibFtdi(const LibFtdi&) = delete;
     LibFtdi& operator=(const LibFtdi&) = delete;
 
-    std::vector<Device> find(int product) override;
-    Result open(const std::string& description) override;
-    Device opened() override;
+    Listing list() override;
+    Result open(const Device& device) override;
     Result setBitBang(uint8_t outputMask) override;
     Result setWriteRate(int writesPerSecond) override;
     Result write(const uint8_t* bytes, std::size_t count) override;
@@ -28,7 +28,9 @@ public:
 private:
     ftdi_context* context();
     Result failure(int code) const;
+    std::string ttyOf(const Device& d) const;
 
+    std::string sysfs_;
     ftdi_context* ctx_ = nullptr;
     bool open_ = false;
 };

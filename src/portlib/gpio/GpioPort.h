@@ -29,6 +29,7 @@ public:
 
     std::string describe() const override;
     std::string instrumentName() const override;
+    const GpioWiring& wiring() const { return wiring_; }
 
 protected:
     bool openPins() override;

@@ -1,0 +1,100 @@
+#include "mainwindow/PortStatus.h"
+
+#include "board/SimulatedBoard.h"
+#include "portlib/PortBackend.h"
+#include "portlib/ftdi/Description.h"
+#include "portlib/ftdi/FtdiPort.h"
+#include "portlib/gpio/GpioPort.h"
+#include "portlib/ppdev/PpdevPort.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int kRefreshMs = 250;
+
+QString grouped(int n) {
+    QString digits = QString::number(n);
+    for (int i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, ',');
+    return digits;
+}
+
+}  // namespace
+
+PortStatus::Line PortStatus::lineFor(PortBackend* outer, uint16_t address) {
+    const Line dropped{QStringLiteral("No port: words are dropped"), true};
+    if (!outer) return dropped;
+    PortBackend* port = outer;
+    while (auto* d = dynamic_cast<PortBackendDecorator*>(port)) port = &d->inner();
+    if (auto* ftdi = dynamic_cast<FtdiPort*>(port); ftdi && ftdi->unplugged())
+        return {QStringLiteral("FTDI adapter unplugged: words are dropped"), true};
+    if (!outer->ownsAddress(address)) return dropped;
+    if (dynamic_cast<SimulatedBoard*>(port)) return {QStringLiteral("Simulated board")};
+    if (auto* ftdi = dynamic_cast<FtdiPort*>(port)) {
+        const portlib::ftdi::Device& d = ftdi->device();
+        return {QString::fromStdString("FTDI " + portlib::ftdi::productName(d.product) + " " + FtdiPort::selector(d)) +
+                " at " + grouped(ftdi->rate()) + " writes/s"};
+    }
+    if (auto* gpio = dynamic_cast<GpioPort*>(port)) {
+        const auto& w = gpio->wiring();
+        return {QStringLiteral("GPIO %1 lines %2, %3, %4 (clock, data, frame)")
+                    .arg(QString::fromStdString(w.chip))
+                    .arg(w.offsets[0])
+                    .arg(w.offsets[1])
+                    .arg(w.offsets[2])};
+    }
+    QString text = QString::fromStdString(port->describe());  // "printer port /dev/parport0"
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    return {text};
+}
+
+QString PortStatus::sweepText(int group, const sweep::Progress& p) {
+    if (!p.running) return {};
+    return QStringLiteral("Sweep %1: %2 MHz, step %3 of %4, loop %5 of %6")
+        .arg(group)
+        .arg(p.mhz, 0, 'f', 6)
+        .arg(p.step)
+        .arg(p.steps)
+        .arg(p.loop)
+        .arg(p.loops);
+}
+
+PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps)
+    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new QLabel) {
+    label_->setObjectName(QStringLiteral("portStatus"));
+    label_->setContentsMargins(4, 0, 4, 0);
+    sweeps_->setObjectName(QStringLiteral("sweepStatus"));
+    sweeps_->setContentsMargins(4, 0, 4, 0);
+    window.statusBar()->setSizeGripEnabled(false);
+    window.statusBar()->addWidget(label_, 1);
+    window.statusBar()->addPermanentWidget(sweeps_);
+    connect(&sweeps, &SweepEngine::progressChanged, this, &PortStatus::showSweep);
+    connect(&timer_, &QTimer::timeout, this, &PortStatus::refresh);
+    timer_.start(kRefreshMs);
+    refresh();
+}
+
+// Both groups when both run.
+void PortStatus::showSweep(int group, const sweep::Progress& p) {
+    sweepTexts_[group] = sweepText(group, p);
+    QStringList shown;
+    for (const QString& t : sweepTexts_)
+        if (!t.isEmpty()) shown << t;
+    sweeps_->setText(shown.join(QStringLiteral("; ")));
+}
+
+void PortStatus::refresh() {
+    Line line;
+    {
+        // The sweep's thread may be writing: the port is looked at between operations.
+        std::lock_guard guard(port_.lock());
+        line = lineFor(port_.backend(), port_.PortAddress);
+    }
+    if (line.text == shown_.text && line.warning == shown_.warning && !label_->text().isEmpty()) return;
+    shown_ = line;
+    label_->setText(line.text);
+    label_->setStyleSheet(line.warning ? QStringLiteral("QLabel { color: #ffffff; background: #b3261e; font-weight: bold; }")
+                                       : QString());
+}
