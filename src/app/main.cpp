@@ -17,6 +17,7 @@
 #include "portlib/Parllio.h"
 #include "portlib/PortList.h"
 #include "portlib/ProgramClock.h"
+#include "portlib/ftdi/FtdiPort.h"
 #include "startup/BackendChoice.h"
 #include "startup/CommandLine.h"
 #include "startup/WindowsVersion.h"

@@ -87,10 +87,13 @@ def hexs(words):
 
 # ---- where the controls are -------------------------------------------------
 
+STATUS_BAR = 19  # the main window's status bar, one line of the window font
+
+
 class Form:
     """Control rectangles of a window from its .ui file, relative to the
     window's client area (a main window's central widget sits under its menu
-    bar, whose height is what the client area has above the central widget)."""
+    bar and above its status bar, one line of text high)."""
 
     def __init__(self, ui_file):
         root = ET.parse(os.path.join(SOURCE, ui_file)).getroot()
@@ -99,7 +102,9 @@ class Form:
         top = root.find("widget")
         central = top.find("widget[@name='centralwidget']")
         if central is not None:
-            self.central_height = int(central.find("property[@name='minimumSize']/size/height").text)
+            # The client area above the central widget is the menu bar; the
+            # status bar below it is counted in with it here.
+            self.central_height = int(central.find("property[@name='minimumSize']/size/height").text) + STATUS_BAR
             self._walk(central, 0, 0)
         else:
             self._walk(top, 0, 0)
