@@ -194,6 +194,11 @@ Outcome ChipInstrument::startSweep(int group) {
     return Outcome::error(SettingsConflict, sweep::refusalText(check.refusal));
 }
 
+Instrument::SweepProgress ChipInstrument::sweepProgress(int group) {
+    const sweep::Progress p = chip_.sweeps().progress(group);
+    return {p.step, p.steps, p.loop, p.loops};
+}
+
 Outcome ChipInstrument::stopSweep(int group) {
     chip_.sweeps().stop(group);
     return Outcome::success();

@@ -41,6 +41,7 @@ public:
     Outcome startSweep(int group) override;
     Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return chip_.sweeps().sweeping(group); }
+    SweepProgress sweepProgress(int group) override;
     uint64_t sweepsEnded(int group) override { return ended_[group]; }
     std::string missingHardware() override;
     int selfTest() override;

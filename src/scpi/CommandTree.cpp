@@ -257,7 +257,14 @@ Node buildRoot() {
              false, nullptr, {}},
             {"ABORt", -1, [](V c) { return c.instrument.stopSweep(c.n); }, false, nullptr, {}},
             {"STATe", -1, nullptr, false,
-             [](V c) { return reply(c, c.instrument.sweepRunning(c.n) ? "RUN" : "IDLE"); }, {}}}},
+             [](V c) { return reply(c, c.instrument.sweepRunning(c.n) ? "RUN" : "IDLE"); }, {}},
+            {"PROGress", -1, nullptr, false,
+             [](V c) {
+                 const Instrument::SweepProgress p = c.instrument.sweepProgress(c.n);
+                 return reply(c, std::to_string(p.step) + "," + std::to_string(p.steps) + "," +
+                                     std::to_string(p.loop) + "," + std::to_string(p.loops));
+             },
+             {}}}},
         {"STATus", -1, nullptr, false, nullptr, {
             statusRegister<true>("OPERation"),
             statusRegister<false>("QUEStionable"),

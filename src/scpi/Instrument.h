@@ -104,6 +104,12 @@ public:
     virtual Outcome startSweep(int group) = 0;  // the group's Start button
     virtual Outcome stopSweep(int group) = 0;   // the group's Stop button
     virtual bool sweepRunning(int group) = 0;
+    // Step k of n in loop i of N: the running sweep's, the last one's when
+    // idle, all 0 before any.
+    struct SweepProgress {
+        int64_t step = 0, steps = 0, loop = 0, loops = 0;
+    };
+    virtual SweepProgress sweepProgress(int) { return {}; }
     // How many sweeps of the group have ended (last loop, Stop, ABORt, a
     // failing port): *OPC, *OPC? and *WAI wait for these counts to move.
     virtual uint64_t sweepsEnded(int group) = 0;

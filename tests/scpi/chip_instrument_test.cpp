@@ -1,11 +1,13 @@
-// Commands whose words would be dropped (a printer port that could not be
-// opened) fail with -241 naming the port and change nothing; commands that
-// send nothing still work.
+// The SCPI commands on the program's own chip: commands whose words would be
+// dropped (a printer port that could not be opened) fail with -241 naming the
+// port and change nothing, commands that send nothing still work, and a
+// sweep's progress as the engine announces it.
 #include "portlib/ppdev/PpdevPort.h"
 #include "scpi/ChipInstrument.h"
 #include "scpi/Session.h"
 #include "support/WireHarness.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,6 +45,23 @@ TEST(HardwareMissingClock, ACommandThatSendsNothingStillWorks) {
     session.execute("CLOC 40MHZ");
     EXPECT_EQ(session.execute("CLOC?;:SYST:ERR?").reply, "40000000.0000;0,\"No error\"");
     EXPECT_EQ(session.execute("STAT:QUES:COND?").reply, "512");
+}
+
+// Step k of n in loop i of N: running, after the end, and before any sweep.
+TEST(SweepProgress, AnswersTheEnginesFigures) {
+    WireHarness wire;
+    scpi::ChipInstrument instrument(wire.chip);
+    scpi::Session session(instrument);
+    EXPECT_EQ(session.execute("SWE0:PROG?").reply, "0,0,0,0") << "before any sweep";
+    session.execute("SWE1:STAR 0;STOP 2 MHZ;STEP 1 MHZ;LOOP 2;DEL 100 S");
+    session.execute("SWE1:INIT");
+    wire.chip.sweeps().countup2_Timer();
+    wire.chip.sweeps().countup2_Timer();
+    EXPECT_EQ(session.execute("SWE1:PROG?").reply, "2,4,1,2") << "0 and 1 MHz loaded of 0, 1, 2, 2";
+    for (int i = 0; i < 6; ++i) wire.chip.sweeps().countup2_Timer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.execute("SWE1:STAT?").reply == "IDLE"; }, 2000));
+    EXPECT_EQ(session.execute("SWE1:PROG?").reply, "4,4,2,2") << "the last sweep's figures when idle";
+    EXPECT_EQ(session.execute("SYST:ERR?").reply, "0,\"No error\"");
 }
 
 }  // namespace
