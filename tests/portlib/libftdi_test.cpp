@@ -17,13 +17,13 @@
 
 namespace {
 
-using fakeusb::Spec;
+using fakeusb::Pretend;
 
 constexpr uint8_t kSetBitMode = 0x0B;  // FTDI vendor request
 
 // FT232H modules: with and without a serial number, and a USB disk.
-Spec ft232h(std::string serial, uint8_t port, uint8_t address) { return {0x0403, 0x6014, std::move(serial), 1, {port}, address}; }
-const Spec kDisk{0x0781, 0x5581, "4C530001", 1, {1}, 3};
+Pretend ft232h(std::string serial, uint8_t port, uint8_t address) { return {0x0403, 0x6014, std::move(serial), 1, {port}, address}; }
+const Pretend kDisk{0x0781, 0x5581, "4C530001", 1, {1}, 3};
 
 class LibFtdiTest : public ::testing::Test, public PortRig {
 protected:
@@ -71,7 +71,7 @@ protected:
 
 struct OpenCase {
     const char* name;
-    std::vector<Spec> bus;
+    std::vector<Pretend> bus;
     std::string description;
     int opens;  // the device id opened, 0 for none
     std::string says;
@@ -82,7 +82,7 @@ class LibFtdiOpen : public LibFtdiTest, public ::testing::WithParamInterface<Ope
 
 TEST_P(LibFtdiOpen, OpensOnlyTheAdapterNamedAndNothingElseIsTouched) {
     const OpenCase& c = GetParam();
-    for (const Spec& s : c.bus) fakeusb::plug(s);
+    for (const Pretend& s : c.bus) fakeusb::plug(s);
     fakeusb::failEnumeration(c.enumerationError);
     ttyAt("1-2", "ttyUSB0");
     install(c.description);
@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string(kUsing) + "s:0x0403:0x6014:FT5ABC at 1000000 writes a second; /dev/ttyUSB0 is gone "
                                        "until the program ends"},
         OpenCase{"unreadableSerialPassedOver",
-                 {Spec{0x0403, 0x6001, "LOCKED", 1, {4}, 6, LIBUSB_ERROR_ACCESS}, Spec{0x0403, 0x6001, "A10K", 1, {5}, 7}},
+                 {Pretend{0x0403, 0x6001, "LOCKED", 1, {4}, 6, LIBUSB_ERROR_ACCESS}, Pretend{0x0403, 0x6001, "A10K", 1, {5}, 7}},
                  "s:0x0403:0x6001:A10K", 2, std::string(kUsing) + "s:0x0403:0x6001:A10K at 1000000 writes a second"},
         OpenCase{"secondByIndex", {ft232h("", 2, 4), ft232h("FT5ABC", 3, 5)}, "i:0x0403:0x6014:1", 2,
                  std::string(kUsing) + "s:0x0403:0x6014:FT5ABC at 1000000 writes a second"},
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"diskOnly", {kDisk}, "", 0,
                  "no FTDI adapter found (looked for USB vendor 0x0403, products 0x6001 0x6010 0x6011 0x6014 "
                  "0x6015); plug one in and start again, or name one with --port ftdi:DESCRIPTION"},
-        OpenCase{"noPermission", {Spec{0x0403, 0x6014, "FT5ABC", 1, {2}, 4, LIBUSB_ERROR_ACCESS}}, "", 0,
+        OpenCase{"noPermission", {Pretend{0x0403, 0x6014, "FT5ABC", 1, {2}, 4, LIBUSB_ERROR_ACCESS}}, "", 0,
                  "no permission to open FTDI adapter 'd:001/004' (libusb_open() failed); install the udev "
                  "rule (README, USB adapters) and plug the adapter in again"},
         OpenCase{"enumerationFails", {ft232h("FT5ABC", 2, 4)}, "", 0,
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct ReplugCase {
     const char* name;
-    std::vector<Spec> bus;
+    std::vector<Pretend> bus;
     std::string description;
     std::vector<uint8_t> backAt;  // USB port it is plugged back into
     std::string says;             // the line on reopening, or the action's error
@@ -159,7 +159,7 @@ class LibFtdiReplug : public LibFtdiTest, public ::testing::WithParamInterface<R
 
 TEST_P(LibFtdiReplug, OnlyTheSameAdapterIsReopened) {
     const ReplugCase& c = GetParam();
-    for (const Spec& s : c.bus) fakeusb::plug(s);
+    for (const Pretend& s : c.bus) fakeusb::plug(s);
     install(c.description);
     ASSERT_EQ(ClaimParallelPort(1, -1), 1) << (said.empty() ? "" : said[0]);
     said.clear();

@@ -18,7 +18,7 @@ struct libusb_context {
 
 struct libusb_device {
     int id = 0;
-    fakeusb::Spec spec;
+    fakeusb::Pretend pretend;
     bool present = true;
     int refs = 0;
 };
@@ -73,7 +73,7 @@ void loadEnvironment() {
     for (const std::string& entry : split(text, ';')) {
         const auto f = split(entry, ':');
         if (f.size() != 6) continue;
-        Spec s;
+        Pretend s;
         s.vendor = static_cast<uint16_t>(std::strtoul(f[0].c_str(), nullptr, 16));
         s.product = static_cast<uint16_t>(std::strtoul(f[1].c_str(), nullptr, 16));
         s.serial = f[2];
@@ -124,10 +124,10 @@ void reset() {
     b.fromEnvironment = true;
 }
 
-int plug(const Spec& spec) {
+int plug(const Pretend& pretend) {
     auto d = std::make_unique<libusb_device>();
     d->id = static_cast<int>(bus().devices.size()) + 1;
-    d->spec = spec;
+    d->pretend = pretend;
     bus().devices.push_back(std::move(d));
     return bus().devices.back()->id;
 }
@@ -135,7 +135,7 @@ int plug(const Spec& spec) {
 void unplug(int id) { bus().devices.at(static_cast<std::size_t>(id - 1))->present = false; }
 
 int replug(int id, uint8_t address, std::vector<uint8_t> ports) {
-    Spec s = bus().devices.at(static_cast<std::size_t>(id - 1))->spec;
+    Pretend s = bus().devices.at(static_cast<std::size_t>(id - 1))->pretend;
     s.address = address;
     if (!ports.empty()) s.ports = std::move(ports);
     return plug(s);
@@ -222,21 +222,21 @@ int libusb_get_device_descriptor(libusb_device* dev, libusb_device_descriptor* d
     desc->bDescriptorType = LIBUSB_DT_DEVICE;
     desc->bcdUSB = 0x0200;
     desc->bMaxPacketSize0 = 64;
-    desc->idVendor = dev->spec.vendor;
-    desc->idProduct = dev->spec.product;
-    desc->bcdDevice = bcdDevice(dev->spec.product);
+    desc->idVendor = dev->pretend.vendor;
+    desc->idProduct = dev->pretend.product;
+    desc->bcdDevice = bcdDevice(dev->pretend.product);
     desc->iManufacturer = 1;
     desc->iProduct = 2;
-    desc->iSerialNumber = dev->spec.serial.empty() ? 0 : 3;
+    desc->iSerialNumber = dev->pretend.serial.empty() ? 0 : 3;
     desc->bNumConfigurations = 1;
     return 0;
 }
 
-uint8_t libusb_get_bus_number(libusb_device* dev) { return dev->spec.bus; }
-uint8_t libusb_get_device_address(libusb_device* dev) { return dev->spec.address; }
+uint8_t libusb_get_bus_number(libusb_device* dev) { return dev->pretend.bus; }
+uint8_t libusb_get_device_address(libusb_device* dev) { return dev->pretend.address; }
 
 int libusb_get_port_numbers(libusb_device* dev, uint8_t* ports, int len) {
-    const auto& p = dev->spec.ports;
+    const auto& p = dev->pretend.ports;
     if (static_cast<int>(p.size()) > len) return LIBUSB_ERROR_OVERFLOW;
     std::copy(p.begin(), p.end(), ports);
     return static_cast<int>(p.size());
@@ -245,8 +245,8 @@ int libusb_get_port_numbers(libusb_device* dev, uint8_t* ports, int len) {
 int libusb_get_config_descriptor(libusb_device* dev, uint8_t index, libusb_config_descriptor** out) {
     if (index != 0) return LIBUSB_ERROR_NOT_FOUND;
     auto c = std::make_unique<fakeusb::Config>();
-    const int n = fakeusb::interfaceCount(dev->spec.product);
-    const uint16_t packet = dev->spec.product == 0x6001 || dev->spec.product == 0x6015 ? 64 : 512;
+    const int n = fakeusb::interfaceCount(dev->pretend.product);
+    const uint16_t packet = dev->pretend.product == 0x6001 || dev->pretend.product == 0x6015 ? 64 : 512;
     c->interfaces.resize(static_cast<std::size_t>(n));
     c->settings.resize(static_cast<std::size_t>(n));
     c->endpoints.resize(static_cast<std::size_t>(2 * n));
@@ -284,7 +284,7 @@ void libusb_free_config_descriptor(libusb_config_descriptor* config) { bus().con
 
 int libusb_open(libusb_device* dev, libusb_device_handle** handle) {
     if (!fakeusb::present(dev)) return LIBUSB_ERROR_NO_DEVICE;
-    if (dev->spec.openError) return dev->spec.openError;
+    if (dev->pretend.openError) return dev->pretend.openError;
     auto* h = new libusb_device_handle;
     h->dev = libusb_ref_device(dev);
     ++bus().handles;
@@ -369,11 +369,11 @@ int libusb_get_string_descriptor_ascii(libusb_device_handle* h, uint8_t index, u
     record(h, "string", index);
     if (index == 0) return LIBUSB_ERROR_INVALID_PARAM;  // as the real library: 0 is no string
     if (!fakeusb::present(h->dev)) return LIBUSB_ERROR_NO_DEVICE;
-    if (h->dev->spec.stringError) return h->dev->spec.stringError;
+    if (h->dev->pretend.stringError) return h->dev->pretend.stringError;
     std::string text;
     if (index == 1) text = "FTDI";
     else if (index == 2) text = "Pretend adapter";
-    else if (index == 3 && !h->dev->spec.serial.empty()) text = h->dev->spec.serial;
+    else if (index == 3 && !h->dev->pretend.serial.empty()) text = h->dev->pretend.serial;
     else return LIBUSB_ERROR_PIPE;
     const int n = std::min(static_cast<int>(text.size()), length - 1);
     std::memcpy(data, text.data(), static_cast<std::size_t>(n));

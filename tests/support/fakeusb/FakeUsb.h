@@ -12,7 +12,7 @@
 
 namespace fakeusb {
 
-struct Spec {
+struct Pretend {
     uint16_t vendor = 0x0403;
     uint16_t product = 0x6014;
     std::string serial;  // empty: the descriptor has no serial string
@@ -34,7 +34,7 @@ struct Event {
 };
 
 void reset();
-int plug(const Spec& spec);                 // returns the device's id
+int plug(const Pretend& pretend);                 // returns the device's id
 void unplug(int id);                        // its handles fail with LIBUSB_ERROR_NO_DEVICE
 int replug(int id, uint8_t address, std::vector<uint8_t> ports = {});  // back with a new address; new id
 void failEnumeration(int error);            // 0: list again
