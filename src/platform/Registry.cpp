@@ -18,36 +18,36 @@ bool sameName(const char* a, const char* b) {
 }  // namespace
 
 int32_t LinuxRegistry::RegOpenKeyExA(HKEY root, const char* subKey, uint32_t, uint32_t, HKEY* result) {
-        if (root != HKEY_LOCAL_MACHINE || !subKey ||
-            !sameName(subKey, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"))
-            return ERROR_FILE_NOT_FOUND;
-        const QString path = locateSysInfo();
-        if (path.isEmpty()) return ERROR_FILE_NOT_FOUND;
-        const HKEY handle = next_++;
-        open_[handle] = path.toLocal8Bit();
-        *result = handle;
-        return ERROR_SUCCESS;
-    }
+    if (root != HKEY_LOCAL_MACHINE || !subKey ||
+        !sameName(subKey, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"))
+        return ERROR_FILE_NOT_FOUND;
+    const QString path = locateSysInfo();
+    if (path.isEmpty()) return ERROR_FILE_NOT_FOUND;
+    const HKEY handle = next_++;
+    open_[handle] = path.toLocal8Bit();
+    *result = handle;
+    return ERROR_SUCCESS;
+}
 
 int32_t LinuxRegistry::RegQueryValueExA(HKEY key, const char* valueName, uint32_t*, uint32_t* type, char* data,
                                         uint32_t* size) {
-        const auto it = open_.find(key);
-        if (it == open_.end()) return ERROR_INVALID_HANDLE;
-        if (!valueName || !sameName(valueName, "PATH")) return ERROR_FILE_NOT_FOUND;
-        const QByteArray& text = it->second;
-        const uint32_t needed = uint32_t(text.size()) + 1;  // stored with its NUL
-        if (type) *type = REG_SZ;
-        if (data && needed > *size) {
-            *size = needed;
-            return ERROR_MORE_DATA;
-        }
-        if (data) {
-            std::memcpy(data, text.constData(), text.size());
-            data[text.size()] = '\0';
-        }
+    const auto it = open_.find(key);
+    if (it == open_.end()) return ERROR_INVALID_HANDLE;
+    if (!valueName || !sameName(valueName, "PATH")) return ERROR_FILE_NOT_FOUND;
+    const QByteArray& text = it->second;
+    const uint32_t needed = uint32_t(text.size()) + 1;  // stored with its NUL
+    if (type) *type = REG_SZ;
+    if (data && needed > *size) {
         *size = needed;
-        return ERROR_SUCCESS;
+        return ERROR_MORE_DATA;
     }
+    if (data) {
+        std::memcpy(data, text.constData(), text.size());
+        data[text.size()] = '\0';
+    }
+    *size = needed;
+    return ERROR_SUCCESS;
+}
 
 int32_t LinuxRegistry::RegCloseKey(HKEY key) { return open_.erase(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
 

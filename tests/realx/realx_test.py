@@ -314,27 +314,24 @@ def edit_freq1(p):
     p.type("8")
 
 
-def case_stranded_edit_menu_click(x, binary):
-    """Freq 1 edited, File menu opened by a click and closed with one Escape."""
-    p = Program(x, binary, ["--no-monitor"], "stranded_click")
-    edit_freq1(p)
-    p.click_menu(0)
-    p.keys("Escape")
-    p.click(MAIN, "Command13")  # "Sync Bit = 0"
-    p.click(MAIN, "Text3")
-    p.click(MAIN, "Text4")
-    freq1_of_8_then(p.stop(), [0xA000, 0x1800, 0x0900], "File by click, one Escape, Sync, Phase 0, Phase 1")
+def stranded_edit(name, open_menu, how):
+    """Freq 1 edited, the File menu opened and closed with one Escape, then Sync, Phase 0, Phase 1."""
+
+    def case(x, binary):
+        p = Program(x, binary, ["--no-monitor"], name)
+        edit_freq1(p)
+        open_menu(p)
+        p.keys("Escape")
+        p.click(MAIN, "Command13")  # "Sync Bit = 0"
+        p.click(MAIN, "Text3")
+        p.click(MAIN, "Text4")
+        freq1_of_8_then(p.stop(), [0xA000, 0x1800, 0x0900], how + ", one Escape, Sync, Phase 0, Phase 1")
+
+    return case
 
 
-def case_stranded_edit_menu_key(x, binary):
-    """The same with Alt+F."""
-    p = Program(x, binary, ["--no-monitor"], "stranded_key")
-    edit_freq1(p)
-    p.keys("alt+f", "Escape")
-    p.click(MAIN, "Command13")
-    p.click(MAIN, "Text3")
-    p.click(MAIN, "Text4")
-    freq1_of_8_then(p.stop(), [0xA000, 0x1800, 0x0900], "Alt+F, one Escape, Sync, Phase 0, Phase 1")
+case_stranded_edit_menu_click = stranded_edit("stranded_click", lambda p: p.click_menu(0), "File by click")
+case_stranded_edit_menu_key = stranded_edit("stranded_key", lambda p: p.keys("alt+f"), "Alt+F")
 
 
 def case_access_key_commits_first(x, binary):
