@@ -3,6 +3,8 @@
 #include "numeric/NumberText.h"
 #include "registers/ChipWords.h"
 
+#include <QThread>
+
 #include <cmath>
 #include <limits>
 
@@ -21,6 +23,7 @@ constexpr Field kPhaseFields[] = {Field::Phase0, Field::Phase1, Field::Phase2, F
 
 void Outcome::merge(const Outcome& o) {
     badEntry = badEntry || o.badEntry;
+    busy = busy || o.busy;
     if (portFailure.empty()) portFailure = o.portFailure;
 }
 
@@ -28,7 +31,8 @@ ChipControl::ChipControl(Transmitter& transmitter, QObject* parent)
     : QObject(parent),
       tx_(transmitter),
       regs_(transmitter),
-      sweeps_(transmitter.port().lock(), [this](int reg, float mhz) { sweepStep(reg, mhz); }) {
+      sweeps_(transmitter.port().lock(), [this](int reg, float mhz) { sweepStep(reg, mhz); }),
+      keyer_(transmitter, {[this] { keyingBegins(); }, [this](keying::Type t) { keyingEnds(t); }}) {
     sweeps_.setLimit([this] { return maxFreq(); });
 }
 
@@ -236,14 +240,19 @@ Outcome ChipControl::setBit(int32_t& state, int32_t bit, bool on, bool syncWord)
 }
 
 Outcome ChipControl::setSync(bool on) { return setBit(regs_.SyncBit, chip::kSyncBit, on, true); }
-Outcome ChipControl::setSelsrc(bool on) { return setBit(regs_.SelsrcBit, chip::kSelsrcBit, on, true); }
+Outcome ChipControl::setSelsrc(bool on) {
+    Outcome out = stopKeying();
+    out.merge(setBit(regs_.SelsrcBit, chip::kSelsrcBit, on, true));
+    return out;
+}
 Outcome ChipControl::setReset(bool on) { return setBit(regs_.ResetBit, chip::kResetBit, on, false); }
 Outcome ChipControl::setSleep(bool on) { return setBit(regs_.SleepBit, chip::kSleepBit, on, false); }
 
 // Sync and SELSRC are forgotten without a word of their own; the Clear bit
 // is never stored, so the next Sleep/Reset word releases it.
 Outcome ChipControl::clear() {
-    Outcome out = act([this](Outcome&) { regs_.sendSleepReset(true); });
+    Outcome out = stopKeying();
+    out.merge(act([this](Outcome&) { regs_.sendSleepReset(true); }));
     regs_.SyncBit = 0;
     regs_.SelsrcBit = 0;
     emit bitsChanged();
@@ -253,13 +262,64 @@ Outcome ChipControl::clear() {
 Outcome ChipControl::selectFrequency(int reg) {
     freqSelect_ = reg;
     emit selectionChanged();
-    return act([this, reg](Outcome&) { regs_.sendFreqSelect(reg); });
+    return act([this, reg](Outcome&) {
+        if (!keyingFrequency()) regs_.sendFreqSelect(reg);
+    });
 }
 
 Outcome ChipControl::selectPhase(int reg) {
     phaseSelect_ = reg;
     emit selectionChanged();
-    return act([this, reg](Outcome&) { regs_.sendPhaseSelect(reg); });
+    return act([this, reg](Outcome&) {
+        if (!keyingPhase()) regs_.sendPhaseSelect(reg);
+    });
+}
+
+// ---- keying ------------------------------------------------------------------
+
+Outcome ChipControl::startKeying() {
+    return act([this](Outcome& out) { out.busy = !keyer_.start(); });
+}
+
+Outcome ChipControl::stopKeying() {
+    return act([this](Outcome&) { keyer_.stop(); });
+}
+
+bool ChipControl::keyingFrequency() const {
+    const keying::Progress p = keyer_.progress();
+    return p.running && keying::keysFrequency(p.type);
+}
+
+bool ChipControl::keyingPhase() const {
+    const keying::Progress p = keyer_.progress();
+    return p.running && !keying::keysFrequency(p.type);
+}
+
+// Select words are obeyed only while SELSRC is 1.
+void ChipControl::keyingBegins() {
+    if (regs_.SelsrcBit) return;
+    selsrcForKeying_ = true;
+    regs_.SelsrcBit = chip::kSelsrcBit;
+    announceBits();
+    regs_.sendSyncSelsrc();
+}
+
+// The selection goes back to the main window's while SELSRC still holds, so
+// the chip is left as the window shows it.
+void ChipControl::keyingEnds(keying::Type type) {
+    if (keying::keysFrequency(type)) regs_.sendFreqSelect(freqSelect_);
+    else regs_.sendPhaseSelect(phaseSelect_);
+    if (!selsrcForKeying_) return;
+    selsrcForKeying_ = false;
+    regs_.SelsrcBit = 0;
+    announceBits();
+    regs_.sendSyncSelsrc();
+}
+
+// A keying ends on its schedule's thread too; the windows hear of it on ours.
+void ChipControl::announceBits() {
+    if (QThread::currentThread() == thread()) emit bitsChanged();
+    else QMetaObject::invokeMethod(this, [this] { emit bitsChanged(); }, Qt::QueuedConnection);
 }
 
 Outcome ChipControl::sendWord(uint16_t word) {
@@ -269,7 +329,7 @@ Outcome ChipControl::sendWord(uint16_t word) {
 // All six registers loaded with 0, the control bits cleared, Normal, FREQ0
 // and PHASE0 selected; the words are those of the single actions, in order.
 Outcome ChipControl::initialise() {
-    Outcome out;
+    Outcome out = stopKeying();
     portlib::OperationScope op(tx_.port());
     for (Field f : {Field::Freq0, Field::Freq1, Field::Phase0, Field::Phase1, Field::Phase2, Field::Phase3})
         showText(f, "0");

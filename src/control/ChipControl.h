@@ -5,6 +5,7 @@
 // Windows, scripts and the SCPI server all act through one of these, built in
 // main. Nothing here shows anything: changes are announced by signals,
 // failures are returned to the caller.
+#include "control/Keyer.h"
 #include "control/SweepEngine.h"
 #include "registers/ChipRegisters.h"
 
@@ -23,7 +24,8 @@ enum class Field { Freq0, Freq1, Phase0, Phase1, Phase2, Phase3, Clock };
 struct Outcome {
     bool badEntry = false;    // the entry was refused (no number, or out of range for the clock)
     std::string portFailure;  // the port failed; words before it are sent
-    bool ok() const { return !badEntry && portFailure.empty(); }
+    bool busy = false;        // refused: what it would start is already running
+    bool ok() const { return !badEntry && portFailure.empty() && !busy; }
     void merge(const Outcome& o);
 };
 
@@ -64,10 +66,20 @@ public:
     Outcome setSelsrc(bool on);
     Outcome setReset(bool on);
     Outcome setSleep(bool on);
+    // Clear, Initialise and SELSRC changes stop a keying first (its end words go out).
     Outcome clear();
+    // While a keying keys that kind of register, the choice is only kept: the
+    // keying's end selects it.
     Outcome selectFrequency(int reg);
     Outcome selectPhase(int reg);
     Outcome initialise();
+
+    // Keying with the keyer's settings; busy while one runs.
+    Outcome startKeying();
+    Outcome stopKeying();
+    // Whether a running keying keys the frequency (or else the phase) selection.
+    bool keyingFrequency() const;
+    bool keyingPhase() const;
     // One 16-bit word and nothing else; the stored state does not follow it.
     Outcome sendWord(uint16_t word);
     // A tuning word loaded as it is, shown as a load shows it.
@@ -92,6 +104,7 @@ public:
     int selectedPhase() const { return phaseSelect_; }
 
     SweepEngine& sweeps() { return sweeps_; }
+    Keyer& keying() { return keyer_; }
     portlib::Parllio& port() { return tx_.port(); }
     Transmitter& transmitter() { return tx_; }
 
@@ -115,6 +128,9 @@ private:
     void noteLoad(int reg, uint32_t word);
     // Stores a control bit and sends the word that carries it.
     Outcome setBit(int32_t& state, int32_t bit, bool on, bool syncWord);
+    void keyingBegins();
+    void keyingEnds(keying::Type type);
+    void announceBits();
 
     Transmitter& tx_;
     ChipRegisters regs_;
@@ -125,6 +141,8 @@ private:
     uint32_t loadedWord_[2] = {};
     double loadedClock_[2] = {ChipRegisters::kDefaultClockMHz, ChipRegisters::kDefaultClockMHz};
     uint16_t loadedPhase_[4] = {};
+    bool selsrcForKeying_ = false;  // SELSRC was raised by the keying, which lowers it again
+    Keyer keyer_;  // last: its schedule ends before anything it sends through
 };
 
 }  // namespace control

@@ -13,10 +13,10 @@ SweepEngine::SweepEngine(std::recursive_mutex& portLock, std::function<void(int,
     : QObject(parent),
       group0_(0, Countup1, Countdown1, portLock, hooks(0, load)),
       group1_(1, Countup2, countdown2, portLock, hooks(1, load)) {
-    Countup1.setTick([this](uint64_t g) { group0_.tick(Countup1, &sweep::stepUp, g); });
-    Countdown1.setTick([this](uint64_t g) { group0_.tick(Countdown1, &sweep::stepDown, g); });
-    Countup2.setTick([this](uint64_t g) { group1_.tick(Countup2, &sweep::stepUp, g); });
-    countdown2.setTick([this](uint64_t g) { group1_.tick(countdown2, &sweep::stepDown, g); });
+    Countup1.setTick([this](uint64_t g, uint64_t) { group0_.tick(Countup1, &sweep::stepUp, g); });
+    Countdown1.setTick([this](uint64_t g, uint64_t) { group0_.tick(Countdown1, &sweep::stepDown, g); });
+    Countup2.setTick([this](uint64_t g, uint64_t) { group1_.tick(Countup2, &sweep::stepUp, g); });
+    countdown2.setTick([this](uint64_t g, uint64_t) { group1_.tick(countdown2, &sweep::stepDown, g); });
 }
 
 SweepEngine::~SweepEngine() {

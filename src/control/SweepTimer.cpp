@@ -2,6 +2,8 @@
 
 #include <QTimerEvent>
 
+#include <cmath>
+
 #include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
@@ -22,6 +24,16 @@ void SweepTimer::shutdown() {
 
 void SweepTimer::setInterval(int ms) {
     intervalMs_ = ms < 0 ? 0 : ms;
+    periodNs_ = 0;
+    tickAtArm_ = false;
+    if (enabled_) rearm();
+}
+
+void SweepTimer::setRate(double perSecond, int catchUp) {
+    periodNs_ = perSecond > 0 ? 1e9 / perSecond : 0;
+    intervalMs_ = periodNs_ > 0 ? 1 : 0;  // never the owner thread's zero period
+    catchUp_ = catchUp < 0 ? 0 : catchUp;
+    tickAtArm_ = true;
     if (enabled_) rearm();
 }
 
@@ -51,6 +63,12 @@ SweepTimer::Clock::time_point SweepTimer::firstDue() const {
 
 SweepTimer::Clock::time_point SweepTimer::now() const { return now_ ? now_() : Clock::now(); }
 
+// Each due time is reckoned from the first, so a period that is no whole
+// number of nanoseconds never drifts.
+SweepTimer::Clock::time_point SweepTimer::dueAt(uint64_t index) const {
+    return firstDue_ + std::chrono::nanoseconds(std::llround(static_cast<double>(index) * armedPeriodNs_));
+}
+
 void SweepTimer::rearm() {
     if (zeroTimerId_) {
         killTimer(zeroTimerId_);
@@ -62,10 +80,12 @@ void SweepTimer::rearm() {
         ++generation_;
         armed_ = enabled_ && intervalMs_ > 0;
         if (armed_) {
-            period_ = std::chrono::milliseconds(intervalMs_);
-            due_ = now() + period_;
-            firstDue_ = due_;
-            maxBehind_ = catchUpLimit(intervalMs_);
+            const bool byRate = periodNs_ > 0;
+            armedPeriodNs_ = byRate ? periodNs_ : intervalMs_ * 1e6;
+            index_ = 0;
+            firstDue_ = now();
+            if (!tickAtArm_) firstDue_ += std::chrono::nanoseconds(static_cast<int64_t>(armedPeriodNs_));
+            maxBehind_ = byRate ? catchUp_ : catchUpLimit(intervalMs_);
             startThread = !scheduler_.joinable();
         }
     }
@@ -92,20 +112,23 @@ void SweepTimer::schedule() {
             continue;
         }
         const auto now = this->now();
-        if (now < due_) {
+        const auto due = dueAt(index_);
+        if (now < due) {
             if (now_)
                 wake_.wait_for(lock, std::chrono::milliseconds(1));
             else
-                wake_.wait_until(lock, due_);
+                wake_.wait_until(lock, due);
             continue;
         }
-        const auto behind = (now - due_) / period_;
-        if (behind > maxBehind_) due_ += behind * period_;
-        due_ += period_;
+        const auto behind = static_cast<uint64_t>(
+            static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - due).count()) /
+            armedPeriodNs_);
+        if (behind > static_cast<uint64_t>(maxBehind_)) index_ += behind;
+        const uint64_t index = index_++;
         const uint64_t generation = generation_;
         ++ticksRun_;
         lock.unlock();
-        if (tick_) tick_(generation);
+        if (tick_) tick_(generation, index);
         lock.lock();
     }
 }
@@ -118,5 +141,5 @@ void SweepTimer::timerEvent(QTimerEvent* e) {
         generation = generation_;
         ++ticksRun_;
     }
-    if (tick_) tick_(generation);
+    if (tick_) tick_(generation, 0);
 }

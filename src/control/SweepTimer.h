@@ -1,9 +1,9 @@
 #pragma once
-// A timer with a period in whole milliseconds and an enabled flag, as a sweep
-// step needs it. Ticks follow an absolute schedule (tick k due at arm time +
-// k periods) and run on the timer's own thread, so lateness never piles up
-// and a busy window thread never holds a step back. A period of 0 ticks on
-// the owner thread, as fast as its event loop turns.
+// A timer with a period and an enabled flag, as a sweep step or a keyed
+// symbol needs it. Ticks follow an absolute schedule (tick k due at arm time +
+// k periods, or + (k + 1) for a sweep) and run on the timer's own thread, so
+// lateness never piles up and a busy window thread never holds a step back.
+// A period of 0 ticks on the owner thread, as fast as its event loop turns.
 #include <QObject>
 
 #include <chrono>
@@ -21,8 +21,9 @@ public:
     // hand. The schedule looks at a handed-in clock every millisecond, since
     // it cannot sleep until a time on it.
     using TimeSource = std::function<Clock::time_point()>;
-    // Runs each tick; `generation` names the schedule it belongs to (see current()).
-    using Tick = std::function<void(uint64_t generation)>;
+    // Runs each tick; `generation` names the schedule it belongs to (see
+    // current()), `index` is the tick's place in it (0 for the first).
+    using Tick = std::function<void(uint64_t generation, uint64_t index)>;
 
     explicit SweepTimer(QObject* parent = nullptr, TimeSource now = nullptr);
     ~SweepTimer() override;
@@ -35,6 +36,10 @@ public:
     int interval() const { return intervalMs_; }
     // Assigning the period restarts the schedule of an enabled timer.
     void setInterval(int ms);
+    // A schedule of `perSecond` ticks a second, the first due when enabled;
+    // a tick more than `catchUp` periods late skips ahead to the one due last
+    // (0: always, as a keyed symbol stream keeps to the clock).
+    void setRate(double perSecond, int catchUp);
     bool isEnabled() const { return enabled_; }
     // Enabling an enabled timer changes nothing; disabling ends the schedule:
     // a tick already under way finds current() false.
@@ -63,7 +68,12 @@ private:
     void schedule();
 
     Tick tick_;
+    Clock::time_point dueAt(uint64_t index) const;
+
     int intervalMs_ = 0;
+    double periodNs_ = 0;  // 0: the whole-millisecond interval rules
+    int catchUp_ = 3;
+    bool tickAtArm_ = false;
     bool enabled_ = false;
     int zeroTimerId_ = 0;
     const TimeSource now_;
@@ -74,8 +84,8 @@ private:
     bool quit_ = false;
     bool armed_ = false;
     uint64_t generation_ = 0;  // bumped at every re-arm and stop
-    Clock::duration period_{};
-    Clock::time_point due_{};
+    double armedPeriodNs_ = 0;
+    uint64_t index_ = 0;  // the next tick's place in the schedule
     Clock::time_point firstDue_{};
     int maxBehind_ = 3;
     uint64_t ticksRun_ = 0;

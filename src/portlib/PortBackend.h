@@ -46,6 +46,9 @@ public:
     // How *IDN? names the port: "SIM", "PARPORT /dev/parport0", "FTDI FT5ABCDE",
     // "GPIO gpiochip0 17 27 22".
     virtual std::string instrumentName() const { return "NONE"; }
+    // How many one-word operations a second the port carries (each its own
+    // operation, as keying sends them); 0 when it sets no limit of its own.
+    virtual double wordsPerSecond() const { return 0; }
 
     // Where the back end's lines go (the port installs its own); without one, stderr.
     virtual void setSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
@@ -76,6 +79,7 @@ public:
     bool reachable() override { return inner_->reachable(); }
     std::string describe() const override { return inner_->describe(); }
     std::string instrumentName() const override { return inner_->instrumentName(); }
+    double wordsPerSecond() const override { return inner_->wordsPerSecond(); }
     void setSink(std::function<void(const std::string&)> sink) override {
         PortBackend::setSink(sink);
         inner_->setSink(std::move(sink));

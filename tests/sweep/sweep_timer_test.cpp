@@ -25,7 +25,7 @@ bool waitFor(const std::function<bool()>& done, int ms = 5000) {
 class SweepTimerTest : public ::testing::Test {
 protected:
     explicit SweepTimerTest(SweepTimer::TimeSource now = nullptr) : t(nullptr, std::move(now)) {
-        t.setTick([this](uint64_t generation) {
+        t.setTick([this](uint64_t generation, uint64_t) {
             std::unique_lock hold(stall);  // a test holds this to stall the ticks
             if (t.current(generation)) ++ticks;
             else ++stale;

@@ -230,3 +230,10 @@ bool FtdiPort::reachable() {
     return open_;
 }
 
+
+double FtdiPort::wordsPerSecond() const {
+    // FT232H and FT4232H are high-speed; FT2232 may be either, so it is taken at the slower.
+    const bool highSpeed = device_.product == 0x6014 || device_.product == 0x6011;
+    const double transfer = highSpeed ? 125e-6 : 1e-3;
+    return 1 / (52.0 / rate_ + transfer);
+}

@@ -32,6 +32,9 @@ public:
     std::string instrumentName() const override;
     // Reopens an adapter that stopped answering; false while it is still gone.
     bool reachable() override;
+    // A word is 52 pin writes at the set pace, and each operation one USB
+    // transfer: about a 1 ms frame on a full-speed chip, 125 us on a high-speed one.
+    double wordsPerSecond() const override;
 
     // The adapter opened (or last opened), its pace, and whether it stopped
     // answering and is not back yet.

@@ -1,0 +1,162 @@
+#include "control/Keyer.h"
+
+#include "link/CommsFunctions.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+Keyer::Keyer(Transmitter& tx, Hooks hooks, QObject* parent)
+    : QObject(parent), tx_(tx), hooks_(std::move(hooks)), pattern_(*keying::parsePattern("PRBS7").pattern) {
+    timer_.setTick([this](uint64_t generation, uint64_t index) { tick(generation, index); });
+}
+
+Keyer::~Keyer() { timer_.shutdown(); }
+
+std::string Keyer::setPattern(const std::string& text) {
+    keying::PatternCheck check = keying::parsePattern(text);
+    if (!check.pattern) return check.refusal;
+    pattern_ = std::move(*check.pattern);
+    return {};
+}
+
+double Keyer::maxRate() {
+    std::lock_guard guard(tx_.port().lock());
+    const PortBackend* backend = tx_.port().backend();
+    const double port = backend ? backend->wordsPerSecond() : 0;
+    return port > 0 ? std::min(port, kScheduleLimit) : kScheduleLimit;
+}
+
+bool Keyer::setRate(double symbolsPerSecond) {
+    if (!(symbolsPerSecond >= kMinRate && symbolsPerSecond <= maxRate())) return false;
+    rate_ = symbolsPerSecond;
+    return true;
+}
+
+bool Keyer::setCount(uint64_t symbols) {
+    if (symbols > kMaxCount) return false;
+    count_ = symbols;
+    return true;
+}
+
+bool Keyer::start() {
+    std::lock_guard guard(tx_.port().lock());
+    if (running_) return false;
+    failure_.clear();
+    keyed_ = pattern_;
+    progress_ = keying::Progress{true, type_, 0, count_, -1, rate_};
+    lastRegister_ = -1;
+    {
+        portlib::OperationScope op(tx_.port());
+        if (hooks_.begin) hooks_.begin();
+        op.finish();  // a failure here leaves nothing keyed
+    }
+    running_ = true;
+    timer_.setRate(rate_, 0);
+    timer_.setEnabled(true);
+    changed(true);
+    return true;
+}
+
+void Keyer::stop() {
+    std::lock_guard guard(tx_.port().lock());
+    if (running_) finish();
+}
+
+void Keyer::finish() {
+    timer_.setEnabled(false);
+    running_ = false;
+    progress_.running = false;
+    ++ended_;
+    struct Announce {
+        Keyer* k;
+        ~Announce() { k->changed(true); }
+    } announce{this};  // said also when the end words fail
+    portlib::OperationScope op(tx_.port());
+    if (hooks_.end) hooks_.end(progress_.type);
+    op.finish();
+}
+
+// Symbol `index` is due now. The schedule skips ahead after a stall, so the
+// symbol on the output is always the one of the moment.
+void Keyer::tick(uint64_t generation, uint64_t index) {
+    std::lock_guard guard(tx_.port().lock());
+    if (!timer_.current(generation) || !running_) return;
+    if (progress_.count != 0 && index >= progress_.count) {
+        progress_.sent = progress_.count;
+        try {
+            finish();
+        } catch (const PortError& e) {
+            failure_ = e.what();
+        }
+        return;
+    }
+    const int symbol = keyed_.symbolAt(progress_.type, index);
+    try {
+        if (symbol != lastRegister_) {
+            portlib::OperationScope op(tx_.port());
+            tx_.send(keying::selectWord(progress_.type, symbol));
+            op.finish();
+            lastRegister_ = symbol;
+        }
+    } catch (const PortError& e) {
+        failure_ = e.what();
+        try {
+            finish();
+        } catch (const PortError&) {
+        }
+        return;
+    }
+    progress_.sent = index + 1;
+    progress_.symbol = symbol;
+    changed(false);
+}
+
+keying::Progress Keyer::progress() const {
+    std::lock_guard guard(tx_.port().lock());
+    return progress_;
+}
+
+std::string Keyer::lastFailure() const {
+    std::lock_guard guard(tx_.port().lock());
+    return failure_;
+}
+
+// On the keyer's thread a change of state is said at once; from the
+// schedule's thread it is said there later. Progress waits at most one
+// announcement at a time, no closer than kProgressInterval, except at a change
+// of state.
+void Keyer::changed(bool announceState) {
+    if (announceState && QThread::currentThread() == thread()) {
+        emit runningChanged(running_);
+        emit progressChanged(progress());
+        return;
+    }
+    if (announceState) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                emit runningChanged(running_);
+                emit progressChanged(progress());
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (posted_ || nowNs() - lastAnnounced_ < std::chrono::nanoseconds(kProgressInterval).count()) return;
+    posted_ = true;
+    lastAnnounced_ = nowNs();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            posted_ = false;
+            emit progressChanged(progress());
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,111 @@
+#pragma once
+// Keying: one symbol of the bit stream a period, each put on the output by
+// its select word, on an absolute schedule (symbol k due at start + k / rate)
+// run on the timer's own thread under the port's lock. A symbol whose
+// register is the previous one's sends nothing. What changes is announced on
+// the keyer's own thread, progress at most ten times a second.
+#include "control/KeyingPattern.h"
+#include "control/SweepTimer.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+
+class Transmitter;
+
+namespace keying {
+
+struct Progress {
+    bool running = false;
+    Type type = Type::FSK;
+    uint64_t sent = 0;   // symbols put out so far (of the running keying, or the last)
+    uint64_t count = 0;  // symbols to send; 0 until stopped
+    int symbol = -1;     // the symbol on the output; -1 before the first
+    double rate = 0;     // symbols a second
+    // Seconds until the count is reached; negative for a keying without one.
+    double secondsLeft() const {
+        return count == 0 ? -1 : static_cast<double>(count - (sent < count ? sent : count)) / rate;
+    }
+};
+
+}  // namespace keying
+
+class Keyer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double kMinRate = 0.01;  // symbols a second
+    // The highest rate the schedule keeps on this program's timer thread,
+    // whatever the port: measured by bench_keying.
+    static constexpr double kScheduleLimit = 5000;
+    static constexpr uint64_t kMaxCount = 4'294'967'295u;
+    static constexpr std::chrono::milliseconds kProgressInterval{100};
+
+    struct Hooks {
+        // Both run inside a port operation under the port's lock, and may throw
+        // PortError. begin: before the first symbol; end: after the last, with
+        // the kind of keying that ran.
+        std::function<void()> begin;
+        std::function<void(keying::Type)> end;
+    };
+    Keyer(Transmitter& tx, Hooks hooks, QObject* parent = nullptr);
+    // Ends the schedule without a word: the chip keeps its last keyed state.
+    ~Keyer() override;
+
+    // Settings; a running keying keeps the ones it started with.
+    keying::Type type() const { return type_; }
+    void setType(keying::Type t) { type_ = t; }
+    const keying::Pattern& pattern() const { return pattern_; }
+    // Empty when taken; else the refusal, and the pattern stays.
+    std::string setPattern(const std::string& text);
+    double rate() const { return rate_; }
+    // The port's capacity for one-word operations, capped by the schedule's.
+    double maxRate();
+    // False, changing nothing, outside kMinRate..maxRate().
+    bool setRate(double symbolsPerSecond);
+    uint64_t count() const { return count_; }  // 0: until stopped
+    bool setCount(uint64_t symbols);           // false above kMaxCount
+
+    // False when a keying already runs. Throws PortError when the words
+    // before the first symbol fail; nothing is then keyed.
+    bool start();
+    // Ends a running keying with its end words (throws PortError when they
+    // fail; it has ended all the same). Nothing when idle.
+    void stop();
+    bool running() const { return running_; }
+    keying::Progress progress() const;
+    // Keyings ended so far (count reached, Stop, a failing port).
+    uint64_t ended() const { return ended_; }
+    // Why the last keying ended early on the port; empty otherwise.
+    std::string lastFailure() const;
+
+signals:
+    void runningChanged(bool running);
+    void progressChanged(const keying::Progress& progress);
+
+private:
+    void tick(uint64_t generation, uint64_t index);
+    // Under the lock: the schedule stops and the end words go out.
+    void finish();
+    void changed(bool announceState);
+
+    Transmitter& tx_;
+    Hooks hooks_;
+    SweepTimer timer_;
+    keying::Type type_ = keying::Type::FSK;
+    keying::Pattern pattern_;
+    double rate_ = 1000;
+    uint64_t count_ = 0;
+
+    // The keying under way, guarded by the port's lock.
+    keying::Pattern keyed_;
+    keying::Progress progress_;
+    int lastRegister_ = -1;
+    std::string failure_;
+    std::atomic<bool> running_ = false;
+    std::atomic<uint64_t> ended_ = 0;
+    std::atomic<bool> posted_ = false;
+    std::atomic<int64_t> lastAnnounced_ = 0;  // steady clock, ns
+};
