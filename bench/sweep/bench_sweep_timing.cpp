@@ -14,6 +14,7 @@
 #include "portlib/Parllio.h"
 #include "portlib/ProgramClock.h"
 #include "portlib/TracePort.h"
+#include "ScheduleLateness.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -36,68 +37,15 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kWritesPerLoad = 4 * 52;  // four words of 52 writes each
-
-struct Figures {
-    size_t steps = 0;
-    double rate = 0, median = 0, p99 = 0;  // steps/s; lateness in ms
-};
+using timing::Figures;
+constexpr int kWordsPerLoad = 4;
 
 // Times (s since the program clock's origin) of the first write of each load.
 std::vector<double> loadTimes(const std::string& path) {
-    std::ifstream in(path);
     std::vector<double> times;
-    std::string line;
-    long writes = 0;
-    while (std::getline(in, line)) {
-        std::istringstream s(line);
-        double t;
-        std::string kind, address;
-        if (!(s >> t >> kind >> address) || kind != "OUT" || address != "0x0378") continue;
-        if (writes++ % kWritesPerLoad == 0) times.push_back(t);
-    }
+    const auto words = timing::tracedWords(path);
+    for (size_t i = 0; i < words.size(); i += kWordsPerLoad) times.push_back(words[i].time);
     return times;
-}
-
-double quantile(std::vector<double> v, double q) {
-    if (v.empty()) return NAN;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1];
-}
-
-Figures lateness(const std::vector<double>& times, double firstDue, double periodS) {
-    Figures f;
-    std::vector<double> late;
-    for (size_t k = 0; k < times.size(); ++k) late.push_back((times[k] - (firstDue + k * periodS)) * 1e3);
-    f.steps = times.size();
-    if (times.size() >= 2) f.rate = static_cast<double>(times.size() - 1) / (times.back() - times.front());
-    f.median = quantile(late, 0.5);
-    f.p99 = quantile(late, 0.99);
-    return f;
-}
-
-// A bare thread sleeping to the same absolute schedule: what the machine gives.
-Figures bareThread(int periodMs, int ticks) {
-    std::vector<double> late;
-    std::thread t([&] {
-        prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
-        timespec due;
-        clock_gettime(CLOCK_MONOTONIC, &due);
-        for (int k = 0; k < ticks; ++k) {
-            due.tv_nsec += periodMs * 1000000L;
-            while (due.tv_nsec >= 1000000000L) due.tv_nsec -= 1000000000L, ++due.tv_sec;
-            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
-            timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            late.push_back(((now.tv_sec - due.tv_sec) * 1e9 + (now.tv_nsec - due.tv_nsec)) / 1e6);
-        }
-    });
-    t.join();
-    Figures f;
-    f.steps = late.size();
-    f.median = quantile(late, 0.5);
-    f.p99 = quantile(late, 0.99);
-    return f;
 }
 
 // Runs group 0 for `ticks` steps at `periodMs`, traced to `path`; returns the
@@ -165,16 +113,14 @@ int main(int argc, char** argv) {
         if (period <= 0) continue;
         const std::string dir = keep.empty() ? "/tmp" : keep;
         const std::string path = dir + "/sweep-timing-" + std::to_string(getpid()) + "-" + std::to_string(period) + ".trace";
-        const Figures bare = bareThread(period, ticks);
+        const Figures bare = timing::bareThread(period * 1e6, ticks);
         const double firstDue = sweepOnce(period, ticks, path, withMonitor, clock, origin);
-        const Figures f = lateness(loadTimes(path), firstDue, period / 1000.0);
+        const Figures f = timing::lateness(loadTimes(path), [&](size_t k) { return firstDue + k * period / 1000.0; });
         if (keep.empty()) std::remove(path.c_str());
         const double asked = 1000.0 / period;
         const double off = (f.rate / asked - 1.0) * 100.0;
         // The goal is set for 1 ms steps; other periods are shown for comparison.
-        const double p99Goal = std::max(0.25, 3 * bare.p99);
-        const bool ok = f.steps >= static_cast<size_t>(ticks) && std::fabs(off) <= 0.1 && f.median <= 0.05 &&
-                        f.p99 <= p99Goal;
+        const bool ok = timing::goalMet(f, bare, asked, static_cast<size_t>(ticks));
         if (period == 1) failed += !ok;
         std::printf("period %d ms%s: %zu steps, rate %.2f/s (%+.3f %%), lateness median %.3f ms, p99 %.3f ms; "
                     "bare thread p99 %.3f ms%s\n",

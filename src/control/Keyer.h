@@ -78,6 +78,8 @@ public:
     keying::Progress progress() const;
     // Keyings ended so far (count reached, Stop, a failing port).
     uint64_t ended() const { return ended_; }
+    // When symbol 0 of the running (or last) keying was due; symbol k is due k / rate later.
+    SweepTimer::Clock::time_point startedAt() const { return timer_.firstDue(); }
     // Why the last keying ended early on the port; empty otherwise.
     std::string lastFailure() const;
 
