@@ -27,12 +27,13 @@ void Outcome::merge(const Outcome& o) {
     if (portFailure.empty()) portFailure = o.portFailure;
 }
 
-ChipControl::ChipControl(Transmitter& transmitter, QObject* parent)
+ChipControl::ChipControl(Transmitter& transmitter, QObject* parent, SweepTimer::TimeSource keyingClock)
     : QObject(parent),
       tx_(transmitter),
       regs_(transmitter),
       sweeps_(transmitter.port().lock(), [this](int reg, float mhz) { sweepStep(reg, mhz); }),
-      keyer_(transmitter, {[this] { keyingBegins(); }, [this](keying::Type t) { keyingEnds(t); }}) {
+      keyer_(transmitter, {[this] { keyingBegins(); }, [this](keying::Type t) { keyingEnds(t); }}, nullptr,
+             std::move(keyingClock)) {
     sweeps_.setLimit([this] { return maxFreq(); });
 }
 

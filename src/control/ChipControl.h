@@ -36,7 +36,9 @@ public:
     static constexpr double kMinClockMHz = 0.001;
     static constexpr double kMaxClockMHz = 1000;
 
-    explicit ChipControl(Transmitter& transmitter, QObject* parent = nullptr);
+    // `keyingClock`: where the keying's schedule reads the time (tests move a clock by hand).
+    explicit ChipControl(Transmitter& transmitter, QObject* parent = nullptr,
+                         SweepTimer::TimeSource keyingClock = nullptr);
     ~ChipControl() override;
 
     // The chip's start-up: Reset and Clear pulse, Sleep, Reset, SELSRC and Sync

@@ -13,8 +13,8 @@ int64_t nowNs() {
 }
 }  // namespace
 
-Keyer::Keyer(Transmitter& tx, Hooks hooks, QObject* parent)
-    : QObject(parent), tx_(tx), hooks_(std::move(hooks)), pattern_(*keying::parsePattern("PRBS7").pattern) {
+Keyer::Keyer(Transmitter& tx, Hooks hooks, QObject* parent, SweepTimer::TimeSource now)
+    : QObject(parent), tx_(tx), hooks_(std::move(hooks)), timer_(nullptr, std::move(now)), pattern_(*keying::parsePattern("PRBS7").pattern) {
     timer_.setTick([this](uint64_t generation, uint64_t index) { tick(generation, index); });
 }
 

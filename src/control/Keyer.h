@@ -50,7 +50,8 @@ public:
         std::function<void()> begin;
         std::function<void(keying::Type)> end;
     };
-    Keyer(Transmitter& tx, Hooks hooks, QObject* parent = nullptr);
+    // `now`: where the schedule reads the time (tests move a clock by hand).
+    Keyer(Transmitter& tx, Hooks hooks, QObject* parent = nullptr, SweepTimer::TimeSource now = nullptr);
     // Ends the schedule without a word: the chip keeps its last keyed state.
     ~Keyer() override;
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-WireHarness::WireHarness() {
+WireHarness::WireHarness(SweepTimer::TimeSource keyingClock) : chip(transmitter, nullptr, std::move(keyingClock)) {
     auto board = std::make_unique<SimulatedBoard>();
     board_ = board.get();
     auto rec = std::make_unique<RecordingPort>(std::move(board));

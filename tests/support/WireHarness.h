@@ -14,7 +14,8 @@
 
 class WireHarness {
 public:
-    WireHarness();
+    // `keyingClock`: a clock the keying's schedule reads instead of the real one.
+    explicit WireHarness(SweepTimer::TimeSource keyingClock = nullptr);
 
     RecordingPort& recording() { return *recording_; }
     SimulatedBoard& board() { return *board_; }
@@ -27,7 +28,7 @@ public:
     std::vector<std::string> said;
     portlib::Parllio port{[this](const std::string& line) { said.push_back(line); }};
     Transmitter transmitter{port};
-    control::ChipControl chip{transmitter};
+    control::ChipControl chip;
 
 private:
     RecordingPort* recording_;

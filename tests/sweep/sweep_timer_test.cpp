@@ -125,4 +125,39 @@ TEST_F(HandMovedClock, ALongPeriodIsHeldAndDelivers) {
     t.setEnabled(false);
 }
 
+// A rate whose period is no whole number of nanoseconds: tick k is due at
+// exactly k / rate however far into the schedule, the first at the start, and
+// a late tick skips to the one due last.
+TEST(SweepTimerRate, DueTimesAreReckonedFromTheStartWithoutDrift) {
+    std::atomic<SweepTimer::Clock::duration> at{};
+    SweepTimer t(nullptr, [&] { return SweepTimer::Clock::time_point(at.load()); });
+    std::atomic<int64_t> last = -1;
+    t.setTick([&](uint64_t, uint64_t index) { last = static_cast<int64_t>(index); });
+    t.setRate(3, 0);
+    t.setEnabled(true);
+    ASSERT_TRUE(waitFor([&] { return last == 0; })) << "the first is due at the start";
+    const struct {
+        int64_t ns;
+        int64_t index;
+    } moves[] = {
+        {333'333'332, 0},                  // one nanosecond early
+        {333'333'333, 1},                  // 1/3 s rounds down
+        {666'666'667, 2},                  // 2/3 s rounds up
+        {999'999'999'999, 2999},           // skipped ahead to the one due last
+        {1'000'000'000'000, 3000},         // 1000 s on the dot
+        {3'333'333'333'333'333, 10'000'000},  // ten million periods on, rounded the same way
+    };
+    for (const auto& m : moves) {
+        SCOPED_TRACE(m.ns);
+        at = std::chrono::nanoseconds(m.ns);
+        if (m.index == last) {
+            std::this_thread::sleep_for(milliseconds(10));
+            EXPECT_EQ(last, m.index);
+        } else {
+            EXPECT_TRUE(waitFor([&] { return last == m.index; })) << last;
+        }
+    }
+    t.shutdown();
+}
+
 }  // namespace

@@ -1,0 +1,291 @@
+// Keying on a simulated board: the patterns it takes and refuses, the PRBS
+// streams, and the words of whole keyings read back from the wire on a clock
+// moved by hand, so every symbol is due exactly once.
+#include "control/ChipControl.h"
+#include "control/KeyingPattern.h"
+#include "support/WireHarness.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using keying::Type;
+
+// ---- patterns ------------------------------------------------------------------
+
+struct PatternCase {
+    const char* text;
+    const char* bits;     // expected stream, or nullptr when refused
+    const char* refusal;  // a part of the refusal
+};
+
+const PatternCase kPatterns[] = {
+    {"0110 1001", "01101001", nullptr},
+    {"  1_0 1  ", "101", nullptr},
+    {"#H0F96", "0000111110010110", nullptr},
+    {"#h00a", "000000001010", nullptr},
+    {"#H 8_1", "10000001", nullptr},
+    {"prbs7", nullptr, nullptr},  // generated: checked below
+    {"0120", nullptr, "\"2\" (character 3)"},
+    {"01 x", nullptr, "\"x\" (character 4)"},
+    {"#H0G", nullptr, "\"G\" (character 4)"},
+    {"#H01 1.", nullptr, "\".\" (character 7)"},
+    {"PRBS8", nullptr, "\"P\" (character 1)"},
+    {"0\t1", nullptr, "character 2"},
+    {"", nullptr, "empty"},
+    {" _ ", nullptr, "empty"},
+    {"#H", nullptr, "empty"},
+};
+
+TEST(KeyingPattern, TakesBitsHexAndPrbsAndNamesTheFirstBadCharacter) {
+    for (const PatternCase& c : kPatterns) {
+        SCOPED_TRACE(c.text);
+        const keying::PatternCheck check = keying::parsePattern(c.text);
+        if (c.refusal) {
+            EXPECT_FALSE(check.pattern);
+            EXPECT_NE(check.refusal.find(c.refusal), std::string::npos) << check.refusal;
+            continue;
+        }
+        ASSERT_TRUE(check.pattern) << check.refusal;
+        if (!c.bits) continue;
+        std::string got;
+        for (uint8_t b : check.pattern->bits) got += static_cast<char>('0' + b);
+        EXPECT_EQ(got, c.bits);
+    }
+}
+
+TEST(KeyingPattern, HoldsAtMost4096Bits) {
+    EXPECT_TRUE(keying::parsePattern(std::string(4096, '1')).pattern);
+    EXPECT_TRUE(keying::parsePattern("#H" + std::string(1024, 'A')).pattern);
+    EXPECT_NE(keying::parsePattern(std::string(4097, '0')).refusal.find("4096"), std::string::npos);
+    EXPECT_NE(keying::parsePattern("#H" + std::string(1025, 'F')).refusal.find("4096"), std::string::npos);
+}
+
+// The stream as a recurrence on its own output, b[k] = b[k-n] ^ b[k-m], with
+// n ones before it: the register's state is the last n bits sent.
+std::vector<uint8_t> recurrence(int n, int m, size_t length) {
+    std::vector<uint8_t> b(static_cast<size_t>(n), 1);
+    while (b.size() < length + static_cast<size_t>(n)) b.push_back(b[b.size() - n] ^ b[b.size() - m]);
+    return {b.begin() + n, b.end()};
+}
+
+TEST(KeyingPattern, PrbsStreamsAreMaximalLength) {
+    const struct {
+        const char* name;
+        int n, m;
+    } kinds[] = {{"PRBS7", 7, 6}, {"PRBS9", 9, 5}, {"PRBS15", 15, 14}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.name);
+        const auto p = keying::parsePattern(k.name).pattern;
+        ASSERT_TRUE(p);
+        const size_t period = (size_t{1} << k.n) - 1;
+        EXPECT_EQ(p->bits, recurrence(k.n, k.m, period));
+        // Maximal length: every nonzero n-bit window appears once a period.
+        std::vector<int> seen(period + 1, 0);
+        for (size_t i = 0; i < period; ++i) {
+            size_t w = 0;
+            for (int j = 0; j < k.n; ++j) w = w << 1 | p->bits[(i + j) % period];
+            ++seen[w];
+        }
+        EXPECT_EQ(seen[0], 0);
+        EXPECT_EQ(std::count(seen.begin() + 1, seen.end(), 1), static_cast<long>(period));
+    }
+    std::string start;
+    for (int i = 0; i < 21; ++i) start += static_cast<char>('0' + keying::prbs(7)[i]);
+    EXPECT_EQ(start, "000000100000110000101");
+}
+
+// ---- whole keyings -------------------------------------------------------------
+
+// The test's own idea of the select words: the stream's symbols, a word at
+// the first and at each change.
+std::vector<uint16_t> expectedWords(Type type, const std::vector<uint8_t>& bits, uint64_t count) {
+    std::vector<uint16_t> words;
+    const size_t per = type == Type::QPSK ? 2 : 1;
+    int last = -1;
+    for (uint64_t k = 0; k < count; ++k) {
+        int symbol = 0;
+        for (size_t j = 0; j < per; ++j) symbol = symbol << 1 | bits[(k * per + j) % bits.size()];
+        if (symbol == last) continue;
+        last = symbol;
+        words.push_back(static_cast<uint16_t>(type == Type::FSK ? 0x5000 | symbol << 11 : 0x4000 | symbol << 9));
+    }
+    return words;
+}
+
+std::vector<uint8_t> bitsOf(const std::string& s) {
+    std::vector<uint8_t> b;
+    for (char c : s) b.push_back(static_cast<uint8_t>(c - '0'));
+    return b;
+}
+
+// The keyer's schedule on a clock that only moves when the test moves it.
+class Keying : public ::testing::Test {
+protected:
+    Keying() : wire([this] { return SweepTimer::Clock::time_point(now.load()); }) { chip.startUp(); }
+
+    // Moves the clock to each symbol's due time in turn, waiting for it to be
+    // sent; `symbols` of them, or until the keying ends.
+    void run(uint64_t symbols) {
+        const double rate = chip.keying().rate();
+        for (uint64_t k = 0; k < symbols && chip.keying().running(); ++k) {
+            now = std::chrono::nanoseconds(std::llround(static_cast<double>(k) * 1e9 / rate));
+            waitFor([&] { return chip.keying().progress().sent > k || !chip.keying().running(); });
+        }
+    }
+    static void waitFor(const std::function<bool()>& done) {
+        for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(done());
+    }
+
+    std::atomic<SweepTimer::Clock::duration> now{};
+    WireHarness wire;
+    control::ChipControl& chip = wire.chip;
+};
+
+struct KeyingCase {
+    const char* name;
+    Type type;
+    const char* pattern;
+    std::string bits;  // the stream, written out or from the recurrence
+    uint64_t count;
+    bool selsrc, sync;  // before the start
+    int selected;       // the main window's selection of the keyed kind
+};
+
+const KeyingCase kKeyings[] = {
+    {"FskBitsRaisesAndLowersSelsrc", Type::FSK, "0110 1001", "01101001", 8, false, false, 0},
+    {"FskEndsOnTheWindowsRegister", Type::FSK, "1", "1", 5, false, false, 1},
+    {"BpskHexWrapsWithSelsrcSet", Type::BPSK, "#H0F96", "0000111110010110", 21, true, false, 0},
+    {"QpskOddPatternPairsAcrossRepetitions", Type::QPSK, "01101", "01101", 10, false, false, 2},
+    {"FskPrbs7KeepsSync", Type::FSK, "PRBS7", "", 140, false, true, 1},
+    {"QpskPrbs9", Type::QPSK, "PRBS9", "", 300, true, true, 3},
+    {"BpskPrbs15", Type::BPSK, "PRBS15", "", 64, false, false, 1},
+};
+
+std::vector<uint8_t> streamOf(const KeyingCase& c) {
+    if (!c.bits.empty()) return bitsOf(c.bits);
+    const std::string name = c.pattern;
+    const int n = name == "PRBS7" ? 7 : name == "PRBS9" ? 9 : 15;
+    const int m = n == 7 ? 6 : n == 9 ? 5 : 14;
+    return recurrence(n, m, (size_t{1} << n) - 1);
+}
+
+TEST_F(Keying, SendsTheSelectWordOfEachChangeBetweenItsStartAndEndWords) {
+    for (const KeyingCase& c : kKeyings) {
+        SCOPED_TRACE(c.name);
+        now = SweepTimer::Clock::duration::zero();
+        chip.setSync(c.sync);
+        chip.setSelsrc(c.selsrc);
+        if (c.type == Type::FSK) chip.selectFrequency(c.selected);
+        else chip.selectPhase(c.selected);
+        Keyer& k = chip.keying();
+        k.setType(c.type);
+        ASSERT_EQ(k.setPattern(c.pattern), "");
+        ASSERT_TRUE(k.setRate(1000));
+        ASSERT_TRUE(k.setCount(c.count));
+        wire.clear();
+        ASSERT_TRUE(chip.startKeying().ok());
+        run(c.count + 1);  // the last period ends at count / rate
+        EXPECT_FALSE(k.running());
+
+        const uint16_t control = static_cast<uint16_t>(0x8000 | (c.sync ? 0x2000 : 0));
+        std::vector<uint16_t> want;
+        if (!c.selsrc) want.push_back(control | 0x1000);
+        for (uint16_t w : expectedWords(c.type, streamOf(c), c.count)) want.push_back(w);
+        want.push_back(static_cast<uint16_t>(c.type == Type::FSK ? 0x5000 | c.selected << 11 : 0x4000 | c.selected << 9));
+        if (!c.selsrc) want.push_back(control);
+        EXPECT_EQ(hexWords(wire.words()), hexWords(want));
+        EXPECT_EQ(k.progress().sent, c.count);
+        EXPECT_EQ(chip.selsrc(), c.selsrc);
+    }
+}
+
+// Stop, Clear, Initialise and SELSRC end a continuous keying with its end
+// words before their own.
+struct EndCase {
+    const char* name;
+    std::function<control::Outcome(control::ChipControl&)> act;
+    std::vector<uint16_t> after;  // the action's own words
+};
+
+TEST_F(Keying, EndsBeforeTheActionsThatNeedTheSelectionBack) {
+    const EndCase cases[] = {
+        {"Stop", [](control::ChipControl& c) { return c.stopKeying(); }, {}},
+        {"Clear", [](control::ChipControl& c) { return c.clear(); }, {0xC800}},
+        {"SelsrcOff", [](control::ChipControl& c) { return c.setSelsrc(false); }, {0x8000}},
+    };
+    for (const EndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        now = SweepTimer::Clock::duration::zero();
+        chip.setSelsrc(false);
+        Keyer& k = chip.keying();
+        k.setType(Type::FSK);
+        k.setPattern("1");
+        k.setRate(1000);
+        k.setCount(0);
+        const uint64_t ended = k.ended();
+        wire.clear();
+        ASSERT_TRUE(chip.startKeying().ok());
+        EXPECT_TRUE(chip.startKeying().busy);  // one at a time
+        run(3);
+        EXPECT_TRUE(k.running());
+        EXPECT_TRUE(c.act(chip).ok());
+        EXPECT_FALSE(k.running());
+        EXPECT_EQ(k.ended(), ended + 1);
+        std::vector<uint16_t> want = {0x9000, 0x5800, 0x5000, 0x8000};
+        want.insert(want.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(hexWords(wire.words()), hexWords(want));
+    }
+}
+
+TEST_F(Keying, InitialiseEndsTheKeyingFirst) {
+    chip.keying().setPattern("1");
+    chip.keying().setCount(0);
+    chip.startKeying();
+    run(2);
+    wire.clear();
+    chip.initialise();
+    const auto words = wire.words();
+    ASSERT_GE(words.size(), 2u);
+    EXPECT_EQ(hexWords({words[0], words[1]}), hexWords({0x5000, 0x8000}));
+    EXPECT_FALSE(chip.keying().running());
+}
+
+TEST_F(Keying, SelectingTheKeyedKindOnlyKeepsTheChoiceForTheEnd) {
+    chip.setSelsrc(true);
+    chip.keying().setPattern("0");
+    chip.keying().setCount(0);
+    chip.startKeying();
+    run(2);
+    wire.clear();
+    chip.selectFrequency(1);  // keyed: kept, not sent
+    chip.selectPhase(2);      // not keyed: sent
+    chip.stopKeying();
+    EXPECT_EQ(hexWords(wire.words()), hexWords({0x4400, 0x5800}));
+}
+
+TEST_F(Keying, RefusedSettingsChangeNothing) {
+    Keyer& k = chip.keying();
+    ASSERT_TRUE(k.setRate(250));
+    ASSERT_TRUE(k.setCount(7));
+    ASSERT_EQ(k.setPattern("0110"), "");
+    for (double r : {0.0, 0.009, -1.0, k.maxRate() * 1.01, std::nan("")}) EXPECT_FALSE(k.setRate(r)) << r;
+    EXPECT_TRUE(k.setRate(Keyer::kMinRate));
+    EXPECT_TRUE(k.setRate(k.maxRate()));
+    EXPECT_TRUE(k.setRate(250));
+    EXPECT_FALSE(k.setCount(Keyer::kMaxCount + 1));
+    EXPECT_NE(k.setPattern("01a"), "");
+    EXPECT_EQ(k.rate(), 250);
+    EXPECT_EQ(k.count(), 7u);
+    EXPECT_EQ(k.pattern().text, "0110");
+}
+
+}  // namespace
