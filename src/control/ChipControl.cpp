@@ -306,15 +306,18 @@ void ChipControl::keyingBegins() {
 }
 
 // The selection goes back to the main window's while SELSRC still holds, so
-// the chip is left as the window shows it.
+// the chip is left as the window shows it. The stored SELSRC is the
+// window's again even when the port fails here.
 void ChipControl::keyingEnds(keying::Type type) {
+    const bool lower = selsrcForKeying_;
+    selsrcForKeying_ = false;
+    if (lower) {
+        regs_.SelsrcBit = 0;
+        announceBits();
+    }
     if (keying::keysFrequency(type)) regs_.sendFreqSelect(freqSelect_);
     else regs_.sendPhaseSelect(phaseSelect_);
-    if (!selsrcForKeying_) return;
-    selsrcForKeying_ = false;
-    regs_.SelsrcBit = 0;
-    announceBits();
-    regs_.sendSyncSelsrc();
+    if (lower) regs_.sendSyncSelsrc();
 }
 
 // A keying ends on its schedule's thread too; the windows hear of it on ours.

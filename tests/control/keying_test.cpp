@@ -3,6 +3,7 @@
 // moved by hand, so every symbol is due exactly once.
 #include "control/ChipControl.h"
 #include "control/KeyingPattern.h"
+#include "support/StubPort.h"
 #include "support/WireHarness.h"
 
 #include <QTest>
@@ -286,6 +287,41 @@ TEST_F(Keying, RefusedSettingsChangeNothing) {
     EXPECT_EQ(k.rate(), 250);
     EXPECT_EQ(k.count(), 7u);
     EXPECT_EQ(k.pattern().text, "0110");
+}
+
+// A slow port that fails after a number of writes: its capacity bounds the
+// rate, and a keying it fails under ends as a Stop would, saying why.
+class FailingPort : public StubPort {
+public:
+    explicit FailingPort(int writesLeft) : left_(writesLeft) {}
+    void OutByte(uint16_t, int32_t) override {
+        if (--left_ < 0) throw PortError("cable pulled");
+    }
+    double wordsPerSecond() const override { return 200; }
+
+private:
+    std::atomic<int> left_;
+};
+
+TEST(KeyingOnAPort, RateIsBoundByThePortAndAFailureEndsTheKeying) {
+    portlib::Parllio port{[](const std::string&) {}};
+    port.setBackend(std::make_unique<FailingPort>(52 * 3));  // the SELSRC word and two symbols
+    port.PortAddress = 0x378;
+    Transmitter tx(port);
+    control::ChipControl chip(tx);
+    Keyer& k = chip.keying();
+    EXPECT_EQ(k.maxRate(), 200);
+    EXPECT_FALSE(k.setRate(201));
+    ASSERT_TRUE(k.setRate(200));
+    k.setPattern("01");
+    k.setCount(0);
+    ASSERT_TRUE(chip.startKeying().ok());
+    for (int i = 0; i < 5000 && k.running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(k.running());
+    EXPECT_EQ(k.ended(), 1u);
+    EXPECT_EQ(k.lastFailure(), "cable pulled");
+    EXPECT_EQ(k.progress().sent, 2u);
+    EXPECT_FALSE(chip.selsrc()) << "the SELSRC the keying raised is the window's again";
 }
 
 }  // namespace
