@@ -118,6 +118,10 @@ int main(int argc, char** argv) {
     port.setBackend(std::move(opened.backend));
     // No port menu without windows, and an adapter is the port it is.
     port.setPortChoosable(!headless && opened.device.rfind("ftdi", 0) != 0 && opened.device.rfind("gpio", 0) != 0);
+    Transmitter transmitter(port);
+    control::ChipControl chip(transmitter);
+    // Whatever runs on a schedule stops first, so nothing is sent after the port closes.
+    end.addExitHook([&chip] { chip.halt(); });
     end.addExitHook([&port] { port.flush(); });
     // Every end, Quit's included, closes the port: an adapter goes back to its
     // kernel serial driver.
@@ -129,8 +133,6 @@ int main(int argc, char** argv) {
     QObject::connect(&flushTimer, &QTimer::timeout, [&port] { port.flush(); });
     flushTimer.start(250);
 
-    Transmitter transmitter(port);
-    control::ChipControl chip(transmitter);
     // A board powered from the adapter comes back in its power-on state.
     if (opened.ftdi) opened.ftdi->setReopenHook([&chip] { chip.resendState(); });
 

@@ -276,6 +276,11 @@ Outcome ChipControl::selectPhase(int reg) {
     });
 }
 
+void ChipControl::halt() {
+    keyer_.halt();
+    sweeps_.halt();
+}
+
 // ---- keying ------------------------------------------------------------------
 
 Outcome ChipControl::startKeying() {

@@ -105,6 +105,10 @@ public:
     int selectedFrequency() const { return freqSelect_; }
     int selectedPhase() const { return phaseSelect_; }
 
+    // The program ends: sweeps and keying stop where they are, sending
+    // nothing more, so the chip keeps its last state.
+    void halt();
+
     SweepEngine& sweeps() { return sweeps_; }
     Keyer& keying() { return keyer_; }
     portlib::Parllio& port() { return tx_.port(); }

@@ -76,6 +76,8 @@ public:
     // fail; it has ended all the same). Nothing when idle.
     void stop();
     bool running() const { return running_; }
+    // Ends the schedule for good without a word (the program ends).
+    void halt() { timer_.shutdown(); }
     keying::Progress progress() const;
     // Keyings ended so far (count reached, Stop, a failing port).
     uint64_t ended() const { return ended_; }

@@ -19,8 +19,10 @@ SweepEngine::SweepEngine(std::recursive_mutex& portLock, std::function<void(int,
     countdown2.setTick([this](uint64_t g, uint64_t) { group1_.tick(countdown2, &sweep::stepDown, g); });
 }
 
-SweepEngine::~SweepEngine() {
-    // The timers' threads end before the groups they step go.
+// The timers' threads end before the groups they step go.
+SweepEngine::~SweepEngine() { halt(); }
+
+void SweepEngine::halt() {
     for (SweepTimer* t : {&Countup1, &Countdown1, &Countup2, &countdown2}) t->shutdown();
 }
 

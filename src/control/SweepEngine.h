@@ -34,6 +34,8 @@ public:
     void stop(int g);
     // Stops every timer of both groups, in the order Countup1, Countdown1, Countup2, countdown2.
     void stopAll();
+    // Ends every timer's thread for good without a word (the program ends).
+    void halt();
     bool sweeping(int g) { return group(g).sweeping(); }
     // The last progress of a group: the running sweep's, or the last one's.
     sweep::Progress progress(int g) { return group(g).progress(); }
