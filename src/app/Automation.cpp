@@ -11,6 +11,7 @@
 Automation::Automation(const CommandLineOptions& options, control::ChipControl& chip)
     : options_(options), chip_(chip), instrument_(chip) {
     connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, this, &Automation::maybeEnd);
+    connect(&chip_.keying(), &Keyer::runningChanged, this, &Automation::maybeEnd);
 }
 
 Automation::~Automation() = default;
@@ -39,10 +40,11 @@ bool Automation::start() {
     return true;
 }
 
-// Headless runs end by themselves when nothing is left to do; with windows
-// the user ends the program.
+// Headless runs end by themselves when nothing is left to do (a keying
+// without a count keys until the program is stopped); with windows the user
+// ends the program.
 void Automation::maybeEnd() {
     if (!options_.headless || server_ || !scriptDone_) return;
-    if (chip_.sweeps().sweeping(0) || chip_.sweeps().sweeping(1)) return;
+    if (chip_.sweeps().sweeping(0) || chip_.sweeps().sweeping(1) || chip_.keying().running()) return;
     QCoreApplication::exit(failed_ ? 1 : 0);
 }

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -221,6 +222,74 @@ TEST_F(Program, ListPortsNamesEachAdapterWithItsPortValueAndExits) {
     EXPECT_EQ(usb, (QStringList{"ftdi:s:0x0403:0x6014:FT5ABC FTDI FT232H, serial FT5ABC, USB port 1-2",
                                 "ftdi:d:002/009 FTDI FT232R, no serial, USB port 2-1.4"}));
     EXPECT_FALSE(lines.join('\n').contains("5581")) << "a USB disk is no port";
+}
+
+// Keying through the real program: a headless script per case, the words
+// decoded from its trace against the test's own symbol stream.
+struct KeyedRun {
+    const char* name;
+    const char* setup;  // a script line before the keying
+    const char* type;
+    const char* pattern;  // as the script gives it
+    const char* bits;     // the stream it stands for
+    int count;
+    std::vector<uint16_t> before, after;  // the start and end words
+};
+
+std::vector<uint16_t> keyedWords(const KeyedRun& r) {
+    const std::string type = r.type, bits = r.bits;
+    const size_t per = type == "QPSK" ? 2 : 1;
+    std::vector<uint16_t> words = r.before;
+    int last = -1;
+    for (size_t k = 0; k < static_cast<size_t>(r.count); ++k) {
+        int s = 0;
+        for (size_t j = 0; j < per; ++j) s = s << 1 | (bits[(k * per + j) % bits.size()] - '0');
+        if (s != last) words.push_back(static_cast<uint16_t>(type == "FSK" ? 0x5000 | s << 11 : 0x4000 | s << 9));
+        last = s;
+    }
+    words.insert(words.end(), r.after.begin(), r.after.end());
+    return words;
+}
+
+TEST_F(Program, AScriptedKeyingSendsItsSymbolsBetweenItsStartAndEndWords) {
+    const KeyedRun runs[] = {
+        {"fsk", "", "FSK", "\"0110 1001\"", "01101001", 8, {0x9000}, {0x5000, 0x8000}},
+        {"bpsk", "CONT:SELS ON;:SEL:PHAS 1", "BPSK", "\"#H0F96\"", "0000111110010110", 20, {}, {0x4200}},
+        {"qpsk", "CONT:SYNC ON;:CONT:SELS ON;:SEL:PHAS 3;:CONT:SELS OFF", "QPSK", "\"0110 1\"", "01101", 10,
+         {0xB000}, {0x4600, 0xA000}},
+    };
+    for (const KeyedRun& r : runs) {
+        SCOPED_TRACE(r.name);
+        QFile script(dir.filePath("key.scpi"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write(QString("%1\nMOD:TYPE %2;PATT %3;RATE 50;COUN %4;STAT ON\n*WAI\nSYST:ERR?\n")
+                         .arg(r.setup, r.type, r.pattern)
+                         .arg(r.count)
+                         .toUtf8());
+        script.close();
+        start({"--headless", "--port", "sim", "--trace", tracePath(), "--script", script.fileName()});
+        ASSERT_TRUE(proc.waitForFinished(20000));
+        EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
+        EXPECT_EQ(proc.readAllStandardOutput().toStdString(), "0,\"No error\"\n");
+        const std::vector<uint16_t> words = decodeWire(readTrace(tracePath()).dataWrites).words;
+        const std::vector<uint16_t> want = keyedWords(r);
+        ASSERT_GE(words.size(), want.size());
+        EXPECT_EQ(hexWords({words.end() - static_cast<long>(want.size()), words.end()}), hexWords(want));
+    }
+}
+
+TEST_F(Program, EndingTheProgramWhileItKeysSendsNoEndWords) {
+    start({"--headless", "--port", "sim", "--trace", tracePath(), "--script", "-"});
+    proc.write("MOD:TYPE FSK;PATT \"01\";RATE 200;COUN INF;STAT ON\n");
+    waitForWords(40);  // the start-up's few and the keyed ones
+    EXPECT_EQ(proc.state(), QProcess::Running) << "a keying without a count keys on";
+    stop(SIGTERM);
+    const std::vector<uint16_t> words = decodeWire(readTrace(tracePath()).dataWrites).words;
+    const auto raised = std::find(words.begin(), words.end(), 0x9000);
+    ASSERT_NE(raised, words.end());
+    std::vector<uint16_t> keyed(raised + 1, words.end());
+    ASSERT_GE(keyed.size(), 10u);
+    for (size_t i = 0; i < keyed.size(); ++i) EXPECT_EQ(keyed[i], i % 2 ? 0x5800 : 0x5000) << "word " << i;
 }
 
 }  // namespace
