@@ -3,6 +3,7 @@
 #include "link/CommsFunctions.h"
 
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -131,32 +132,34 @@ std::string Keyer::lastFailure() const {
 
 // On the keyer's thread a change of state is said at once; from the
 // schedule's thread it is said there later. Progress waits at most one
-// announcement at a time, no closer than kProgressInterval, except at a change
-// of state.
+// announcement at a time, no closer than kProgressInterval to the last; one
+// that comes too soon is said when the interval is up, so the last symbol
+// always shows however slow the keying.
 void Keyer::changed(bool announceState) {
-    if (announceState && QThread::currentThread() == thread()) {
+    const auto announceAll = [this] {
+        lastAnnounced_ = nowNs();
         emit runningChanged(running_);
         emit progressChanged(progress());
+    };
+    if (announceState && QThread::currentThread() == thread()) {
+        announceAll();
         return;
     }
     if (announceState) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                emit runningChanged(running_);
-                emit progressChanged(progress());
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, announceAll, Qt::QueuedConnection);
         return;
     }
-    if (posted_ || nowNs() - lastAnnounced_ < std::chrono::nanoseconds(kProgressInterval).count()) return;
-    posted_ = true;
-    lastAnnounced_ = nowNs();
+    if (posted_.exchange(true)) return;
+    const int64_t wait = lastAnnounced_ + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
+    const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            posted_ = false;
-            emit progressChanged(progress());
+        [this, waitMs] {
+            QTimer::singleShot(waitMs, this, [this] {
+                posted_ = false;
+                lastAnnounced_ = nowNs();
+                emit progressChanged(progress());
+            });
         },
         Qt::QueuedConnection);
 }

@@ -6,6 +6,7 @@
 #include "support/StubPort.h"
 #include "support/WireHarness.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -271,6 +272,21 @@ TEST_F(Keying, SelectingTheKeyedKindOnlyKeepsTheChoiceForTheEnd) {
     chip.selectPhase(2);      // not keyed: sent
     chip.stopKeying();
     EXPECT_EQ(hexWords(wire.words()), hexWords({0x4400, 0x5800}));
+}
+
+// Progress comes at most ten times a second, but the last symbol always
+// shows, however long the next one is in coming.
+TEST_F(Keying, TheLastSymbolIsAlwaysAnnounced) {
+    QSignalSpy spy(&chip.keying(), &Keyer::progressChanged);
+    chip.keying().setPattern("0111");
+    chip.keying().setCount(0);
+    chip.startKeying();
+    run(2);  // symbols 0 and 1 well within one interval
+    const auto last = [&] { return spy.isEmpty() ? -1 : spy.last().at(0).value<keying::Progress>().symbol; };
+    for (int i = 0; i < 100 && last() != 1; ++i) QTest::qWait(10);
+    EXPECT_EQ(last(), 1);
+    EXPECT_LE(spy.size(), 3) << "the start, and no more than one a tenth of a second";
+    chip.stopKeying();
 }
 
 TEST_F(Keying, RefusedSettingsChangeNothing) {
