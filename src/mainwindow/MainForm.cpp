@@ -5,6 +5,7 @@
 #include "numeric/NumberText.h"
 #include "mainwindow/PortStatus.h"
 #include "mainwindow/SetupFiles.h"
+#include "modulation/Modulation.h"
 #include "platform/ProgramEnd.h"
 #include "platform/UserNotice.h"
 #include "portlib/Wire.h"
@@ -52,6 +53,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     connect(&chip_, &control::ChipControl::bitsChanged, this, &MainForm::showBits);
     connect(&chip_, &control::ChipControl::selectionChanged, this, &MainForm::showSelection);
     connect(&chip_.sweeps(), &SweepEngine::progressChanged, this, &MainForm::showSweepProgress);
+    connect(&chip_.keying(), &Keyer::progressChanged, this, &MainForm::showKeying);
     ui->Text7->setText(QString::fromStdString(chip_.clockText()));
     lastShown_[static_cast<int>(control::Field::Clock)] = ui->Text7->text();
 
@@ -82,6 +84,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
         setups->open();
     });
     connect(ui->MnuAbout, &QAction::triggered, this, &MainForm::MnuAbout_Click);
+    connect(ui->MnuModulation, &QAction::triggered, this, &MainForm::MnuModulation_Click);
     connect(ui->MnuLpt1, &QAction::triggered, this, &MainForm::MnuLpt1_Click);
     connect(ui->MnuLpt2, &QAction::triggered, this, &MainForm::MnuLpt2_Click);
     connect(ui->Mnuprn, &QAction::triggered, this, &MainForm::Mnuprn_Click);
@@ -90,7 +93,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     });
     ui->MnuMonitor->setEnabled(false);
 
-    new PortStatus(*this, chip_.port(), chip_.sweeps());
+    new PortStatus(*this, chip_.port(), chip_.sweeps(), chip_.keying());
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
 
@@ -171,6 +174,7 @@ void MainForm::showBits() {
     (chip_.sleep() ? ui->Option2 : ui->Option1)->setChecked(true);
     if (chip_.selsrc()) ena_sel();
     else dis_sel();
+    lockKeyed();
 }
 
 void MainForm::showSelection() {
@@ -178,6 +182,27 @@ void MainForm::showSelection() {
     QRadioButton* const phase[] = {ui->Option3D3, ui->Option3D4, ui->Option3D5, ui->Option3D6};
     freq[chip_.selectedFrequency()]->setChecked(true);
     phase[chip_.selectedPhase()]->setChecked(true);
+    lockKeyed();
+}
+
+// Progress comes at most ten times a second; at the end the window's own
+// selection shows again. Checking an option sends nothing: only a click does.
+void MainForm::showKeying(const keying::Progress& p) {
+    keying_ = p;
+    showBits();
+    showSelection();
+}
+
+void MainForm::lockKeyed() {
+    ui->Command11->setEnabled(!keying_.running);
+    if (!keying_.running) return;
+    // FREQ0, FREQ1, then PHASE0 to PHASE3.
+    QRadioButton* const options[] = {ui->Option3D1, ui->Option3D2, ui->Option3D3,
+                                     ui->Option3D4, ui->Option3D5, ui->Option3D6};
+    const bool frequency = keying::keysFrequency(keying_.type);
+    const int first = frequency ? 0 : 2, n = frequency ? 2 : 4;
+    for (int i = 0; i < n; ++i) options[first + i]->setEnabled(false);
+    if (keying_.symbol >= 0) options[first + keying_.symbol % n]->setChecked(true);
 }
 
 // ---- focus and failures ------------------------------------------------------
@@ -302,6 +327,17 @@ void MainForm::openModal(QDialog& dialog) {
 void MainForm::Command12_Click() {
     Sweep w(chip_.sweeps(), seams_.notice, this);
     openModal(w);
+}
+
+// Its fields use the chip's state as the window shows it: an edit waiting in
+// a field is taken over first.
+void MainForm::MnuModulation_Click() {
+    entry_->commitPending();
+    if (!modulation_) modulation_ = new Modulation(chip_, seams_.notice, this);
+    else if (!modulation_->isVisible()) modulation_->showSettings();  // a visible one may hold an edit
+    modulation_->show();
+    modulation_->raise();
+    modulation_->activateWindow();
 }
 
 void MainForm::MnuAbout_Click() {

@@ -14,6 +14,7 @@
 
 namespace Ui { class MainForm; }
 class FieldEntry;
+class Modulation;
 class QDialog;
 class QLineEdit;
 class QRadioButton;
@@ -57,6 +58,8 @@ public:
     void MnuLpt1_Click();
     void MnuLpt2_Click();
     void Mnuprn_Click();
+    // "&Modulation...": one modeless window, raised when chosen again.
+    void MnuModulation_Click();
 
     // Field keys: code 13 commits.
     void text1_keypress(int keyAscii);
@@ -105,6 +108,10 @@ private:
     void showBits();
     void showSelection();
     void showSweepProgress(int group, const sweep::Progress& progress);
+    void showKeying(const keying::Progress& progress);
+    // While a keying runs: SELSRC and the keyed kind's options are locked,
+    // the option of the symbol on the output checked.
+    void lockKeyed();
     // Runs one of this window's own actions: what it changes is shown even in a
     // field that has the focus.
     template <typename Fn>
@@ -119,5 +126,7 @@ private:
     Trigger trigger_ = Trigger::Program;
     std::function<void(QDialog&)> openModal_;
     std::function<void()> openMonitor_;
-    QString lastShown_[7];  // the last text the program put in each field
+    QString lastShown_[7];
+    keying::Progress keying_;  // as last announced
+    Modulation* modulation_ = nullptr;  // the last text the program put in each field
 };

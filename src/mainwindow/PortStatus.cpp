@@ -61,8 +61,15 @@ QString PortStatus::sweepText(int group, const sweep::Progress& p) {
         .arg(p.loops);
 }
 
-PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps)
-    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new QLabel) {
+QString PortStatus::keyingText(const keying::Progress& p) {
+    if (!p.running) return {};
+    const QString type = QString::fromLatin1(keying::typeName(p.type));
+    if (p.count == 0) return QStringLiteral("Keying %1, %2 symbols").arg(type).arg(p.sent);
+    return QStringLiteral("Keying %1, %2 of %3 symbols").arg(type).arg(p.sent).arg(p.count);
+}
+
+PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer)
+    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new QLabel), keying_(new QLabel) {
     label_->setObjectName(QStringLiteral("portStatus"));
     label_->setContentsMargins(4, 0, 4, 0);
     sweeps_->setObjectName(QStringLiteral("sweepStatus"));
@@ -70,6 +77,11 @@ PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine&
     window.statusBar()->setSizeGripEnabled(false);
     window.statusBar()->addWidget(label_, 1);
     window.statusBar()->addPermanentWidget(sweeps_);
+    keying_->setObjectName(QStringLiteral("keyingStatus"));
+    keying_->setContentsMargins(4, 0, 4, 0);
+    window.statusBar()->addPermanentWidget(keying_);
+    connect(&keyer, &Keyer::progressChanged, this,
+            [this](const keying::Progress& p) { keying_->setText(keyingText(p)); });
     connect(&sweeps, &SweepEngine::progressChanged, this, &PortStatus::showSweep);
     connect(&timer_, &QTimer::timeout, this, &PortStatus::refresh);
     timer_.start(kRefreshMs);

@@ -1,8 +1,9 @@
 #pragma once
 // The main window's status bar: the line naming the port words go to, or, in
 // a warning colour, that they are dropped, and the progress of running
-// sweeps. It looks at the port a few times a second, so it follows the port
-// menu, an unplugged adapter and its return.
+// sweeps and of a keying. It looks at the port a few times a second, so it
+// follows the port menu, an unplugged adapter and its return.
+#include "control/Keyer.h"
 #include "control/SweepEngine.h"
 #include "portlib/Parllio.h"
 
@@ -30,11 +31,16 @@ public:
     // "Sweep 0: 3.200000 MHz, step 34 of 101, loop 1 of 2", or empty when idle.
     static QString sweepText(int group, const sweep::Progress& p);
 
+    // "Keying FSK, 120 of 1000 symbols" ("Keying FSK, 120 symbols" without a
+    // count), or empty when idle.
+    static QString keyingText(const keying::Progress& p);
+
     // Puts the line into the window's status bar; the window grows by its height.
-    PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps);
+    PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer);
     void refresh();
     const QLabel& label() const { return *label_; }
     const QLabel& sweepLabel() const { return *sweeps_; }
+    const QLabel& keyingLabel() const { return *keying_; }
 
 private:
     void showSweep(int group, const sweep::Progress& p);
@@ -42,6 +48,7 @@ private:
     portlib::Parllio& port_;
     QLabel* label_;
     QLabel* sweeps_;
+    QLabel* keying_;
     QString sweepTexts_[2];
     QTimer timer_;
     Line shown_;

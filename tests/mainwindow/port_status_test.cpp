@@ -62,7 +62,7 @@ TEST_P(PortStatusLine, NamesTheLivePortOrSaysWordsAreDropped) {
         QMainWindow window;
         window.setCentralWidget(new QWidget);
         window.centralWidget()->setFixedSize(547, 40);
-        PortStatus status(window, wire.port, wire.chip.sweeps());
+        PortStatus status(window, wire.port, wire.chip.sweeps(), wire.chip.keying());
         window.show();
         QTest::qWait(100);
         EXPECT_TRUE(window.grab().save(dir + "/" + c.name + ".png"));
@@ -100,7 +100,7 @@ TEST(PortStatusBar, FollowsAnUnplugAndTheReturnInAWindowThatGrowsByTheBarOnly) {
     window.setCentralWidget(central);
     const int before = window.sizeHint().height();
     // As the main window does: the bar before the window shows.
-    auto* status = new PortStatus(window, wire.port, wire.chip.sweeps());
+    auto* status = new PortStatus(window, wire.port, wire.chip.sweeps(), wire.chip.keying());
     window.show();
     window.layout()->activate();
     EXPECT_EQ(status->label().text(), "FTDI FT232H s:0x0403:0x6014:FT5ABC at 1,000,000 writes/s");
@@ -126,7 +126,7 @@ TEST(PortStatusBar, ShowsTheProgressOfRunningSweeps) {
     WireHarness wire;
     QMainWindow window;
     window.setCentralWidget(new QWidget);
-    PortStatus status(window, wire.port, wire.chip.sweeps());
+    PortStatus status(window, wire.port, wire.chip.sweeps(), wire.chip.keying());
     SweepEngine& sweeps = wire.chip.sweeps();
     ASSERT_TRUE(sweeps.start(0, {"0", "10", "0.1", "2", "100000"}).plan);
     ASSERT_TRUE(sweeps.start(1, {"5", "1", "1", "1", "100000"}).plan);

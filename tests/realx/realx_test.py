@@ -127,6 +127,7 @@ class Form:
 
 MAIN = Form("src/mainwindow/MainForm.ui")
 SWEEP = Form("src/sweep/Sweep.ui")
+MODULATION = Form("src/modulation/Modulation.ui")
 
 
 # ---- the X session ----------------------------------------------------------
@@ -438,6 +439,43 @@ def case_field_follows_sweep(x, binary):
                                  % (name, a, b))
 
 
+def bpsk_words(pattern, count, own_phase=0):
+    """The select words of a BPSK keying of `pattern` (bits), `count` symbols,
+    from a window whose SELSRC was 0: SELSRC raised, a PHASE select word at
+    each change of symbol (the first always), the window's own phase select
+    again and SELSRC lowered."""
+    bits = [int(b) for b in pattern if b in "01"]
+    words, last = [0x9000], None
+    for k in range(count):
+        symbol = bits[k % len(bits)]
+        if symbol != last:
+            words.append(0x4000 + 0x0200 * symbol)
+            last = symbol
+    return words + [0x4000 + 0x0200 * own_phase, 0x8000]
+
+
+def case_modulation_keys_bpsk(x, binary):
+    """Tools, Modulation by keys; pattern, BPSK, a count and a rate typed and clicked in; Start."""
+    p = Program(x, binary, ["--no-monitor"], "modulation")
+    p.keys("alt+t", "m")
+    mod = p.window("Modulation")
+    p.click(MODULATION, "Pattern", mod)
+    p.keys("ctrl+a")
+    p.type("0110")
+    p.click(MODULATION, "TypeBPSK", mod)  # leaving the pattern commits it
+    p.click(MODULATION, "Count", mod)
+    p.keys("ctrl+a")
+    p.type("8")
+    p.click(MODULATION, "Rate", mod)
+    p.keys("ctrl+a")
+    p.type("100")
+    p.click(MODULATION, "Start", mod)  # commits the rate first
+    time.sleep(1.0)  # 8 symbols at 100 a second
+    if x.shots:
+        p.shot(os.path.join(x.shots, "modulation_after.png"))
+    expect_words(p.stop(), bpsk_words("0110", 8), "BPSK keying of 0110, 8 symbols at 100 a second")
+
+
 def pixels(png):
     return subprocess.run(["convert", png, "rgb:-"], capture_output=True, check=True).stdout
 
@@ -449,6 +487,7 @@ CASES = {
     "exit": case_exit_sends_nothing,
     "monitor": case_monitor_inside_screen,
     "sweep": case_field_follows_sweep,
+    "modulation": case_modulation_keys_bpsk,
 }
 
 

@@ -1,0 +1,218 @@
+#include "modulation/Modulation.h"
+
+#include "numeric/NumberText.h"
+#include "platform/UserNotice.h"
+#include "ui_Modulation.h"
+#include "widgets/FieldEntry.h"
+#include "widgets/Placement.h"
+#include "widgets/WindowStyle.h"
+
+#include <QKeyEvent>
+
+namespace {
+
+const QString kIdleCaption = QStringLiteral("Keying Controls");
+const QString kRunningCaption = QStringLiteral("Keying ");
+
+// Rates as typed back: up to seven significant digits, no exponent below 10^7.
+QString rateText(double r) { return QString::number(r, 'g', 7); }
+
+}  // namespace
+
+Modulation::Modulation(control::ChipControl& chip, platform::UserNotice& notice, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::Modulation>()), chip_(chip), notice_(notice) {
+    ui_->setupUi(this);
+    widgets::fixWindowFrame(*this, false);
+    widgets::installFocusFrameStyle();
+    applyFonts();
+    ui_->Prbs->setPlaceholderText(QStringLiteral("PRBS..."));
+
+    entry_ = new FieldEntry(this);
+    const std::pair<QLineEdit*, void (Modulation::*)()> fields[] = {
+        {ui_->Pattern, &Modulation::commitPattern}, {ui_->Rate, &Modulation::commitRate},
+        {ui_->Count, &Modulation::commitCount}};
+    for (auto [edit, commit] : fields) {
+        FieldEntry::Field f;
+        f.edit = edit;
+        f.enter = [this, commit](FieldEntry::Trigger) { (this->*commit)(); };
+        f.leave = f.enter;
+        f.consumeEnter = true;
+        entry_->add(std::move(f));
+    }
+
+    const std::pair<QRadioButton*, keying::Type> types[] = {
+        {ui_->TypeFSK, keying::Type::FSK}, {ui_->TypeBPSK, keying::Type::BPSK}, {ui_->TypeQPSK, keying::Type::QPSK}};
+    for (auto [option, type] : types)
+        connect(option, &QRadioButton::clicked, this, [this, t = type] { keyer().setType(t); });
+    connect(ui_->Prbs, &QComboBox::activated, this, &Modulation::choosePrbs);
+    connect(ui_->Continuous, &QCheckBox::clicked, this, &Modulation::setContinuous);
+    connect(ui_->Start, &QPushButton::clicked, this, &Modulation::startClick);
+    connect(ui_->Stop, &QPushButton::clicked, this, &Modulation::stopClick);
+    connect(&keyer(), &Keyer::runningChanged, this, &Modulation::showRunning);
+    connect(&keyer(), &Keyer::progressChanged, this, &Modulation::showProgress);
+
+    ui_->Rate->setToolTip(QStringLiteral("Symbols a second, %1 to %2 (this port's limit)")
+                              .arg(rateText(Keyer::kMinRate), rateText(keyer().maxRate())));
+    showSettings();
+    showRunning(keyer().running());
+    if (keyer().running() || keyer().ended() > 0) showProgress(keyer().progress());
+    ui_->Pattern->setFocus();
+}
+
+Modulation::~Modulation() = default;
+
+void Modulation::applyFonts() {
+    // As the sweep window: Designer files hold whole points only.
+    const QFont body = widgets::uiFont(8.25), frame = widgets::uiFont(9.75);
+    for (QWidget* w : findChildren<QWidget*>()) w->setFont(body);
+    ui_->Frame1->setFont(frame);
+    for (QWidget* w : ui_->Frame1->findChildren<QWidget*>()) w->setFont(body);
+}
+
+void Modulation::showSettings() {
+    const keying::Type t = keyer().type();
+    (t == keying::Type::FSK ? ui_->TypeFSK : t == keying::Type::BPSK ? ui_->TypeBPSK : ui_->TypeQPSK)
+        ->setChecked(true);
+    showPattern();
+    showRate();
+    if (keyer().count() > 0) lastCount_ = keyer().count();
+    ui_->Count->setText(QString::number(lastCount_));
+    ui_->Continuous->setChecked(keyer().count() == 0);
+}
+
+void Modulation::showPattern() {
+    const QString text = QString::fromStdString(keyer().pattern().text);
+    ui_->Pattern->setText(text);
+    ui_->Prbs->setCurrentIndex(ui_->Prbs->findText(text));  // -1 (the placeholder) for bits and hex
+}
+
+void Modulation::showRate() { ui_->Rate->setText(rateText(keyer().rate())); }
+
+void Modulation::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // Beside the main window, so its options can be watched while keying;
+    // later the window stays where the user puts it.
+    if (placed_ || !parentWidget()) return;
+    placed_ = true;
+    widgets::placeBeside(*this, *parentWidget());
+    widgets::placeBesideOnceFramed(*this, *parentWidget());
+}
+
+void Modulation::keyPressEvent(QKeyEvent* e) {
+    // As the sweep window: Escape must not close it.
+    if (e->matches(QKeySequence::Cancel)) return;
+    QDialog::keyPressEvent(e);
+}
+
+// ---- entries -------------------------------------------------------------------
+
+void Modulation::tell(const QString& text) {
+    notice_.showMessage({platform::kAppTitle, text, platform::MessageIcon::None}, this);
+}
+
+void Modulation::refuse(QLineEdit* field, const QString& why, const QString& good) {
+    tell(why);
+    field->setText(good);
+    refused_ = field;
+    entry_->moveFocus(field);
+    field->selectAll();
+}
+
+void Modulation::commitPattern() {
+    const std::string why = keyer().setPattern(ui_->Pattern->text().toStdString());
+    if (!why.empty())
+        return refuse(ui_->Pattern, QString::fromStdString(why), QString::fromStdString(keyer().pattern().text));
+    refused_ = nullptr;
+    showPattern();
+}
+
+void Modulation::choosePrbs(int index) {
+    if (index < 0) return;
+    ui_->Pattern->setText(ui_->Prbs->itemText(index));
+    commitPattern();
+}
+
+// Below the least rate, or no number, is refused; above the port's limit the
+// limit is taken, and the user is told.
+void Modulation::commitRate() {
+    const std::optional<double> v = numeric::parseDouble(ui_->Rate->text().toStdString());
+    const double max = keyer().maxRate();
+    if (!v || !(*v >= Keyer::kMinRate)) {
+        return refuse(ui_->Rate,
+                      QStringLiteral("The rate must be a number of symbols a second from %1 to %2.")
+                          .arg(rateText(Keyer::kMinRate), rateText(max)),
+                      rateText(keyer().rate()));
+    }
+    refused_ = nullptr;
+    if (*v > max) {
+        keyer().setRate(max);
+        showRate();
+        tell(QStringLiteral("The rate is limited to %1 symbols a second on this port.").arg(rateText(max)));
+        return;
+    }
+    keyer().setRate(*v);
+    showRate();
+}
+
+// A count typed in ends Continuous.
+void Modulation::commitCount() {
+    const QString text = ui_->Count->text().trimmed();
+    bool ok = !text.isEmpty();
+    for (QChar c : text) ok = ok && c.isDigit() && c.unicode() < 128;
+    const qulonglong n = ok ? text.toULongLong(&ok) : 0;
+    if (!ok || n < 1 || !keyer().setCount(n)) {
+        return refuse(ui_->Count,
+                      QStringLiteral("The count must be a whole number of symbols from 1 to %1; "
+                                     "tick Continuous to key until Stop.")
+                          .arg(Keyer::kMaxCount),
+                      QString::number(lastCount_));
+    }
+    refused_ = nullptr;
+    lastCount_ = n;
+    ui_->Count->setText(QString::number(n));
+    ui_->Continuous->setChecked(false);
+}
+
+void Modulation::setContinuous(bool on) { keyer().setCount(on ? 0 : lastCount_); }
+
+// ---- Start and Stop ------------------------------------------------------------
+
+void Modulation::startClick() {
+    // The field a refusal sent the user back to is put right first.
+    if (refused_ && refused_->hasFocus()) return;
+    reportPortFailure(chip_.startKeying());
+}
+
+void Modulation::stopClick() { reportPortFailure(chip_.stopKeying()); }
+
+void Modulation::reportPortFailure(const control::Outcome& r) {
+    if (!r.portFailure.empty()) notice_.showMessage(platform::portFailureNotice(r.portFailure), this);
+}
+
+// The enabled button of the pair takes the focus of the one being disabled,
+// so Qt does not hand it on to a field. The settings stay usable: a running
+// keying keeps the ones it started with, and the next Start takes them.
+void Modulation::showRunning(bool running) {
+    QPushButton* on = running ? ui_->Stop : ui_->Start;
+    QPushButton* off = running ? ui_->Start : ui_->Stop;
+    on->setEnabled(true);
+    if (off->hasFocus()) entry_->moveFocus(on);
+    off->setEnabled(false);
+    ui_->Frame1->setTitle(running ? kRunningCaption + QString::fromLatin1(keying::typeName(keyer().progress().type))
+                                  : kIdleCaption);
+}
+
+QString Modulation::progressText(const keying::Progress& p) {
+    QString text = p.count == 0 ? QStringLiteral("Sent %1 symbols").arg(p.sent)
+                                : QStringLiteral("Sent %1 of %2 symbols, %3 s left")
+                                      .arg(p.sent)
+                                      .arg(p.count)
+                                      .arg(p.secondsLeft(), 0, 'f', 1);
+    if (p.symbol >= 0) text += QStringLiteral(", symbol %1").arg(p.symbol);
+    return text;
+}
+
+// The last keying's line stays after it ends.
+void Modulation::showProgress(const keying::Progress& p) {
+    ui_->Progress->setText(progressText(p));
+}
