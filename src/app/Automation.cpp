@@ -11,6 +11,7 @@
 Automation::Automation(const CommandLineOptions& options, control::ChipControl& chip)
     : options_(options), chip_(chip), instrument_(chip) {
     connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, this, &Automation::maybeEnd);
+    connect(&chip_.keying(), &Keyer::runningChanged, this, &Automation::maybeEnd);
 }
 
 Automation::~Automation() = default;
@@ -40,9 +41,12 @@ bool Automation::start() {
 }
 
 // Headless runs end by themselves when nothing is left to do; with windows
-// the user ends the program.
+// the user ends the program. A keying until stopped is not waited for, as
+// *WAI does not wait for it.
 void Automation::maybeEnd() {
     if (!options_.headless || server_ || !scriptDone_) return;
     if (chip_.sweeps().sweeping(0) || chip_.sweeps().sweeping(1)) return;
+    const keying::Progress keyed = chip_.keying().progress();
+    if (keyed.running && keyed.count != 0) return;
     QCoreApplication::exit(failed_ ? 1 : 0);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,11 @@ void FakeInstrument::initialState() {
 Outcome FakeInstrument::reset() {
     finishSweep(0);
     finishSweep(1);
+    finishKeying();
+    keyingType_ = scpi::KeyingType::FSK;
+    pattern_ = "PRBS7";
+    rate_ = 1000;
+    count_ = 0;
     for (auto& g : sweep_) {
         const double defaults[5] = {0, 10e6, 1e6, 1, 1};
         std::copy(defaults, defaults + 5, g);
@@ -110,9 +116,18 @@ Outcome FakeInstrument::select(int& selection, int reg, const char* name) {
                   allowed ? Outcome{} : Outcome::error(scpi::SettingsConflict, "SELSRC is 0"));
 }
 
-Outcome FakeInstrument::selectFrequency(int reg) { return select(selFreq_, index(reg, 1), "selectFrequency"); }
+// While a keying keys that kind of register, the choice is refused as the program refuses it.
+Outcome FakeInstrument::selectFrequency(int reg) {
+    if (keying_ && keyingType_ == scpi::KeyingType::FSK)
+        return record("selectFrequency", Outcome::error(scpi::SettingsConflict, "keying"));
+    return select(selFreq_, index(reg, 1), "selectFrequency");
+}
 
-Outcome FakeInstrument::selectPhase(int reg) { return select(selPhase_, index(reg, 3), "selectPhase"); }
+Outcome FakeInstrument::selectPhase(int reg) {
+    if (keying_ && keyingType_ != scpi::KeyingType::FSK)
+        return record("selectPhase", Outcome::error(scpi::SettingsConflict, "keying"));
+    return select(selPhase_, index(reg, 3), "selectPhase");
+}
 
 Outcome FakeInstrument::sendWord(uint16_t word) { return record("sendWord(" + std::to_string(word) + ")"); }
 
@@ -144,4 +159,59 @@ void FakeInstrument::finishSweep(int group) {
 Outcome FakeInstrument::stopSweep(int group) {
     finishSweep(group);
     return record("stopSweep(" + std::to_string(group) + ")");
+}
+
+Outcome FakeInstrument::setKeyingType(scpi::KeyingType type) {
+    const int t = static_cast<int>(type);
+    if (t < 0 || t > 2) invalid("keying type");
+    keyingType_ = type;
+    return record("setKeyingType(" + std::to_string(t) + ")");
+}
+
+// Bits, #H and hex digits, or a PRBS name; the program's own reasons are not copied.
+Outcome FakeInstrument::setKeyingPattern(const std::string& text) {
+    const bool hex = text.rfind("#H", 0) == 0;
+    std::string name = text;
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool prbs = name == "PRBS7" || name == "PRBS9" || name == "PRBS15";
+    bool fits = !text.empty();
+    for (size_t i = hex ? 2 : 0; i < text.size() && !prbs; ++i)
+        fits = fits && (text[i] == ' ' || (hex ? std::isxdigit(static_cast<unsigned char>(text[i])) != 0
+                                               : text[i] == '0' || text[i] == '1'));
+    fits = fits || prbs;
+    if (fits) pattern_ = text;
+    return record("setKeyingPattern(" + text + ")",
+                  fits ? Outcome{} : Outcome::error(scpi::IllegalParameterValue, "bad pattern"));
+}
+
+Outcome FakeInstrument::setKeyingRate(double rate) {
+    if (!(finite(rate) >= minKeyingRate() && rate <= maxKeyingRate())) invalid("keying rate out of range");
+    rate_ = rate;
+    return record("setKeyingRate(" + num(rate) + ")");
+}
+
+Outcome FakeInstrument::setKeyingCount(uint64_t count) {
+    if (count > maxKeyingCount()) invalid("keying count out of range");
+    count_ = count;
+    return record("setKeyingCount(" + std::to_string(count) + ")");
+}
+
+Outcome FakeInstrument::startKeying() {
+    if (keying_) invalid("a keying started twice");
+    keying_ = true;
+    keyedCount_ = count_;
+    sweepsChanged();
+    return record("startKeying()");
+}
+
+void FakeInstrument::finishKeying() {
+    if (!keying_) return;
+    keying_ = false;
+    ++keyingsEnded_;
+    sweepsChanged();
+}
+
+Outcome FakeInstrument::stopKeying() {
+    finishKeying();
+    return record("stopKeying()");
 }

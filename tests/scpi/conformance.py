@@ -218,6 +218,33 @@ def overlapped(p):
     b.close()
 
 
+# ---- keying: (line, reply) on one connection, in order ----
+
+KEYING = [
+    ("MOD:TYPE FSK;PATT PRBS7;RATE 100;COUN INF;STAT ON;STAT?", "1"),
+    ("STAT:OPER:COND?", "256"),                                    # bit 8 while it runs
+    ("*OPC?;:MOD:STAT?", "1;1"),                                   # until stopped: not waited for
+    ("SEL:FREQ 1;:SYST:ERR?;:SEL:FREQ?", '-221,"Settings conflict;keying";0'),
+    ("MOD:STAT ON;:SYST:ERR?", '-213,"Init ignored"'),
+    ("MOD:STAT OFF;:STAT:OPER:COND?;:STAT:OPER?", "0;256"),       # the event stays latched
+    ('MOD:TYPE BPSK;PATT "0110";RATE 200;COUN 60;STAT ON;*OPC?;STAT?', "1;0"),  # answered once it ended
+    ('MOD:PATT "01 2";:SYST:ERR?;:MOD:PATT?',
+     '-224,"Illegal parameter value;The pattern cannot hold ""2"" (character 4). '
+     'Type bits such as 0110 1001, hexadecimal such as #H0F96, or PRBS7, PRBS9 or PRBS15.";"0110"'),
+    ("MOD:RATE 2KHZ;RATE?;COUN 9.9E37;COUN?", "2000;9.9E37"),
+    ("*RST;:MOD:TYPE?;PATT?;RATE?;COUN?;STAT?", "FSK;PRBS7;1000;9.9E37;0"),
+    ("SYST:ERR?", NO_ERROR),
+]
+
+
+def keying(p):
+    inst = p.visa()
+    for line, expected in KEYING:
+        got = inst.query(line)
+        assert got == expected, (line, got, expected)
+    inst.close()
+
+
 # ---- numbers: (lines written, query, reply, error the lines left) ----
 
 RANGE = '-222,"Data out of range"'
@@ -269,7 +296,7 @@ def numbers(p):
 
 def main():
     with Program("--port", "sim") as p:
-        for check in FAULTS + [status_model, overlapped, numbers]:
+        for check in FAULTS + [status_model, overlapped, keying, numbers]:
             check(p)
             print("ok", check.__name__)
     print("conformance: all checks passed")
