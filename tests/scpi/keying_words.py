@@ -54,18 +54,20 @@ def keyed(kind, bits, count, window_selection, raised):
     return words + ([SELSRC_DOWN] if raised else [])
 
 
-# Script line, then the words it must send.
+# Script line, then the words it must send. The keyer keeps to the clock and
+# skips a symbol whose time has passed, so the rates leave a busy machine
+# 40 ms a symbol.
 CASES = [
-    ('MOD:TYPE BPSK;PATT "0110";RATE 200;COUN 8;STAT ON;*WAI',
+    ('MOD:TYPE BPSK;PATT "0110";RATE 25;COUN 8;STAT ON;*WAI',
      keyed("BPSK", [0, 1, 1, 0], 8, 0, True)),
-    ('MOD:TYPE QPSK;PATT "#H1B";RATE 200;COUN 6;STAT ON;*WAI',
+    ('MOD:TYPE QPSK;PATT "#H1B";RATE 25;COUN 6;STAT ON;*WAI',
      keyed("QPSK", hex_bits("1B"), 6, 0, True)),
-    ('MOD:TYPE QPSK;PATT "011";RATE 300;COUN 5;STAT ON;*WAI',  # odd length: a symbol spans two repetitions
+    ('MOD:TYPE QPSK;PATT "011";RATE 25;COUN 5;STAT ON;*WAI',  # odd length: a symbol spans two repetitions
      keyed("QPSK", [0, 1, 1], 5, 0, True)),
-    ("MOD:TYPE FSK;PATT PRBS7;RATE 500;COUN 40;STAT ON;*WAI",
+    ("MOD:TYPE FSK;PATT PRBS7;RATE 25;COUN 40;STAT ON;*WAI",
      keyed("FSK", prbs(7, 6), 40, 0, True)),
     # SELSRC already 1: left alone; the end selects the window's phase register 2.
-    ('CONT:SELS 1;:SEL:PHAS 2;:MOD:TYPE BPSK;PATT "1 0_1";RATE 200;COUN 3;STAT ON;*WAI',
+    ('CONT:SELS 1;:SEL:PHAS 2;:MOD:TYPE BPSK;PATT "1 0_1";RATE 25;COUN 3;STAT ON;*WAI',
      [SELSRC_UP, select("BPSK", 2)] + keyed("BPSK", [1, 0, 1], 3, 2, False)),
 ]
 
