@@ -116,18 +116,9 @@ Outcome FakeInstrument::select(int& selection, int reg, const char* name) {
                   allowed ? Outcome{} : Outcome::error(scpi::SettingsConflict, "SELSRC is 0"));
 }
 
-// While a keying keys that kind of register, the choice is refused as the program refuses it.
-Outcome FakeInstrument::selectFrequency(int reg) {
-    if (keying_ && keyingType_ == scpi::KeyingType::FSK)
-        return record("selectFrequency", Outcome::error(scpi::SettingsConflict, "keying"));
-    return select(selFreq_, index(reg, 1), "selectFrequency");
-}
+Outcome FakeInstrument::selectFrequency(int reg) { return select(selFreq_, index(reg, 1), "selectFrequency"); }
 
-Outcome FakeInstrument::selectPhase(int reg) {
-    if (keying_ && keyingType_ != scpi::KeyingType::FSK)
-        return record("selectPhase", Outcome::error(scpi::SettingsConflict, "keying"));
-    return select(selPhase_, index(reg, 3), "selectPhase");
-}
+Outcome FakeInstrument::selectPhase(int reg) { return select(selPhase_, index(reg, 3), "selectPhase"); }
 
 Outcome FakeInstrument::sendWord(uint16_t word) { return record("sendWord(" + std::to_string(word) + ")"); }
 
@@ -168,17 +159,11 @@ Outcome FakeInstrument::setKeyingType(scpi::KeyingType type) {
     return record("setKeyingType(" + std::to_string(t) + ")");
 }
 
-// Bits, #H and hex digits, or a PRBS name; the program's own reasons are not copied.
+// Letters, digits, blanks and '#': the program's own reasons are not copied.
 Outcome FakeInstrument::setKeyingPattern(const std::string& text) {
-    const bool hex = text.rfind("#H", 0) == 0;
-    std::string name = text;
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const bool prbs = name == "PRBS7" || name == "PRBS9" || name == "PRBS15";
-    bool fits = !text.empty();
-    for (size_t i = hex ? 2 : 0; i < text.size() && !prbs; ++i)
-        fits = fits && (text[i] == ' ' || (hex ? std::isxdigit(static_cast<unsigned char>(text[i])) != 0
-                                               : text[i] == '0' || text[i] == '1'));
-    fits = fits || prbs;
+    const bool fits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '#';
+    });
     if (fits) pattern_ = text;
     return record("setKeyingPattern(" + text + ")",
                   fits ? Outcome{} : Outcome::error(scpi::IllegalParameterValue, "bad pattern"));

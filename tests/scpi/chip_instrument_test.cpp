@@ -112,17 +112,6 @@ INSTANTIATE_TEST_SUITE_P(Keying, KeyingRefusal, ::testing::Values(
     KeyingRefusalCase{"MOD:TYPE QPSK;PATT \"11\";RATE 0.01;STAT ON", "SEL:PHAS 1", "-221,\"Settings conflict;keying\""},
     KeyingRefusalCase{"MOD:TYPE FSK;PATT \"1\";RATE 0.01;STAT ON", "SEL:FREQ 1", "-221,\"Settings conflict;keying\""}));
 
-// Only the kind of selection the keying keys is refused.
-TEST(KeyingSelection, TheOtherKindStillSelects) {
-    WireHarness wire;
-    scpi::ChipInstrument instrument(wire.chip);
-    scpi::Session session(instrument);
-    session.execute(kBpskRunning);
-    EXPECT_EQ(session.execute("SEL:FREQ 1;FREQ?;:SYST:ERR?").reply, "1;0,\"No error\"");
-    session.execute("MOD:STAT OFF;TYPE FSK;STAT ON");
-    EXPECT_EQ(session.execute("SEL:PHAS 3;PHAS?;:SYST:ERR?").reply, "3;0,\"No error\"");
-}
-
 TEST(KeyingReset, EndsTheKeyingWithItsEndWordsThenRestoresTheDefaults) {
     WireHarness wire;
     scpi::ChipInstrument instrument(wire.chip);

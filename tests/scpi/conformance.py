@@ -224,15 +224,8 @@ KEYING = [
     ("MOD:TYPE FSK;PATT PRBS7;RATE 100;COUN INF;STAT ON;STAT?", "1"),
     ("STAT:OPER:COND?", "256"),                                    # bit 8 while it runs
     ("*OPC?;:MOD:STAT?", "1;1"),                                   # until stopped: not waited for
-    ("SEL:FREQ 1;:SYST:ERR?;:SEL:FREQ?", '-221,"Settings conflict;keying";0'),
-    ("MOD:STAT ON;:SYST:ERR?", '-213,"Init ignored"'),
     ("MOD:STAT OFF;:STAT:OPER:COND?;:STAT:OPER?", "0;256"),       # the event stays latched
     ('MOD:TYPE BPSK;PATT "0110";RATE 200;COUN 60;STAT ON;*OPC?;STAT?', "1;0"),  # answered once it ended
-    ('MOD:PATT "01 2";:SYST:ERR?;:MOD:PATT?',
-     '-224,"Illegal parameter value;The pattern cannot hold ""2"" (character 4). '
-     'Type bits such as 0110 1001, hexadecimal such as #H0F96, or PRBS7, PRBS9 or PRBS15.";"0110"'),
-    ("MOD:RATE 2KHZ;RATE?;COUN 9.9E37;COUN?", "2000;9.9E37"),
-    ("*RST;:MOD:TYPE?;PATT?;RATE?;COUN?;STAT?", "FSK;PRBS7;1000;9.9E37;0"),
     ("SYST:ERR?", NO_ERROR),
 ]
 
