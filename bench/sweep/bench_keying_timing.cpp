@@ -1,7 +1,8 @@
 // Keyed symbol timing on the simulated board, measured from a trace file as
 // lateness against the schedule: the trace time of each select word's first
 // write minus its symbol's due time (start + k / rate). FSK keys "01", so
-// every symbol sends a word. Beside it, a bare thread's wake-up lateness on
+// every symbol sends a word; a symbol skipped after a long stall misses the
+// goal. Beside it, a bare thread's wake-up lateness on
 // the same schedule, in the same run.
 //   bench_keying_timing [--symbols N] [--rates 1000,5000] [--keep-trace DIR] [--monitor]
 // --monitor opens the Board Monitor and keeps it painting; run it under Xvfb
@@ -108,42 +109,24 @@ int main(int argc, char** argv) {
             dir + "/keying-timing-" + std::to_string(getpid()) + "-" + std::to_string(std::lround(rate)) + ".trace";
         const timing::Figures bare = timing::bareThread(1e9 / rate, static_cast<int>(symbols));
         const Run run = keyOnce(rate, symbols, path, withMonitor, clock, origin);
-        // Each select word belongs to the symbol due last when it went out: the
-        // schedule skips ahead after a stall, so a late symbol is one skipped.
+        // "01" sends a word every symbol: the k-th select word is symbol k's.
+        // A stall too long to make up skips symbols, and then fewer words come.
         std::vector<double> times;
-        std::vector<size_t> index;
         size_t misplaced = 0;
         for (const timing::TracedWord& w : timing::tracedWords(path)) {
             if ((w.word & 0xF000) != 0x5000) continue;
-            const auto k = static_cast<size_t>(std::floor((w.time - run.start) * rate));
-            if (k >= run.symbols) break;  // the end word restores FREQ0
-            if (((w.word >> 11) & 1) != k % 2) ++misplaced;
+            if (times.size() == run.symbols) break;  // the end word restores FREQ0
+            if (((w.word >> 11) & 1) != times.size() % 2) ++misplaced;
             times.push_back(w.time);
-            index.push_back(k);
         }
-        // A skipped symbol counts as late as the word that came after its due time.
-        std::vector<double> late;
-        std::string skipped;
-        for (size_t i = 0, k = 0; i < index.size(); ++k) {
-            late.push_back((times[i] - run.start - static_cast<double>(k) / rate) * 1e3);
-            if (index[i] == k) ++i;
-            else if (skipped.size() < 60) skipped += " " + std::to_string(k);
-        }
-        if (!skipped.empty()) std::printf("skipped symbols:%s\n", skipped.c_str());
-        timing::Figures f;
-        f.steps = times.size();
-        f.median = timing::quantile(late, 0.5);
-        f.p99 = timing::quantile(late, 0.99);
-        f.max = timing::quantile(late, 1.0);
-        // The rate is symbols over time, skipped ones included: the schedule's own pace.
-        if (times.size() >= 2) f.rate = static_cast<double>(index.back() - index.front()) / (times.back() - times.front());
+        const timing::Figures f =
+            timing::lateness(times, [&](size_t k) { return run.start + static_cast<double>(k) / rate; });
         if (keep.empty()) std::remove(path.c_str());
         const double off = (f.rate / rate - 1.0) * 100.0;
-        // A skipped symbol is in the lateness figures already; skips are shown, not judged apart.
-        const bool ok = misplaced == 0 && timing::goalMet(f, bare, rate, 0);
+        const bool ok = misplaced == 0 && timing::goalMet(f, bare, rate, run.symbols);
         const bool judged = std::fabs(rate - 1000) < 1e-9;
         if (judged) failed += !ok;
-        std::printf("%.0f symbols/s%s: %zu of %llu symbols, %zu out of place, rate %.3f/s (%+.3f %%), lateness "
+        std::printf("%.0f symbols/s%s: %zu words for %llu symbols, %zu out of place, rate %.3f/s (%+.3f %%), lateness "
                     "median %.3f ms, p99 %.3f ms, max %.3f ms; bare thread p99 %.3f ms; %s\n",
                     rate, withMonitor ? " with the monitor" : "", f.steps, static_cast<unsigned long long>(run.symbols),
                     misplaced, f.rate, off, f.median, f.p99, f.max,

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 int64_t nowNs() {
@@ -60,7 +61,10 @@ bool Keyer::start() {
         op.finish();  // a failure here leaves nothing keyed
     }
     running_ = true;
-    timer_.setRate(rate_, 0);
+    // As for sweeps, a stall up to SweepTimer::kCatchUpMs is made up in a short
+    // burst, so no symbol is lost to it; only a longer one skips ahead.
+    const int catchUp = static_cast<int>(std::ceil(SweepTimer::kCatchUpMs * rate_ / 1000));
+    timer_.setRate(rate_, std::max(catchUp, 3));
     timer_.setEnabled(true);
     changed(true);
     return true;
@@ -85,8 +89,8 @@ void Keyer::finish() {
     op.finish();
 }
 
-// Symbol `index` is due now. The schedule skips ahead after a stall, so the
-// symbol on the output is always the one of the moment.
+// Symbol `index` is due now. After a long stall the schedule skips ahead, so
+// the symbol on the output is the one of the moment.
 void Keyer::tick(uint64_t generation, uint64_t index) {
     std::lock_guard guard(tx_.port().lock());
     if (!timer_.current(generation) || !running_) return;

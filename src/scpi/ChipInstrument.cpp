@@ -38,9 +38,13 @@ ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
         if (!on) ++ended_[group];
         sweepsChanged();
     });
+    keyingWatch_ = QObject::connect(&chip_.keying(), &Keyer::runningChanged, [this](bool) { sweepsChanged(); });
 }
 
-ChipInstrument::~ChipInstrument() { QObject::disconnect(sweepWatch_); }
+ChipInstrument::~ChipInstrument() {
+    QObject::disconnect(sweepWatch_);
+    QObject::disconnect(keyingWatch_);
+}
 
 // The sweep window's defaults.
 void ChipInstrument::defaultSweeps() {
@@ -91,12 +95,24 @@ Instrument::Identity ChipInstrument::identity() {
     return {"the Bench Signal Design Group", port, QCoreApplication::applicationVersion().toStdString()};
 }
 
-// The master clock belongs to the board: it stays.
+void ChipInstrument::defaultKeying() {
+    Keyer& k = chip_.keying();
+    k.setType(keying::Type::FSK);
+    k.setPattern("PRBS7");
+    if (!k.setRate(1000)) k.setRate(k.maxRate());  // a port slower than the default
+    k.setCount(0);
+}
+
+// The master clock belongs to the board: it stays. A keying's end words go
+// out before Initialise's.
 Outcome ChipInstrument::reset() {
     if (Outcome m = portMissing(); !m.ok()) return m;
     chip_.sweeps().stopAll();
+    const Outcome stopped = result(chip_.stopKeying());
     defaultSweeps();
-    return initialise();
+    defaultKeying();
+    const Outcome out = initialise();
+    return stopped.ok() ? out : stopped;
 }
 
 Outcome ChipInstrument::initialise() {
@@ -152,15 +168,18 @@ Outcome ChipInstrument::clear() {
     return result(chip_.clear());
 }
 
-// The selection options can be chosen only while SELSRC is 1.
+// The selection options can be chosen only while SELSRC is 1, and not while
+// a keying keys that kind of register.
 Outcome ChipInstrument::selectFrequency(int reg) {
     if (Outcome m = portMissing(); !m.ok()) return m;
+    if (chip_.keyingFrequency()) return Outcome::error(SettingsConflict, "keying");
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
     return result(chip_.selectFrequency(reg));
 }
 
 Outcome ChipInstrument::selectPhase(int reg) {
     if (Outcome m = portMissing(); !m.ok()) return m;
+    if (chip_.keyingPhase()) return Outcome::error(SettingsConflict, "keying");
     if (!chip_.selsrc()) return Outcome::error(SettingsConflict, "SELSRC is 0");
     return result(chip_.selectPhase(reg));
 }
@@ -202,6 +221,58 @@ Instrument::SweepProgress ChipInstrument::sweepProgress(int group) {
 Outcome ChipInstrument::stopSweep(int group) {
     chip_.sweeps().stop(group);
     return Outcome::success();
+}
+
+// ---- keying ----
+
+Outcome ChipInstrument::setKeyingType(KeyingType type) {
+    chip_.keying().setType(type == KeyingType::FSK    ? keying::Type::FSK
+                           : type == KeyingType::BPSK ? keying::Type::BPSK
+                                                      : keying::Type::QPSK);
+    return Outcome::success();
+}
+
+KeyingType ChipInstrument::keyingType() {
+    switch (chip_.keying().type()) {
+    case keying::Type::FSK: return KeyingType::FSK;
+    case keying::Type::BPSK: return KeyingType::BPSK;
+    case keying::Type::QPSK: return KeyingType::QPSK;
+    }
+    return KeyingType::FSK;
+}
+
+Outcome ChipInstrument::setKeyingPattern(const std::string& text) {
+    const std::string refusal = chip_.keying().setPattern(text);
+    return refusal.empty() ? Outcome::success() : Outcome::error(IllegalParameterValue, refusal);
+}
+
+Outcome ChipInstrument::setKeyingRate(double rate) {
+    return chip_.keying().setRate(rate) ? Outcome::success() : Outcome::error(DataOutOfRange);
+}
+
+Outcome ChipInstrument::setKeyingCount(uint64_t count) {
+    return chip_.keying().setCount(count) ? Outcome::success() : Outcome::error(DataOutOfRange);
+}
+
+Outcome ChipInstrument::startKeying() {
+    if (chip_.keying().running()) return Outcome::error(InitIgnored);
+    if (Outcome m = portMissing(); !m.ok()) return m;
+    const control::Outcome r = chip_.startKeying();
+    if (r.busy) return Outcome::error(InitIgnored);
+    return result(r);
+}
+
+// The schedule ends even when its end words would be dropped; that is said.
+Outcome ChipInstrument::stopKeying() {
+    if (!chip_.keying().running()) return Outcome::success();
+    const Outcome missing = portMissing();
+    const Outcome stopped = result(chip_.stopKeying());
+    return missing.ok() ? stopped : missing;
+}
+
+bool ChipInstrument::countedKeyingRunning() {
+    const keying::Progress p = chip_.keying().progress();
+    return p.running && p.count != 0;
 }
 
 }  // namespace scpi

@@ -2,7 +2,8 @@
 // The SCPI commands on the program's own chip: each command does what its
 // window action does, through the control layer, with the master clock last
 // committed. The sweep fields of remote use are its own; the sweep window
-// opens with its defaults, as always.
+// opens with its defaults, as always. Keying settings are the keyer's, shared
+// with whatever else drives it.
 #include "control/ChipControl.h"
 #include "scpi/Instrument.h"
 
@@ -43,6 +44,22 @@ public:
     bool sweepRunning(int group) override { return chip_.sweeps().sweeping(group); }
     SweepProgress sweepProgress(int group) override;
     uint64_t sweepsEnded(int group) override { return ended_[group]; }
+    Outcome setKeyingType(KeyingType type) override;
+    KeyingType keyingType() override;
+    Outcome setKeyingPattern(const std::string& text) override;
+    std::string keyingPattern() override { return chip_.keying().pattern().text; }
+    Outcome setKeyingRate(double rate) override;
+    double keyingRate() override { return chip_.keying().rate(); }
+    double minKeyingRate() override { return Keyer::kMinRate; }
+    double maxKeyingRate() override { return chip_.keying().maxRate(); }
+    Outcome setKeyingCount(uint64_t count) override;
+    uint64_t keyingCount() override { return chip_.keying().count(); }
+    uint64_t maxKeyingCount() override { return Keyer::kMaxCount; }
+    Outcome startKeying() override;
+    Outcome stopKeying() override;
+    bool keyingRunning() override { return chip_.keying().running(); }
+    uint64_t keyingsEnded() override { return chip_.keying().ended(); }
+    bool countedKeyingRunning() override;
     std::string missingHardware() override;
     int selfTest() override;
 
@@ -51,12 +68,13 @@ private:
     // -241 naming the port when the words of a command would be dropped.
     Outcome portMissing();
     void defaultSweeps();
+    void defaultKeying();
 
     control::ChipControl& chip_;
     // Each group's five field texts as its sweep fields would show them.
     std::array<std::array<std::string, 5>, 2> sweepTexts_;
     uint64_t ended_[2] = {0, 0};
-    QMetaObject::Connection sweepWatch_;
+    QMetaObject::Connection sweepWatch_, keyingWatch_;
 };
 
 }  // namespace scpi

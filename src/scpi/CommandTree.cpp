@@ -6,7 +6,9 @@
 #include "scpi/Session.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
+#include <utility>
 
 #include <cctype>
 #include <charconv>
@@ -159,6 +161,88 @@ Node controlBit(std::string_view name) {
     return {name, -1, &setControl<B>, true, &queryControl<B>, {}};
 }
 
+// ---- keying ----
+
+constexpr std::pair<KeyingType, std::string_view> kKeyingTypes[] = {
+    {KeyingType::FSK, "FSK"}, {KeyingType::BPSK, "BPSK"}, {KeyingType::QPSK, "QPSK"}};
+constexpr std::string_view kPrbsNames[] = {"PRBS7", "PRBS9", "PRBS15"};
+constexpr double kInfinity = 9.9e37;  // SCPI's INFinity as a number
+
+std::string upper(std::string_view s) {
+    std::string u(s);
+    for (char& ch : u) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return u;
+}
+
+bool isPrbsName(std::string_view s) {
+    const std::string u = upper(s);
+    return std::find(std::begin(kPrbsNames), std::end(kPrbsNames), u) != std::end(kPrbsNames);
+}
+
+Outcome setKeyingType(Call& c) {
+    if (!isCharacterData(c.value)) return Outcome::error(wrongKind(c.value));
+    const std::string name = upper(c.value);
+    for (const auto& [type, typeName] : kKeyingTypes)
+        if (name == typeName) return c.instrument.setKeyingType(type);
+    return Outcome::error(IllegalParameterValue);
+}
+
+Outcome queryKeyingType(Call& c) {
+    const KeyingType t = c.instrument.keyingType();
+    for (const auto& [type, typeName] : kKeyingTypes)
+        if (type == t) return reply(c, std::string(typeName));
+    return reply(c, "FSK");
+}
+
+// Bits or hexadecimal in quotes, a PRBS name bare.
+Outcome setKeyingPattern(Call& c) {
+    if (isCharacterData(c.value)) {
+        if (!isPrbsName(c.value))
+            return Outcome::error(IllegalParameterValue, "PRBS7, PRBS9 or PRBS15 bare; bits or #H and hexadecimal in quotes");
+        return c.instrument.setKeyingPattern(std::string(c.value));
+    }
+    const Parsed<std::string> p = parseString(c.value);
+    return p.ok() ? c.instrument.setKeyingPattern(p.value) : p.error;
+}
+
+// The pattern in the form it is set in.
+std::string patternParameter(const std::string& text) {
+    if (isPrbsName(text)) return upper(text);
+    std::string s = "\"";
+    for (char ch : text) {
+        if (ch == '"') s += '"';
+        s += ch;
+    }
+    return s + '"';
+}
+
+Range keyingRateRange(Call& c) { return {c.instrument.minKeyingRate(), c.instrument.maxKeyingRate(), 1000}; }
+
+// A whole number of symbols, or INFinity (also as 9.9E37): until stopped.
+Outcome setKeyingCount(Call& c) {
+    if (isCharacterData(c.value)) {
+        const std::string word = upper(c.value);
+        if (word == "INF" || word == "INFINITY") return c.instrument.setKeyingCount(0);
+        return Outcome::error(DataTypeError);
+    }
+    const Parsed<double> p = parseReal(c.value, Unit::None);
+    if (!p.ok()) return p.error;
+    if (p.value == kInfinity) return c.instrument.setKeyingCount(0);
+    const double max = static_cast<double>(c.instrument.maxKeyingCount());
+    if (!(p.value >= 1 && p.value <= max) || p.value != std::floor(p.value)) return Outcome::error(DataOutOfRange);
+    return c.instrument.setKeyingCount(static_cast<uint64_t>(p.value));
+}
+
+std::string countParameter(uint64_t count) { return count == 0 ? "9.9E37" : std::to_string(count); }
+
+Outcome setKeyingState(Call& c) {
+    const Parsed<bool> on = parseBoolean(c.value);
+    if (!on.ok()) return on.error;
+    if (!on.value) return c.instrument.stopKeying();
+    if (c.instrument.keyingRunning()) return Outcome::error(InitIgnored);
+    return c.instrument.startKeying();
+}
+
 Outcome errorNext(Call& c) { return reply(c, formatError(c.queue.next())); }
 
 // STATus:OPERation and STATus:QUEStionable: event (read and cleared), condition, enable.
@@ -265,6 +349,21 @@ Node buildRoot() {
                                      std::to_string(p.loop) + "," + std::to_string(p.loops));
              },
              {}}}},
+        {"MODulation", -1, nullptr, false, nullptr, {
+            {"TYPE", -1, &setKeyingType, true, &queryKeyingType, {}},
+            {"PATTern", -1, &setKeyingPattern, true,
+             [](V c) { return reply(c, patternParameter(c.instrument.keyingPattern())); }, {}},
+            {"RATE", -1,
+             [](V c) {
+                 return withReal(c, Unit::Frequency, &keyingRateRange,
+                                 [&](double v) { return c.instrument.setKeyingRate(v); });
+             },
+             true, [](V c) { return answer(c, &keyingRateRange, plain, c.instrument.keyingRate()); }, {},
+             &keyingRateRange},
+            {"COUNt", -1, &setKeyingCount, true,
+             [](V c) { return reply(c, countParameter(c.instrument.keyingCount())); }, {}},
+            {"STATe", -1, &setKeyingState, true,
+             [](V c) { return reply(c, c.instrument.keyingRunning() ? "1" : "0"); }, {}}}},
         {"STATus", -1, nullptr, false, nullptr, {
             statusRegister<true>("OPERation"),
             statusRegister<false>("QUEStionable"),
@@ -332,7 +431,7 @@ Node buildCommon() {
          }, {}},
         {"*STB", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.session.statusByte(c.messageAvailable))); }, {}},
         {"*TST", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.instrument.selfTest())); }, {}},
-        // Sweeps overlap: these wait for the ones running now.
+        // Sweeps and counted keyings overlap: these wait for the ones running now.
         {"*OPC", -1, [](V c) { c.session.armOperationComplete(); return Outcome::success(); }, false,
          [](V c) { c.session.hold(Session::Hold::OpcQuery); return Outcome::success(); }, {}},
         {"*WAI", -1, [](V c) { c.session.hold(Session::Hold::Wait); return Outcome::success(); }, false, nullptr, {}},
@@ -377,6 +476,12 @@ std::string setupLine(Instrument& in) {
     s += ";:SEL:FREQ " + std::to_string(in.selectedFrequency()) + ";PHAS " + std::to_string(in.selectedPhase());
     s += std::string(";:CONT:SELS ") + bit(ControlBit::Selsrc) + ";SLE " + bit(ControlBit::Sleep) + ";RES " +
          bit(ControlBit::Reset);
+    // The keying settings, not whether one runs.
+    const KeyingType type = in.keyingType();
+    for (const auto& [t, name] : kKeyingTypes)
+        if (t == type) s += ";:MOD:TYPE " + std::string(name);
+    s += ";PATT " + patternParameter(in.keyingPattern()) + ";RATE " + plain(in.keyingRate()) + ";COUN " +
+         countParameter(in.keyingCount());
     return s;
 }
 

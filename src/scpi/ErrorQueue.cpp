@@ -18,6 +18,7 @@ std::string_view errorText(int code) {
     case SettingsConflict: return "Settings conflict";
     case DataOutOfRange: return "Data out of range";
     case TooMuchData: return "Too much data";
+    case IllegalParameterValue: return "Illegal parameter value";
     case HardwareError: return "Hardware error";
     case HardwareMissing: return "Hardware missing";
     case QueueOverflow: return "Queue overflow";

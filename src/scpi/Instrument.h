@@ -29,6 +29,7 @@ enum ErrorCode : int {
     SettingsConflict = -221,
     DataOutOfRange = -222,
     TooMuchData = -223,
+    IllegalParameterValue = -224,
     HardwareError = -240,
     HardwareMissing = -241,
     QueueOverflow = -350,
@@ -55,6 +56,9 @@ enum class ControlBit { Sync, Selsrc, Sleep, Reset };
 // A sweep group's fields: Start, Stop and Step in Hz, Loops a count, Delay in ms.
 enum class SweepField { Start, Stop, Step, Loops, Delay };
 
+// FSK keys FREQ0/FREQ1, BPSK PHASE0/PHASE1, QPSK PHASE0..PHASE3.
+enum class KeyingType { FSK, BPSK, QPSK };
+
 class Instrument {
 public:
     virtual ~Instrument() = default;
@@ -65,7 +69,9 @@ public:
         std::string version;  // the program version
     };
     virtual Identity identity() = 0;  // *IDN?
-    virtual Outcome reset() = 0;       // *RST: stop both sweeps, then Initialise
+    // *RST: stop both sweeps and a keying, their settings back to the
+    // defaults, then Initialise.
+    virtual Outcome reset() = 0;
     virtual Outcome initialise() = 0;  // INITialise
 
     // reg 0..1. setFrequency: committing Freq <reg> with hz (any finite value,
@@ -89,7 +95,7 @@ public:
     virtual bool control(ControlBit bit) = 0;
     virtual Outcome clear() = 0;  // CONTrol:CLEar, the "&Clear" button
 
-    // reg 0..1 and 0..3; -221 while SELSRC is 0.
+    // reg 0..1 and 0..3; -221 while SELSRC is 0 or a keying keys that kind of register.
     virtual Outcome selectFrequency(int reg) = 0;
     virtual int selectedFrequency() = 0;
     virtual Outcome selectPhase(int reg) = 0;
@@ -114,13 +120,38 @@ public:
     // failing port): *OPC, *OPC? and *WAI wait for these counts to move.
     virtual uint64_t sweepsEnded(int group) = 0;
 
+    // Keying settings; a running keying keeps the ones it started with.
+    virtual Outcome setKeyingType(KeyingType type) = 0;
+    virtual KeyingType keyingType() = 0;
+    // The pattern's text without quotes: bits, "#H" and hex digits, or a
+    // PRBS name. A pattern the keyer refuses is -224 with its reason.
+    virtual Outcome setKeyingPattern(const std::string& text) = 0;
+    virtual std::string keyingPattern() = 0;  // as it was given
+    // Symbols a second; the command has checked it against the limits below.
+    virtual Outcome setKeyingRate(double rate) = 0;
+    virtual double keyingRate() = 0;
+    virtual double minKeyingRate() = 0;
+    virtual double maxKeyingRate() = 0;
+    // Symbols to key, 0 until stopped; at most maxKeyingCount().
+    virtual Outcome setKeyingCount(uint64_t count) = 0;
+    virtual uint64_t keyingCount() = 0;
+    virtual uint64_t maxKeyingCount() = 0;
+    virtual Outcome startKeying() = 0;  // -213 when one runs
+    virtual Outcome stopKeying() = 0;   // its end words go out; nothing when idle
+    virtual bool keyingRunning() = 0;
+    // Keyings ended so far, and whether the running one has a count: *OPC,
+    // *OPC? and *WAI wait for a counted keying only. Read keyingsEnded()
+    // first: a keying then seen running is not yet in that count.
+    virtual uint64_t keyingsEnded() = 0;
+    virtual bool countedKeyingRunning() = 0;
+
     // The port, while words written now would be dropped (QUEStionable bit 9);
     // empty while they reach it.
     virtual std::string missingHardware() { return {}; }
     // *TST?: 0 when the self-test passes.
     virtual int selfTest() { return 0; }
 
-    // Whoever keeps status registers is told when a sweep starts or ends.
+    // Whoever keeps status registers is told when a sweep or a keying starts or ends.
     int watchSweeps(std::function<void()> watcher) {
         watchers_.emplace_back(++lastWatcher_, std::move(watcher));
         return lastWatcher_;
@@ -134,7 +165,7 @@ public:
     }
 
 protected:
-    void sweepsChanged() {
+    void sweepsChanged() {  // also for a keying
         for (size_t i = 0; i < watchers_.size(); ++i) watchers_[i].second();
     }
 

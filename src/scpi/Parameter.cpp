@@ -166,6 +166,25 @@ Parsed<bool> parseBoolean(std::string_view text) {
     return {std::nearbyint(n.value) != 0, {}};
 }
 
+Parsed<std::string> parseString(std::string_view text) {
+    const Kind k = kindOf(text);
+    if (k != Kind::String) return fail<std::string>(kindError(k));
+    const char quote = text.front();
+    std::string out;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == quote) {
+            if (text[i + 1] != quote || i + 2 == text.size()) return fail<std::string>(SyntaxError);  // a lone quote inside
+            ++i;
+        }
+        out += text[i];
+    }
+    return {std::move(out), {}};
+}
+
+bool isCharacterData(std::string_view text) { return kindOf(text) == Kind::Word; }
+
+int wrongKind(std::string_view text) { return kindError(kindOf(text)); }
+
 std::optional<Limit> parseLimit(std::string_view text) {
     if (equalsUpper(text, "MIN") || equalsUpper(text, "MINIMUM")) return Limit::Min;
     if (equalsUpper(text, "MAX") || equalsUpper(text, "MAXIMUM")) return Limit::Max;

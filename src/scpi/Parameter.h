@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace scpi {
@@ -30,6 +31,14 @@ Parsed<double> parseReal(std::string_view text, Unit unit);
 Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllowed);
 // ON, OFF or a number: rounded, anything but 0 is ON.
 Parsed<bool> parseBoolean(std::string_view text);
+
+// A quoted string ("..." or '...'), its doubled quotes made single.
+Parsed<std::string> parseString(std::string_view text);
+// Character data: a word of letters, digits and '_' that starts with a letter.
+bool isCharacterData(std::string_view text);
+// The error of a parameter that is not the word a command takes: -104, or
+// -102 when it is malformed.
+int wrongKind(std::string_view text);
 
 // MINimum, MAXimum, DEFault (any case) in place of a number.
 enum class Limit { Min, Max, Def };

@@ -127,6 +127,7 @@ void Session::fail(LineResult& result, Outcome error) {
 void Session::updateConditions() {
     uint16_t oper = 0;
     if (instrument_.sweepRunning(0) || instrument_.sweepRunning(1)) oper |= StatusRegisters::Sweeping;
+    if (instrument_.keyingRunning()) oper |= StatusRegisters::Keying;
     const uint16_t ques = instrument_.missingHardware().empty() ? 0 : StatusRegisters::PortDropped;
     status_.operEvent |= oper & ~status_.operSeen;
     status_.quesEvent |= ques & ~status_.quesSeen;
@@ -154,17 +155,22 @@ void Session::clearStatus() {
     opcArmed_ = false;
 }
 
-std::array<uint64_t, 2> Session::runningTargets() {
-    std::array<uint64_t, 2> t{};
+uint64_t Session::ended(size_t what) {
+    return what < 2 ? instrument_.sweepsEnded(static_cast<int>(what)) : instrument_.keyingsEnded();
+}
+
+Session::Targets Session::runningTargets() {
+    Targets t{};
     for (int g = 0; g < 2; ++g)
         if (instrument_.sweepRunning(g)) t[static_cast<size_t>(g)] = instrument_.sweepsEnded(g) + 1;
+    const uint64_t keyings = instrument_.keyingsEnded();  // before: see Instrument
+    if (instrument_.countedKeyingRunning()) t[2] = keyings + 1;
     return t;
 }
 
-bool Session::reached(const std::array<uint64_t, 2>& targets) {
-    for (int g = 0; g < 2; ++g)
-        if (targets[static_cast<size_t>(g)] != 0 && instrument_.sweepsEnded(g) < targets[static_cast<size_t>(g)])
-            return false;
+bool Session::reached(const Targets& targets) {
+    for (size_t i = 0; i < targets.size(); ++i)
+        if (targets[i] != 0 && ended(i) < targets[i]) return false;
     return true;
 }
 

@@ -5,7 +5,8 @@
 // path, or from the root after a leading ':'. A command error (-1xx) drops the
 // rest of the line, as the parser can no longer tell where the next command
 // starts. *OPC? and *WAI hold the rest of the line (and the client's later
-// lines) until the sweeps running when they were parsed have ended.
+// lines) until the sweeps and the counted keying running when they were
+// parsed have ended; a keying until stopped is not waited for.
 #include "scpi/CommandTree.h"
 #include "scpi/ErrorQueue.h"
 #include "scpi/Instrument.h"
@@ -78,9 +79,12 @@ private:
     // Runs one command; false when the rest of the line must be dropped.
     bool runUnit(std::string_view unit, std::vector<PathStep>& path, LineResult& result);
     void fail(LineResult& result, Outcome error);
-    // The end counts the sweeps running now must reach.
-    std::array<uint64_t, 2> runningTargets();
-    bool reached(const std::array<uint64_t, 2>& targets);
+    // The end counts the sweeps (0, 1) and the counted keying (2) running now
+    // must reach; 0 for what is not waited for.
+    using Targets = std::array<uint64_t, 3>;
+    Targets runningTargets();
+    bool reached(const Targets& targets);
+    uint64_t ended(size_t what);
     void sweepsChanged();
 
     Instrument& instrument_;
@@ -94,7 +98,7 @@ private:
     std::vector<PathStep> path_;
     LineResult partial_;
     Hold hold_ = Hold::None;
-    std::array<uint64_t, 2> holdTargets_{}, opcTargets_{};
+    Targets holdTargets_{}, opcTargets_{};
     bool opcArmed_ = false;
     std::function<void()> onReady_;
 };

@@ -175,7 +175,9 @@ TEST_P(KeyingView, LocksAndShowsTheKeyedOptionsThenGivesThemBack) {
     EXPECT_TRUE(mod->Stop->isEnabled());
     EXPECT_FALSE(ui().Command11->isEnabled());
     for (int k : c.keyed) {
-        if (k >= 0) EXPECT_FALSE(option(k)->isEnabled()) << k;
+        if (k >= 0) {
+            EXPECT_FALSE(option(k)->isEnabled()) << k;
+        }
     }
     EXPECT_TRUE(option(c.other)->isEnabled());
     EXPECT_TRUE(ui().Command13->isEnabled());
@@ -186,7 +188,9 @@ TEST_P(KeyingView, LocksAndShowsTheKeyedOptionsThenGivesThemBack) {
     clickOn(mod->Stop);
     ASSERT_TRUE(eventually([&] { return ui().Command11->isEnabled(); }));
     for (int k : c.keyed) {
-        if (k >= 0) EXPECT_TRUE(option(k)->isEnabled()) << k;
+        if (k >= 0) {
+            EXPECT_TRUE(option(k)->isEnabled()) << k;
+        }
     }
     EXPECT_TRUE(option(c.keyed[0])->isChecked()) << "the window's own selection again";
     EXPECT_TRUE(mod->Start->isEnabled());

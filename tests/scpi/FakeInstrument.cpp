@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,11 @@ void FakeInstrument::initialState() {
 Outcome FakeInstrument::reset() {
     finishSweep(0);
     finishSweep(1);
+    finishKeying();
+    keyingType_ = scpi::KeyingType::FSK;
+    pattern_ = "PRBS7";
+    rate_ = 1000;
+    count_ = 0;
     for (auto& g : sweep_) {
         const double defaults[5] = {0, 10e6, 1e6, 1, 1};
         std::copy(defaults, defaults + 5, g);
@@ -144,4 +150,53 @@ void FakeInstrument::finishSweep(int group) {
 Outcome FakeInstrument::stopSweep(int group) {
     finishSweep(group);
     return record("stopSweep(" + std::to_string(group) + ")");
+}
+
+Outcome FakeInstrument::setKeyingType(scpi::KeyingType type) {
+    const int t = static_cast<int>(type);
+    if (t < 0 || t > 2) invalid("keying type");
+    keyingType_ = type;
+    return record("setKeyingType(" + std::to_string(t) + ")");
+}
+
+// Letters, digits, blanks and '#': the program's own reasons are not copied.
+Outcome FakeInstrument::setKeyingPattern(const std::string& text) {
+    const bool fits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '#';
+    });
+    if (fits) pattern_ = text;
+    return record("setKeyingPattern(" + text + ")",
+                  fits ? Outcome{} : Outcome::error(scpi::IllegalParameterValue, "bad pattern"));
+}
+
+Outcome FakeInstrument::setKeyingRate(double rate) {
+    if (!(finite(rate) >= minKeyingRate() && rate <= maxKeyingRate())) invalid("keying rate out of range");
+    rate_ = rate;
+    return record("setKeyingRate(" + num(rate) + ")");
+}
+
+Outcome FakeInstrument::setKeyingCount(uint64_t count) {
+    if (count > maxKeyingCount()) invalid("keying count out of range");
+    count_ = count;
+    return record("setKeyingCount(" + std::to_string(count) + ")");
+}
+
+Outcome FakeInstrument::startKeying() {
+    if (keying_) invalid("a keying started twice");
+    keying_ = true;
+    keyedCount_ = count_;
+    sweepsChanged();
+    return record("startKeying()");
+}
+
+void FakeInstrument::finishKeying() {
+    if (!keying_) return;
+    keying_ = false;
+    ++keyingsEnded_;
+    sweepsChanged();
+}
+
+Outcome FakeInstrument::stopKeying() {
+    finishKeying();
+    return record("stopKeying()");
 }

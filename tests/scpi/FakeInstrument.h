@@ -39,9 +39,27 @@ public:
     scpi::Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return running_[index(group, 1)]; }
     uint64_t sweepsEnded(int group) override { return ended_[index(group, 1)]; }
+    scpi::Outcome setKeyingType(scpi::KeyingType type) override;
+    scpi::KeyingType keyingType() override { return keyingType_; }
+    scpi::Outcome setKeyingPattern(const std::string& text) override;
+    std::string keyingPattern() override { return pattern_; }
+    scpi::Outcome setKeyingRate(double rate) override;
+    double keyingRate() override { return rate_; }
+    double minKeyingRate() override { return 0.01; }
+    double maxKeyingRate() override { return 5000; }
+    scpi::Outcome setKeyingCount(uint64_t count) override;
+    uint64_t keyingCount() override { return count_; }
+    uint64_t maxKeyingCount() override { return 4294967295u; }
+    scpi::Outcome startKeying() override;
+    scpi::Outcome stopKeying() override;
+    bool keyingRunning() override { return keying_; }
+    uint64_t keyingsEnded() override { return keyingsEnded_; }
+    bool countedKeyingRunning() override { return keying_ && keyedCount_ != 0; }
     std::string missingHardware() override { return missing; }
     // A running sweep reaches its last loop.
     void finishSweep(int group);
+    // A running keying reaches its count.
+    void finishKeying();
 
 private:
     static int index(int n, int max);
@@ -59,4 +77,9 @@ private:
     double sweep_[2][5] = {{0, 10e6, 1e6, 1, 1}, {0, 10e6, 1e6, 1, 1}};
     bool running_[2] = {false, false};
     uint64_t ended_[2] = {0, 0};
+    scpi::KeyingType keyingType_ = scpi::KeyingType::FSK;
+    std::string pattern_ = "PRBS7";
+    double rate_ = 1000;
+    uint64_t count_ = 0, keyedCount_ = 0, keyingsEnded_ = 0;
+    bool keying_ = false;
 };

@@ -1,7 +1,8 @@
 // The SCPI commands on the program's own chip: commands whose words would be
 // dropped (a printer port that could not be opened) fail with -241 naming the
 // port and change nothing, commands that send nothing still work, and a
-// sweep's progress as the engine announces it.
+// sweep's progress as the engine announces it, and keying: what is refused
+// changes nothing, and *RST ends a keying with its end words.
 #include "portlib/ppdev/PpdevPort.h"
 #include "scpi/ChipInstrument.h"
 #include "scpi/Session.h"
@@ -62,6 +63,69 @@ TEST(SweepProgress, AnswersTheEnginesFigures) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.execute("SWE1:STAT?").reply == "IDLE"; }, 2000));
     EXPECT_EQ(session.execute("SWE1:PROG?").reply, "4,4,2,2") << "the last sweep's figures when idle";
     EXPECT_EQ(session.execute("SYST:ERR?").reply, "0,\"No error\"");
+}
+
+// What a keying command may change.
+constexpr const char* kKeyingState = "MOD:TYPE?;PATT?;RATE?;COUN?;STAT?;:SEL:FREQ?;PHAS?;:CONT:SELS?";
+
+struct KeyingRefusalCase {
+    std::string setup;   // run first, without an error
+    std::string line;    // refused
+    std::string error;   // how SYST:ERR? begins
+};
+
+void PrintTo(const KeyingRefusalCase& c, std::ostream* os) { *os << '"' << c.line.substr(0, 40) << '"'; }
+
+class KeyingRefusal : public ::testing::TestWithParam<KeyingRefusalCase> {};
+
+TEST_P(KeyingRefusal, NamesWhyAndChangesNothing) {
+    const KeyingRefusalCase& c = GetParam();
+    WireHarness wire;
+    scpi::ChipInstrument instrument(wire.chip);
+    scpi::Session session(instrument);
+    ASSERT_TRUE(session.execute(c.setup).errors.empty()) << c.setup;
+    const std::string before = session.execute(kKeyingState).reply;
+    session.execute(c.line);
+    const std::string error = session.execute("SYST:ERR?").reply;
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << error;
+    EXPECT_EQ(session.execute(kKeyingState).reply, before);
+}
+
+// Runs until stopped and sends nothing after its first symbol.
+const std::string kBpskRunning = "MOD:TYPE BPSK;PATT \"1\";RATE 0.01;STAT ON";
+const std::string kInvalid = "-224,\"Illegal parameter value;";
+const std::string kRange = "-222,\"Data out of range\"";
+
+INSTANTIATE_TEST_SUITE_P(Keying, KeyingRefusal, ::testing::Values(
+    KeyingRefusalCase{"", "MOD:PATT \"01x0\"", kInvalid + "The pattern cannot hold \"\"x\"\" (character 3)."},
+    KeyingRefusalCase{"MOD:PATT \"0110\"", "MOD:PATT \"#H0G\"", kInvalid + "The pattern cannot hold \"\"G\"\" (character 4)."},
+    KeyingRefusalCase{"", "MOD:PATT \" \"", kInvalid + "The pattern is empty"},
+    KeyingRefusalCase{"", "MOD:PATT \"#H" + std::string(1025, 'F') + "\"", kInvalid + "The pattern is longer than 4096 bits."},
+    KeyingRefusalCase{"", "MOD:TYPE OOK", "-224,\"Illegal parameter value\""},
+    KeyingRefusalCase{"MOD:RATE 200", "MOD:RATE 1E6", kRange},
+    KeyingRefusalCase{"", "MOD:RATE 0", kRange},
+    KeyingRefusalCase{"MOD:COUN 8", "MOD:COUN 0", kRange},
+    KeyingRefusalCase{"", "MOD:COUN 1.5", kRange},
+    KeyingRefusalCase{"", "MOD:COUN 4294967296", kRange},
+    KeyingRefusalCase{kBpskRunning, "MOD:STAT ON", "-213,\"Init ignored\""},
+    KeyingRefusalCase{kBpskRunning, "SEL:PHAS 2", "-221,\"Settings conflict;keying\""},
+    KeyingRefusalCase{"MOD:TYPE QPSK;PATT \"11\";RATE 0.01;STAT ON", "SEL:PHAS 1", "-221,\"Settings conflict;keying\""},
+    KeyingRefusalCase{"MOD:TYPE FSK;PATT \"1\";RATE 0.01;STAT ON", "SEL:FREQ 1", "-221,\"Settings conflict;keying\""}));
+
+TEST(KeyingReset, EndsTheKeyingWithItsEndWordsThenRestoresTheDefaults) {
+    WireHarness wire;
+    scpi::ChipInstrument instrument(wire.chip);
+    scpi::Session session(instrument);
+    session.execute("MOD:COUN 9;:" + kBpskRunning);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wire.chip.keying().progress().sent >= 1; }, 5000));
+    wire.clear();
+    session.execute("*RST");
+    const std::vector<uint16_t> words = wire.words();
+    ASSERT_GE(words.size(), 2u);
+    // The main window's phase selection, then SELSRC lowered as the keying raised it.
+    EXPECT_EQ(hexWords({words[0], words[1]}), "0x4000 0x8000") << hexWords(words);
+    EXPECT_EQ(session.execute("MOD:TYPE?;PATT?;RATE?;COUN?;STAT?;:SYST:ERR?").reply,
+              "FSK;PRBS7;1000;9.9E37;0;0,\"No error\"");
 }
 
 }  // namespace

@@ -218,6 +218,26 @@ def overlapped(p):
     b.close()
 
 
+# ---- keying: (line, reply) on one connection, in order ----
+
+KEYING = [
+    ("MOD:TYPE FSK;PATT PRBS7;RATE 100;COUN INF;STAT ON;STAT?", "1"),
+    ("STAT:OPER:COND?", "256"),                                    # bit 8 while it runs
+    ("*OPC?;:MOD:STAT?", "1;1"),                                   # until stopped: not waited for
+    ("MOD:STAT OFF;:STAT:OPER:COND?;:STAT:OPER?", "0;256"),       # the event stays latched
+    ('MOD:TYPE BPSK;PATT "0110";RATE 200;COUN 60;STAT ON;*OPC?;STAT?', "1;0"),  # answered once it ended
+    ("SYST:ERR?", NO_ERROR),
+]
+
+
+def keying(p):
+    inst = p.visa()
+    for line, expected in KEYING:
+        got = inst.query(line)
+        assert got == expected, (line, got, expected)
+    inst.close()
+
+
 # ---- numbers: (lines written, query, reply, error the lines left) ----
 
 RANGE = '-222,"Data out of range"'
@@ -269,7 +289,7 @@ def numbers(p):
 
 def main():
     with Program("--port", "sim") as p:
-        for check in FAULTS + [status_model, overlapped, numbers]:
+        for check in FAULTS + [status_model, overlapped, keying, numbers]:
             check(p)
             print("ok", check.__name__)
     print("conformance: all checks passed")

@@ -201,6 +201,32 @@ INSTANTIATE_TEST_SUITE_P(Selections, Line, ::testing::Values(
     refused("SEL:FREQ 0.5", -222),
     refused("SEL:FREQ #H1", -104)));
 
+// Keying settings: each form as it reaches the instrument, refusals reach nothing.
+INSTANTIATE_TEST_SUITE_P(Keying, Line, ::testing::Values(
+    LineCase{"modulation:type qpsk;type?", {"setKeyingType(2)"}, "QPSK", {}},
+    refused("MOD:TYPE ASK", -224),
+    refused("MOD:TYPE \"FSK\"", -104),
+    LineCase{"MOD:PATT \"0110 1001\";PATT?", {"setKeyingPattern(0110 1001)"}, "\"0110 1001\"", {}},
+    LineCase{"MOD:PATT '#H0F96';PATT?", {"setKeyingPattern(#H0F96)"}, "\"#H0F96\"", {}},
+    LineCase{"MOD:PATT prbs15;PATT?", {"setKeyingPattern(prbs15)"}, "PRBS15", {}},
+    LineCase{"MOD:PATT \"01;10\"", {"setKeyingPattern(01;10)"}, "", {-224}},  // ';' inside quotes
+    refused("MOD:PATT PRBS8", -224),
+    refused("MOD:PATT 0110", -104),
+    refused("MOD:PATT \"01\"1\"", -102),
+    set("MOD:RATE 2 KHZ", "setKeyingRate(2000)"),
+    set("MOD:RATE DEF", "setKeyingRate(1000)"),
+    refused("MOD:RATE 5001", -222),
+    refused("MOD:RATE 0.009", -222),
+    query("MOD:RATE? MIN", "0.01"),
+    LineCase{"MOD:COUN 8;COUN?", {"setKeyingCount(8)"}, "8", {}},
+    LineCase{"MOD:COUN INF;COUN?", {"setKeyingCount(0)"}, "9.9E37", {}},
+    set("MOD:COUN 9.9E37", "setKeyingCount(0)"),
+    refused("MOD:COUN 0", -222),
+    refused("MOD:COUN 2.5", -222),
+    refused("MOD:COUN 4294967296", -222),
+    LineCase{"MOD:STAT 1;STAT ON;STAT?", {"startKeying()"}, "1", {-213}},  // already running
+    LineCase{"MOD:STAT ON;STAT OFF;STAT?", {"startKeying()", "stopKeying()"}, "0", {}}));
+
 INSTANTIATE_TEST_SUITE_P(Paths, Line, ::testing::Values(
     LineCase{"SWE1:STAR 1;STOP 2;LOOP 3", {"setSweep(1,0,1)", "setSweep(1,1,2)", "setSweep(1,3,3)"}, "", {}},
     LineCase{"FREQ0 1;FREQ1 2", {"setFrequency(0,1)", "setFrequency(1,2)"}, "", {}},
@@ -327,7 +353,7 @@ TEST(ErrorQueue, QuotesInTheTextAreDoubled) {
 // Everything SYSTem:SETup? covers, as query replies.
 std::string state(scpi::Session& s) {
     return s.execute("CLOC?;:FREQ0?;FREQ0:WORD?;:FREQ1?;FREQ1:WORD?;:PHAS0?;PHAS1?;PHAS2?;PHAS3?;"
-                     ":CONT:SYNC?;SELS?;SLE?;RES?;:SEL:FREQ?;PHAS?").reply;
+                     ":CONT:SYNC?;SELS?;SLE?;RES?;:SEL:FREQ?;PHAS?;:MOD:TYPE?;PATT?;RATE?;COUN?").reply;
 }
 
 TEST(Setup, RestoresTheStateOnAFreshInstrument) {
@@ -337,6 +363,8 @@ TEST(Setup, RestoresTheStateOnAFreshInstrument) {
         ":CONT:SYNC ON;SLE ON;RES ON",
         "CONT:SELS ON;:SEL:FREQ 1;PHAS 2;:CONT:SELS OFF;:FREQ1:WORD #H7FFFFFFF",
         "CONT:SELS ON;:SEL:PHAS 3;:CLOC 12345.678;:FREQ0 1000",
+        "MOD:TYPE QPSK;PATT \"0110 1001\";RATE 0.01;COUN 4294967295",
+        "MOD:TYPE BPSK;PATT '#H0F96';RATE 2.5KHZ;COUN 8;STAT ON",  // the state is not restored
     };
     for (const char* scenario : scenarios) {
         FakeInstrument a, b;
@@ -346,6 +374,7 @@ TEST(Setup, RestoresTheStateOnAFreshInstrument) {
         const scpi::LineResult restored = sb.execute(setup);
         EXPECT_TRUE(restored.errors.empty()) << setup;
         EXPECT_EQ(state(sb), state(sa)) << setup;
+        EXPECT_FALSE(b.keyingRunning()) << setup;
     }
 }
 
@@ -354,7 +383,8 @@ TEST(Setup, IsOneLineOfPlainCommands) {
     scpi::Session session(fake);
     EXPECT_EQ(session.execute("SYST:SET?").reply,
               "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;:PHAS3 0;"
-              ":CONT:SYNC 0;SELS 1;:SEL:FREQ 0;PHAS 0;:CONT:SELS 0;SLE 0;RES 0");
+              ":CONT:SYNC 0;SELS 1;:SEL:FREQ 0;PHAS 0;:CONT:SELS 0;SLE 0;RES 0;"
+              ":MOD:TYPE FSK;PATT PRBS7;RATE 1000;COUN 9.9E37");
 }
 
 }  // namespace
@@ -394,6 +424,9 @@ INSTANTIATE_TEST_SUITE_P(EventStatus, Status, ::testing::Values(
     StatusCase{{"*CLS", "SWE0:INIT", "*OPC", "*ESR?"}, "0"},
     StatusCase{{"*CLS", "SWE0:INIT", "*OPC", "SWE0:ABOR", "*ESR?"}, "1"},
     StatusCase{{"*CLS", "SWE0:INIT", "*OPC", "*CLS", "SWE0:ABOR", "*ESR?"}, "0"},  // *CLS forgets it
+    StatusCase{{"*CLS", "MOD:COUN 8;STAT ON", "*OPC;*ESR?"}, "0"},                 // a counted keying is waited for
+    StatusCase{{"*CLS", "MOD:COUN 8;STAT ON", "*OPC", "MOD:STAT OFF", "*ESR?"}, "1"},
+    StatusCase{{"*CLS", "MOD:COUN INF;STAT ON", "*OPC", "*ESR?"}, "1"},           // one until stopped is not
     StatusCase{{"*ESE 255", "*ESE?"}, "255"},
     StatusCase{{"*ESE 256"}, ""},
     StatusCase{{"*ESE 256", "SYST:ERR?"}, "-222,\"Data out of range\""}));
@@ -421,6 +454,10 @@ INSTANTIATE_TEST_SUITE_P(Registers, Status, ::testing::Values(
     StatusCase{{"STAT:OPER:ENAB 8;:STAT:PRES", "STAT:OPER:ENAB?"}, "0"},
     StatusCase{{"STAT:QUES:ENAB #H200", "STAT:QUES:ENAB?"}, "512"},
     StatusCase{{"STAT:QUES:COND?"}, "0"},
+    StatusCase{{"MOD:STAT ON", "STAT:OPER:COND?"}, "256"},
+    StatusCase{{"MOD:STAT ON", "MOD:STAT OFF", "STAT:OPER:COND?;EVEN?;EVEN?"}, "0;256;0"},
+    StatusCase{{"MOD:TYPE QPSK;PATT \"01\";RATE 20;COUN 9", "*RST", "MOD:TYPE?;PATT?;RATE?;COUN?"},
+               "FSK;PRBS7;1000;9.9E37"},
     StatusCase{{"SYST:VERS?"}, "1999.0"}));
 
 TEST(Status, DroppedPortWritesAreQuestionable) {
