@@ -224,60 +224,7 @@ TEST_F(Program, ListPortsNamesEachAdapterWithItsPortValueAndExits) {
     EXPECT_FALSE(lines.join('\n').contains("5581")) << "a USB disk is no port";
 }
 
-// Keying through the real program: a headless script per case, the words
-// decoded from its trace against the test's own symbol stream.
-struct KeyedRun {
-    const char* name;
-    const char* setup;  // a script line before the keying
-    const char* type;
-    const char* pattern;  // as the script gives it
-    const char* bits;     // the stream it stands for
-    int count;
-    std::vector<uint16_t> before, after;  // the start and end words
-};
-
-std::vector<uint16_t> keyedWords(const KeyedRun& r) {
-    const std::string type = r.type, bits = r.bits;
-    const size_t per = type == "QPSK" ? 2 : 1;
-    std::vector<uint16_t> words = r.before;
-    int last = -1;
-    for (size_t k = 0; k < static_cast<size_t>(r.count); ++k) {
-        int s = 0;
-        for (size_t j = 0; j < per; ++j) s = s << 1 | (bits[(k * per + j) % bits.size()] - '0');
-        if (s != last) words.push_back(static_cast<uint16_t>(type == "FSK" ? 0x5000 | s << 11 : 0x4000 | s << 9));
-        last = s;
-    }
-    words.insert(words.end(), r.after.begin(), r.after.end());
-    return words;
-}
-
-TEST_F(Program, AScriptedKeyingSendsItsSymbolsBetweenItsStartAndEndWords) {
-    const KeyedRun runs[] = {
-        {"fsk", "", "FSK", "\"0110 1001\"", "01101001", 8, {0x9000}, {0x5000, 0x8000}},
-        {"bpsk", "CONT:SELS ON;:SEL:PHAS 1", "BPSK", "\"#H0F96\"", "0000111110010110", 20, {}, {0x4200}},
-        {"qpsk", "CONT:SYNC ON;:CONT:SELS ON;:SEL:PHAS 3;:CONT:SELS OFF", "QPSK", "\"0110 1\"", "01101", 10,
-         {0xB000}, {0x4600, 0xA000}},
-    };
-    for (const KeyedRun& r : runs) {
-        SCOPED_TRACE(r.name);
-        QFile script(dir.filePath("key.scpi"));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write(QString("%1\nMOD:TYPE %2;PATT %3;RATE 50;COUN %4;STAT ON\n*WAI\nSYST:ERR?\n")
-                         .arg(r.setup, r.type, r.pattern)
-                         .arg(r.count)
-                         .toUtf8());
-        script.close();
-        start({"--headless", "--port", "sim", "--trace", tracePath(), "--script", script.fileName()});
-        ASSERT_TRUE(proc.waitForFinished(20000));
-        EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
-        EXPECT_EQ(proc.readAllStandardOutput().toStdString(), "0,\"No error\"\n");
-        const std::vector<uint16_t> words = decodeWire(readTrace(tracePath()).dataWrites).words;
-        const std::vector<uint16_t> want = keyedWords(r);
-        ASSERT_GE(words.size(), want.size());
-        EXPECT_EQ(hexWords({words.end() - static_cast<long>(want.size()), words.end()}), hexWords(want));
-    }
-}
-
+// Exit, Quit and signals send nothing more: the chip keeps its last keyed state.
 TEST_F(Program, EndingTheProgramWhileItKeysSendsNoEndWords) {
     start({"--headless", "--port", "sim", "--trace", tracePath(), "--script", "-"});
     proc.write("MOD:TYPE FSK;PATT \"01\";RATE 200;COUN INF;STAT ON\n");

@@ -210,12 +210,12 @@ TEST_F(Keying, SendsTheSelectWordOfEachChangeBetweenItsStartAndEndWords) {
     }
 }
 
-// Stop, Clear, Initialise and SELSRC end a continuous keying with its end
+// Stop, Clear, SELSRC and Initialise end a continuous keying with its end
 // words before their own.
 struct EndCase {
     const char* name;
     std::function<control::Outcome(control::ChipControl&)> act;
-    std::vector<uint16_t> after;  // the action's own words
+    std::vector<uint16_t> after;  // the action's own words (the first few of Initialise's)
 };
 
 TEST_F(Keying, EndsBeforeTheActionsThatNeedTheSelectionBack) {
@@ -223,6 +223,7 @@ TEST_F(Keying, EndsBeforeTheActionsThatNeedTheSelectionBack) {
         {"Stop", [](control::ChipControl& c) { return c.stopKeying(); }, {}},
         {"Clear", [](control::ChipControl& c) { return c.clear(); }, {0xC800}},
         {"SelsrcOff", [](control::ChipControl& c) { return c.setSelsrc(false); }, {0x8000}},
+        {"Initialise", [](control::ChipControl& c) { return c.initialise(); }, {0x3000, 0x2100}},
     };
     for (const EndCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -244,21 +245,10 @@ TEST_F(Keying, EndsBeforeTheActionsThatNeedTheSelectionBack) {
         EXPECT_EQ(k.ended(), ended + 1);
         std::vector<uint16_t> want = {0x9000, 0x5800, 0x5000, 0x8000};
         want.insert(want.end(), c.after.begin(), c.after.end());
-        EXPECT_EQ(hexWords(wire.words()), hexWords(want));
+        std::vector<uint16_t> words = wire.words();
+        words.resize(std::min(words.size(), want.size()));
+        EXPECT_EQ(hexWords(words), hexWords(want));
     }
-}
-
-TEST_F(Keying, InitialiseEndsTheKeyingFirst) {
-    chip.keying().setPattern("1");
-    chip.keying().setCount(0);
-    chip.startKeying();
-    run(2);
-    wire.clear();
-    chip.initialise();
-    const auto words = wire.words();
-    ASSERT_GE(words.size(), 2u);
-    EXPECT_EQ(hexWords({words[0], words[1]}), hexWords({0x5000, 0x8000}));
-    EXPECT_FALSE(chip.keying().running());
 }
 
 TEST_F(Keying, SelectingTheKeyedKindOnlyKeepsTheChoiceForTheEnd) {

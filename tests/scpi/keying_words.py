@@ -54,9 +54,9 @@ def keyed(kind, bits, count, window_selection, raised):
     return words + ([SELSRC_DOWN] if raised else [])
 
 
-# Script line, then the words it must send. The keyer keeps to the clock and
-# skips a symbol whose time has passed, so the rates leave a busy machine
-# 40 ms a symbol.
+# Script line, then the words it must send. The keyer makes up a short stall
+# and skips ahead only after a long one; 40 ms a symbol leaves a busy machine
+# room enough.
 CASES = [
     ('MOD:TYPE BPSK;PATT "0110";RATE 25;COUN 8;STAT ON;*WAI',
      keyed("BPSK", [0, 1, 1, 0], 8, 0, True)),
@@ -69,6 +69,9 @@ CASES = [
     # SELSRC already 1: left alone; the end selects the window's phase register 2.
     ('CONT:SELS 1;:SEL:PHAS 2;:MOD:TYPE BPSK;PATT "1 0_1";RATE 25;COUN 3;STAT ON;*WAI',
      [SELSRC_UP, select("BPSK", 2)] + keyed("BPSK", [1, 0, 1], 3, 2, False)),
+    # Sync set: the keying's SELSRC words keep it.
+    ('CONT:SELS 0;:CONT:SYNC 1;:MOD:TYPE FSK;PATT "10";RATE 25;COUN 3;STAT ON;*WAI',
+     [SELSRC_DOWN, 0xA000, 0xB000] + keyed("FSK", [1, 0], 3, 0, False) + [0xA000]),
 ]
 
 
