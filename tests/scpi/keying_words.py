@@ -12,7 +12,7 @@ import os
 import subprocess
 import sys
 
-from pyvisa_words import decode
+from pyvisa_words import assert_words
 
 START_UP = [0xD800, 0xC000, 0x8000]
 SELSRC_UP, SELSRC_DOWN = 0x9000, 0x8000
@@ -87,9 +87,7 @@ def main():
     assert run.returncode == 0, run.stderr
     assert run.stdout == "0;0\n" * len(CASES), run.stdout  # each keying had ended when *WAI let go
     expected = START_UP + [w for _, words in CASES for w in words]
-    got = decode(trace)
-    assert got == expected, "\n got      %s\n expected %s" % (
-        " ".join("%04X" % w for w in got), " ".join("%04X" % w for w in expected))
+    assert_words(trace, expected)
     print("keying words: select words at symbol changes only, between SELSRC and the window's selection")
 
 

@@ -49,6 +49,13 @@ def decode(path):
     return words
 
 
+def assert_words(path, expected):
+    """The trace's words are the expected ones, both shown in hex when not."""
+    got = decode(path)
+    assert got == expected, "\n got      %s\n expected %s" % (
+        " ".join("%04X" % w for w in got), " ".join("%04X" % w for w in expected))
+
+
 def main():
     program, trace = sys.argv[1], sys.argv[2]
     proc, port = start([program, "--headless", "--port", "sim", "--trace", trace])
@@ -65,9 +72,7 @@ def main():
         proc.terminate()
         proc.wait(timeout=10)
     expected = [0xD800, 0xC000, 0x8000] + [w for _, words in CASES for w in words]
-    got = decode(trace)
-    assert got == expected, "\n got      %s\n expected %s" % (
-        " ".join("%04X" % w for w in got), " ".join("%04X" % w for w in expected))
+    assert_words(trace, expected)
     print("PyVISA words: every command sent its window action's words")
 
 
