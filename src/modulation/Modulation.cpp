@@ -9,6 +9,8 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace {
 
 const QString kIdleCaption = QStringLiteral("Keying Controls");
@@ -88,14 +90,24 @@ void Modulation::showPattern() {
 
 void Modulation::showRate() { ui_->Rate->setText(rateText(keyer().rate())); }
 
-void Modulation::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    // Beside the main window, so its options can be watched while keying;
-    // later the window stays where the user puts it.
-    if (placed_ || !parentWidget()) return;
-    placed_ = true;
-    widgets::placeBeside(*this, *parentWidget());
-    widgets::placeBesideOnceFramed(*this, *parentWidget());
+// Beside the main window, so its options can be watched while keying, with
+// the bottom edges level: the Board Monitor on that side keeps its readings
+// and word log in view. Later the window stays where the user puts it.
+// Placed before it is shown, while the main window's frame still stands for
+// the one it will get: once shown and not yet framed, a move would put its
+// inside where its frame belongs.
+void Modulation::setVisible(bool visible) {
+    if (visible && !placed_ && parentWidget()) {
+        placed_ = true;
+        widgets::placeBeside(*this, *parentWidget());
+        const QRect main = parentWidget()->frameGeometry();
+        const QMargins frame = widgets::frameMargins(*this);
+        move(x(), std::max(main.top(), main.bottom() + 1 - (height() + frame.top() + frame.bottom())));
+        QDialog::setVisible(true);
+        widgets::placeBesideOnceFramed(*this, *parentWidget());
+        return;
+    }
+    QDialog::setVisible(visible);
 }
 
 void Modulation::keyPressEvent(QKeyEvent* e) {

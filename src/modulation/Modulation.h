@@ -32,7 +32,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
-    void showEvent(QShowEvent* e) override;
+    void setVisible(bool visible) override;
 
 private:
     void applyFonts();
