@@ -1,6 +1,7 @@
 #include "ScheduleLateness.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -31,6 +32,13 @@ std::vector<TracedWord> tracedWords(const std::string& path, const std::string& 
         writes.clear();
     }
     return words;
+}
+
+std::vector<double> numberList(const std::string& text) {
+    std::vector<double> numbers;
+    std::stringstream s(text);
+    for (std::string n; std::getline(s, n, ',');) numbers.push_back(std::atof(n.c_str()));
+    return numbers;
 }
 
 double quantile(std::vector<double> v, double q) {

@@ -22,6 +22,9 @@ struct TracedWord {
 // The words written to `address` ("0x0378"), 52 writes each.
 std::vector<TracedWord> tracedWords(const std::string& path, const std::string& address = "0x0378");
 
+// "1000,5000" as numbers, for the benches' list options.
+std::vector<double> numberList(const std::string& text);
+
 double quantile(std::vector<double> v, double q);
 // times[k] against dueOf(k), both in seconds.
 Figures lateness(const std::vector<double>& times, const std::function<double(size_t)>& dueOf);

@@ -26,7 +26,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -90,11 +89,8 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--monitor") withMonitor = true;
         else if (a == "--symbols" && i + 1 < argc) symbols = std::strtoull(argv[++i], nullptr, 10);
-        else if (a == "--rates" && i + 1 < argc) {
-            rates.clear();
-            std::stringstream s(argv[++i]);
-            for (std::string r; std::getline(s, r, ',');) rates.push_back(std::atof(r.c_str()));
-        } else if (a == "--keep-trace" && i + 1 < argc) keep = argv[++i];
+        else if (a == "--rates" && i + 1 < argc) rates = timing::numberList(argv[++i]);
+        else if (a == "--keep-trace" && i + 1 < argc) keep = argv[++i];
         else {
             std::fprintf(stderr, "usage: %s [--symbols N] [--rates 1000,5000] [--keep-trace DIR] [--monitor]\n", argv[0]);
             return 2;

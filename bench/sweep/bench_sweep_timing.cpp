@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/prctl.h>
 #include <thread>
@@ -98,8 +97,7 @@ int main(int argc, char** argv) {
         else if (a == "--ticks" && i + 1 < argc) ticks = std::atoi(argv[++i]);
         else if (a == "--periods" && i + 1 < argc) {
             periods.clear();
-            std::stringstream s(argv[++i]);
-            for (std::string p; std::getline(s, p, ',');) periods.push_back(std::atoi(p.c_str()));
+            for (double p : timing::numberList(argv[++i])) periods.push_back(static_cast<int>(p));
         } else if (a == "--keep-trace" && i + 1 < argc) keep = argv[++i];
         else {
             std::fprintf(stderr, "usage: %s [--ticks N] [--periods 1,10] [--keep-trace DIR] [--monitor]\n", argv[0]);

@@ -293,6 +293,15 @@ class Program:
         return words[3:]
 
 
+def field_and_hex_shots(p, x, prefix):
+    """Shots of Freq 0's field and its hex, named after `prefix`."""
+    shots = []
+    for name in ("Text1", "Label11"):
+        shots.append(os.path.join(x.tmp, "%s_%s.png" % (prefix, name)))
+        p.shot(shots[-1], p.control_rect(MAIN, name))
+    return shots
+
+
 def settle():
     time.sleep(0.25)
 
@@ -415,9 +424,7 @@ def case_field_follows_sweep(x, binary):
     p.gone("Sweep Control")
     p.x.run(["xdotool", "mousemove", "0", "0", "sleep", "0.1"])
     settle()
-    after_sweep = [os.path.join(x.tmp, "sweep_%s.png" % n) for n in ("Text1", "Label11")]
-    for shot, name in zip(after_sweep, ("Text1", "Label11")):
-        p.shot(shot, p.control_rect(MAIN, name))
+    after_sweep = field_and_hex_shots(p, x, "sweep")
     # Typing 10 and Enter shows what the field and hex look like at 10 MHz.
     p.click(MAIN, "Text1")
     p.keys("ctrl+a")
@@ -425,9 +432,7 @@ def case_field_follows_sweep(x, binary):
     p.keys("Return")
     p.x.run(["xdotool", "mousemove", "0", "0", "sleep", "0.1"])
     settle()
-    typed = [os.path.join(x.tmp, "typed_%s.png" % n) for n in ("Text1", "Label11")]
-    for shot, name in zip(typed, ("Text1", "Label11")):
-        p.shot(shot, p.control_rect(MAIN, name))
+    typed = field_and_hex_shots(p, x, "typed")
     words = p.stop()
     ten = freq_load(0, tuning_word(10))
     if words[:4] != freq_load(0, tuning_word(5)) or words[-8:] != ten + ten:
