@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# install-deps.sh [PACKAGE...]: installs what building, running and testing need
-# on Debian 12 (or the packages named); skips what is there.
+# install-deps.sh [--tests | PACKAGE...]: installs on Debian 12 what building
+# and running the program need; with --tests also what its tests, benchmarks
+# and fuzz targets need; or just the packages named. Skips what is there.
 set -euo pipefail
-pkgs=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
-      libbenchmark-dev libftdi1-dev libusb-1.0-0-dev libgpiod-dev pkg-config fonts-liberation2 fonts-dejavu-core sigrok-cli xvfb xauth openbox xdotool x11-utils imagemagick clang libclang-rt-14-dev
-      python3-pyvisa python3-pyvisa-py python3-pymeasure)
-[ $# -gt 0 ] && pkgs=("$@")
+pkgs=(build-essential cmake ccache pkg-config qt6-base-dev qt6-base-dev-tools
+      libftdi1-dev libusb-1.0-0-dev libgpiod-dev fonts-liberation2 fonts-dejavu-core)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev sigrok-cli xvfb xauth openbox xdotool
+       x11-utils imagemagick clang libclang-rt-14-dev python3-pyvisa python3-pyvisa-py
+       python3-pymeasure)
+if [ "${1:-}" = "--tests" ]; then pkgs+=("${tests[@]}")
+elif [ $# -gt 0 ]; then pkgs=("$@"); fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -20,6 +20,8 @@ if ! dpkg-checkbuilddeps 2>/dev/null; then
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 build-dep -y -q ./
 fi
 
+# Compiles through ccache (CMake finds it), into the cache the other builds use.
+source scripts/ccache-env.sh
 stage=build-deb; src=$stage/qz4471-$version
 rm -rf "$stage"; mkdir -p "$src"
 # Tracked and new files, none that .gitignore names (build folders, images).

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# test.sh [--sanitize]: installs what is missing, builds, runs every test headless.
+# test.sh [--sanitize]: installs what is missing, builds the program and its
+# tests into build/ (build-asan/ under ASan and UBSan), runs every test headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build.sh "$@"
-dir=build
+bash scripts/install-deps.sh --tests
+source scripts/ccache-env.sh
+dir=build; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-asan
+  # Only what runs under the sanitizers: no benchmark, no real-X suite.
+  dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BENCH=OFF)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 fi
+qz_configure "$dir" "${flags[@]}" -DQZ_TESTS=ON
+cmake --build "$dir" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$dir" --output-on-failure
+ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
