@@ -25,19 +25,20 @@ QMargins shownFrame(const QWidget& window) {
 // frames it, and may move it, some time after the show, in an order of its own.
 class FrameWatch : public QObject {
 public:
-    static constexpr int kSettleMs = 1500;
-
-    FrameWatch(QWidget& tool, QWidget& anchor) : QObject(&tool), tool_(tool), anchor_(&anchor) {
+    FrameWatch(QWidget& tool, QWidget& anchor, int settleMs)
+        : QObject(&tool), tool_(tool), anchor_(&anchor), settleMs_(settleMs) {
         tool.installEventFilter(this);
     }
+
+    bool settling() const { return !settling_.hasExpired(); }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
         case QEvent::Show:
-            settling_.setRemainingTime(kSettleMs);
+            settling_.setRemainingTime(settleMs_);
             // Where the manager sends no move once it has framed the window.
-            for (int ms : {200, kSettleMs}) QTimer::singleShot(ms, this, [this] { check(); });
+            for (int ms : {std::min(200, settleMs_), settleMs_}) QTimer::singleShot(ms, this, [this] { check(); });
             break;
         case QEvent::Move:
         case QEvent::Resize:
@@ -58,6 +59,7 @@ private:
 
     QWidget& tool_;
     QPointer<QWidget> anchor_;
+    const int settleMs_;
     QDeadlineTimer settling_{0};
 };
 
@@ -116,7 +118,12 @@ void placeBeside(QWidget& tool, const QWidget& anchor) {
     tool.move(placed.topLeft());
 }
 
-void placeBesideOnceFramed(QWidget& tool, QWidget& anchor) { new FrameWatch(tool, anchor); }
+void placeBesideOnceFramed(QWidget& tool, QWidget& anchor, int settleMs) { new FrameWatch(tool, anchor, settleMs); }
+
+bool placementSettling(const QWidget& tool) {
+    const auto* watch = tool.findChild<const FrameWatch*>(QString(), Qt::FindDirectChildrenOnly);
+    return watch && watch->settling();
+}
 
 void placePair(QWidget& anchor, QWidget& tool) {
     const QScreen* screen = anchor.screen();

@@ -39,7 +39,10 @@ void placeBeside(QWidget& tool, const QWidget& anchor);
 // tool beside `anchor` again. A frame guessed before it was known must not
 // push the title bar or the bottom edge off the screen; later moves are the
 // user's and stay.
-void placeBesideOnceFramed(QWidget& tool, QWidget& anchor);
+// `settleMs`: how long after each show the frame is watched.
+void placeBesideOnceFramed(QWidget& tool, QWidget& anchor, int settleMs = 1500);
+// True while `tool`'s frame is still watched after a show.
+bool placementSettling(const QWidget& tool);
 
 // As placeBeside, but where the tool would cover the anchor and the screen
 // holds both side by side, the anchor first moves so the pair is centred.

@@ -177,6 +177,20 @@ class XSession:
                 p.wait()
 
 
+def wait_still(value, still_for, seconds, what):
+    """Waits until value() has been the same, and not None, for `still_for` seconds."""
+    end = time.monotonic() + seconds
+    last, since = value(), time.monotonic()
+    while time.monotonic() < end:
+        time.sleep(0.05)
+        now = value()
+        if now != last:
+            last, since = now, time.monotonic()
+        elif now is not None and time.monotonic() - since >= still_for:
+            return last
+    raise AssertionError(what)
+
+
 def wait_for(done, seconds, what):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
@@ -284,6 +298,10 @@ class Program:
         self.proc.wait(10)
         return self.words()
 
+    def live_words(self):
+        """The words after start-up traced so far (the trace is flushed every quarter second)."""
+        return decode(data_writes(self.trace))[0][3:]
+
     def words(self):
         words, faults = decode(data_writes(self.trace))
         if faults:
@@ -387,9 +405,15 @@ def case_monitor_inside_screen(x, binary):
         return fx >= 0 and fy >= 0 and fx + fw <= sw and fy + fh <= sh
 
     def check(when):
-        # Framed and placed within moments of showing, and there it stays.
+        # Framed and placed within moments of showing, and there it stays:
+        # both frames still for half a second, then inside.
         monitor = p.window("Board Monitor")
-        time.sleep(2.0)
+        def frames():
+            try:
+                return p.frame(monitor), p.frame(p.main)
+            except AssertionError:  # not framed yet
+                return None
+        wait_still(frames, 0.5, 10, "%s: the windows never came to rest" % when)
         for wid, name in ((monitor, "monitor"), (p.main, "main window")):
             if not inside(wid):
                 fx, fy, fw, fh = p.frame(wid)
@@ -419,7 +443,8 @@ def case_field_follows_sweep(x, binary):
     p.click(MAIN, "Command12")  # "S&weep"
     sweep = p.window("Sweep Control")
     p.click(SWEEP, "Command1", sweep)  # group 0 Start, 0 to 10 MHz by 1 in 1 ms steps
-    time.sleep(1.0)
+    ten = freq_load(0, tuning_word(10))
+    wait_for(lambda: p.live_words()[-4:] == ten, 10, "the sweep never reached 10 MHz")
     p.click(SWEEP, "Back", sweep)
     p.gone("Sweep Control")
     p.x.run(["xdotool", "mousemove", "0", "0", "sleep", "0.1"])
@@ -434,7 +459,6 @@ def case_field_follows_sweep(x, binary):
     settle()
     typed = field_and_hex_shots(p, x, "typed")
     words = p.stop()
-    ten = freq_load(0, tuning_word(10))
     if words[:4] != freq_load(0, tuning_word(5)) or words[-8:] != ten + ten:
         raise AssertionError("words %s: expected the 5 MHz load first, the sweep's last step and the typed "
                              "load both %s" % (hexs(words), hexs(ten)))
@@ -475,10 +499,11 @@ def case_modulation_keys_bpsk(x, binary):
     p.keys("ctrl+a")
     p.type("100")
     p.click(MODULATION, "Start", mod)  # commits the rate first
-    time.sleep(1.0)  # 8 symbols at 100 a second
+    want = bpsk_words("0110", 8)
+    wait_for(lambda: p.live_words()[-1:] == want[-1:], 10, "the keying of 8 symbols never ended")
     if x.shots:
         p.shot(os.path.join(x.shots, "modulation_after.png"))
-    expect_words(p.stop(), bpsk_words("0110", 8), "BPSK keying of 0110, 8 symbols at 100 a second")
+    expect_words(p.stop(), want, "BPSK keying of 0110, 8 symbols at 100 a second")
 
 
 def pixels(png):

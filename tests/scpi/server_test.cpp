@@ -2,6 +2,7 @@
 // queues, and input that must not hurt it (long lines, binary, too many
 // clients, a client that never reads).
 #include "FakeInstrument.h"
+#include "support/Wait.h"
 #include "scpi/ScpiServer.h"
 
 #include <QHostAddress>
@@ -38,7 +39,7 @@ protected:
     // One line out, one reply line back ("" when none came within the time).
     static std::string ask(QTcpSocket& s, const QByteArray& line, int ms = 5000) {
         s.write(line + "\n");
-        if (!QTest::qWaitFor([&] { return s.canReadLine(); }, ms)) return "";
+        if (!waitUntil([&] { return s.canReadLine(); }, ms)) return "";
         return s.readLine().trimmed().toStdString();
     }
 

@@ -1,5 +1,6 @@
 // Window placement on screens of the sizes the program meets, laid side by
 // side as four offscreen screens (whose windows get a 2 px frame).
+#include "support/Wait.h"
 #include "widgets/Placement.h"
 
 #include <QApplication>
@@ -73,21 +74,22 @@ TEST(PlaceBesideOnceFramed, PutsTheFramedWindowBackInsideAtEachShowAndLeavesLate
     const QRect screen = kScreens[0];
     QWidget main, tool;
     putMain(main, screen, 0.0);
-    widgets::placeBesideOnceFramed(tool, main);
+    widgets::placeBesideOnceFramed(tool, main, 300);
     for (int show = 0; show < 2; ++show) {
         tool.resize(640, screen.height());  // fits without a frame, not with one
         tool.move(screen.right() - 700, screen.top());
         tool.show();
-        QTest::qWait(300);
-        EXPECT_TRUE(screen.contains(tool.frameGeometry())) << "show " << show;
+        EXPECT_TRUE(waitUntil([&] { return screen.contains(tool.frameGeometry()); })) << "show " << show;
         EXPECT_GT(tool.frameGeometry().height(), tool.height()) << "framed";
         tool.hide();
     }
     tool.show();
-    QTest::qWait(1700);  // past the moment after showing
-    tool.move(screen.right() - 100, screen.top() + 50);
-    QTest::qWait(300);
-    EXPECT_EQ(tool.frameGeometry().topLeft(), QPoint(screen.right() - 100, screen.top() + 50));
+    ASSERT_TRUE(waitUntil([&] { return !widgets::placementSettling(tool); }));
+    const QPoint moved(screen.right() - 100, screen.top() + 50);
+    tool.move(moved);
+    EXPECT_TRUE(waitUntil([&] { return tool.frameGeometry().topLeft() == moved; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tool.frameGeometry().topLeft(), moved);
 }
 
 TEST(CentreOnScreen, CentresTheOuterFrameOnTheOwnersScreen) {
