@@ -45,12 +45,16 @@ void SetupFiles::save() {
 }
 
 QString SetupFiles::saveTo(const QString& path) {
-    // A full disk must not leave a cut setup in place of a good one.
+    // A full disk must not leave a cut setup in place of a good one. Unbuffered:
+    // a buffered flush that lands only part of the text is not reported.
     QSaveFile file(path);
     const std::string text = setupText(instrument_, QCoreApplication::applicationVersion(), QDateTime::currentDateTime());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.commit())
+    const auto size = static_cast<qint64>(text.size());
+    qint64 written = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        for (qint64 n = 0; written < size && (n = file.write(text.data() + written, size - written)) > 0;) written += n;
+    }
+    if (written != size || !file.commit())
         return tr("Cannot save the setup to %1: %2").arg(path, file.errorString());
     return {};
 }
