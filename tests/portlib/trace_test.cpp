@@ -184,16 +184,6 @@ TEST_P(WriteFailure, EndsTheFileAtItsLastCompleteLineForGood) {
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), cut) << "nothing lands after the failure";
 }
 
-// A device that fails every write: the failure is known from the first word.
-TEST_P(WriteFailure, ADeviceThatFailsEveryWriteIsReported) {
-    record("/dev/full");
-    words(1);
-    EXPECT_EQ(parllio.recordFailure(), std::string(GetParam().failure) + "cannot write /dev/full: No space left on device");
-    words(1);
-    EXPECT_EQ(parllio.recordFailure().find("cannot write /dev/full"), std::string(GetParam().failure).size())
-        << "the first failure stays";
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Recorders, WriteFailure,
     ::testing::Values(Recorder{"Trace",
