@@ -2,6 +2,7 @@
 
 #include "scpi/ScpiServer.h"
 #include "scpi/ScriptRunner.h"
+#include "startup/ExitStatus.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -30,7 +31,9 @@ bool Automation::start() {
         script_ = std::make_unique<scpi::ScriptRunner>(instrument_, options_.scriptPath);
         connect(script_.get(), &scpi::ScriptRunner::finished, this, [this](bool failed) {
             scriptDone_ = true;
-            failed_ = failed;
+            status_ = script_->unreadable() ? exitstatus::kScriptUnreadable
+                      : failed              ? exitstatus::kScriptLineFailed
+                                            : exitstatus::kOk;
             maybeEnd();
         });
         QTimer::singleShot(0, script_.get(), [this] { script_->start(); });
@@ -46,5 +49,5 @@ bool Automation::start() {
 void Automation::maybeEnd() {
     if (!options_.headless || server_ || !scriptDone_) return;
     if (chip_.sweeps().sweeping(0) || chip_.sweeps().sweeping(1) || chip_.keying().running()) return;
-    QCoreApplication::exit(failed_ ? 1 : 0);
+    QCoreApplication::exit(status_);
 }

@@ -23,6 +23,8 @@ public:
     // Opens the server and starts the script from the event loop; false (with
     // a line on stderr) when the server's port cannot be had.
     bool start();
+    // Headless, the run's status once the script is done (see ExitStatus.h).
+    int status() const { return status_; }
 
 private:
     void maybeEnd();
@@ -33,5 +35,5 @@ private:
     std::unique_ptr<scpi::ScpiServer> server_;
     std::unique_ptr<scpi::ScriptRunner> script_;
     bool scriptDone_ = true;
-    bool failed_ = false;
+    int status_ = 0;
 };

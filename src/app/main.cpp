@@ -20,6 +20,7 @@
 #include "portlib/ftdi/FtdiPort.h"
 #include "startup/BackendChoice.h"
 #include "startup/CommandLine.h"
+#include "startup/ExitStatus.h"
 #include "startup/WindowsVersion.h"
 #include "widgets/Placement.h"
 
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
         opened = openBackend(cmd.options, platform::sayLine, clock.clock());
     } catch (const std::exception& e) {
         platform::sayLine(e.what());
-        return 2;
+        return exitstatus::kUsage;
     }
     SimulatedBoard* board = opened.board;
     MonitorPort* sent = opened.monitor;
@@ -123,6 +124,20 @@ int main(int argc, char** argv) {
     // Whatever runs on a schedule stops first, so nothing is sent after the port closes.
     end.addExitHook([&chip] { chip.halt(); });
     end.addExitHook([&port] { port.flush(); });
+    // A trace cut short is said once, the first time it is seen, and the run's
+    // status says so; at the end without a box.
+    bool recordFailureSaid = false;
+    const auto sayRecordFailure = [&](bool box) {
+        if (recordFailureSaid) return;
+        const std::string failure = port.recordFailure();
+        if (failure.empty()) return;
+        recordFailureSaid = true;
+        end.noteFailure(exitstatus::kTraceIncomplete);
+        platform::sayLine(failure);
+        if (box && !headless)
+            notice.showMessage({platform::kAppTitle, QString::fromStdString(failure), platform::MessageIcon::Warning});
+    };
+    end.addExitHook([&sayRecordFailure] { sayRecordFailure(false); });
     // Every end, Quit's included, closes the port: an adapter goes back to its
     // kernel serial driver.
     end.addExitHook([&port] { port.close(); });
@@ -130,7 +145,10 @@ int main(int argc, char** argv) {
 
     // Trace files are never more than half a second behind.
     QTimer flushTimer;
-    QObject::connect(&flushTimer, &QTimer::timeout, [&port] { port.flush(); });
+    QObject::connect(&flushTimer, &QTimer::timeout, [&port, &sayRecordFailure] {
+        port.flush();
+        sayRecordFailure(true);
+    });
     flushTimer.start(250);
 
     // A board powered from the adapter comes back in its power-on state.
@@ -155,14 +173,13 @@ int main(int argc, char** argv) {
     if (held.holding()) {
         if (!port.writesReach()) {
             platform::sayLine("port " + cmd.options.port + " cannot be used: " + held.reason());
-            end.runExitHooks();
-            return 3;
+            end.endProgram(exitstatus::kPortUnusable);
         }
         held.release();
     }
     Automation automation(cmd.options, chip);
     if (headless) {
-        if (!automation.start()) end.endProgram(1);
+        if (!automation.start()) end.endProgram(exitstatus::kScpiPortInUse);
         end.endProgram(app->exec());
     }
 
@@ -181,6 +198,6 @@ int main(int argc, char** argv) {
         });
     }
 
-    if (!automation.start()) end.endProgram(1);
+    if (!automation.start()) end.endProgram(exitstatus::kScpiPortInUse);
     end.endProgram(app->exec());
 }

@@ -2,13 +2,14 @@
 
 #include "platform/UserNotice.h"
 #include "scpi/CommandTree.h"
-#include "scpi/ScriptLines.h"
+#include "scpi/ScriptRunner.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSaveFile>
 
 SetupFiles::SetupFiles(control::ChipControl& chip, platform::UserNotice& notice, QWidget* window)
     : QObject(window), window_(window), notice_(notice), instrument_(chip), folder_(QDir::currentPath()) {}
@@ -44,10 +45,16 @@ void SetupFiles::save() {
 }
 
 QString SetupFiles::saveTo(const QString& path) {
-    QFile file(path);
+    // A full disk must not leave a cut setup in place of a good one. Unbuffered:
+    // a buffered flush that lands only part of the text is not reported.
+    QSaveFile file(path);
     const std::string text = setupText(instrument_, QCoreApplication::applicationVersion(), QDateTime::currentDateTime());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) || !file.flush())
+    const auto size = static_cast<qint64>(text.size());
+    qint64 written = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        for (qint64 n = 0; written < size && (n = file.write(text.data() + written, size - written)) > 0;) written += n;
+    }
+    if (written != size || !file.commit())
         return tr("Cannot save the setup to %1: %2").arg(path, file.errorString());
     return {};
 }
@@ -59,7 +66,7 @@ void SetupFiles::open() {
     folder_ = QFileInfo(path).absolutePath();
     connect(this, &SetupFiles::finished, this, [this](const QStringList& failures) {
         if (!failures.isEmpty())
-            notice_.showMessage({platform::kAppTitle, failures.join('\n'), platform::MessageIcon::Warning}, window_);
+            notice_.showMessage({platform::kAppTitle, failureText(failures), platform::MessageIcon::Warning}, window_);
     }, Qt::SingleShotConnection);
     openFrom(path);
 }
@@ -72,9 +79,9 @@ void SetupFiles::openFrom(const QString& path) {
         emit finished({tr("Cannot read %1: %2").arg(path, file.errorString())});
         return;
     }
-    const QByteArray text = file.readAll();
-    lines_ = std::make_unique<scpi::ScriptLines>(instrument_, path.toStdString(), discarded_, errors_);
-    lines_->onDone([this] {
+    file.close();
+    lines_ = std::make_unique<scpi::ScriptRunner>(instrument_, path.toStdString(), discarded_, errors_);
+    connect(lines_.get(), &scpi::ScriptRunner::finished, this, [this] {
         // Not from inside the script's own call chain: it is removed here.
         QMetaObject::invokeMethod(this, [this] {
             lines_.reset();
@@ -82,6 +89,11 @@ void SetupFiles::openFrom(const QString& path) {
             emit finished(failures);
         }, Qt::QueuedConnection);
     });
-    lines_->feed(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    lines_->finish();
+    lines_->start();
+}
+
+QString SetupFiles::failureText(const QStringList& failures) {
+    if (failures.size() <= kShownFailures) return failures.join('\n');
+    return failures.mid(0, kShownFailures).join('\n') + '\n' +
+           tr("and %1 more").arg(failures.size() - kShownFailures);
 }

@@ -20,7 +20,7 @@
 class QWidget;
 
 namespace scpi {
-class ScriptLines;
+class ScriptRunner;
 }
 
 class SetupFiles : public QObject {
@@ -35,11 +35,17 @@ public:
 
     // The text saved for the chip's present state.
     static std::string setupText(scpi::Instrument& instrument, const QString& version, const QDateTime& when);
-    // Writes the setup; an error text when the file cannot be written.
+    // Writes the setup whole or not at all: an old file stays as it was when
+    // the new one cannot be written, and the error text says why.
     QString saveTo(const QString& path);
     // Runs the file; finished() follows with the failing lines (empty: all applied).
     void openFrom(const QString& path);
     bool running() const { return lines_ != nullptr; }
+
+    // The box's text for failing lines: the first kShownFailures, then how
+    // many more, so the box stays on the screen however many lines fail.
+    static constexpr int kShownFailures = 20;
+    static QString failureText(const QStringList& failures);
 
     // Tests answer the dialogs: (save?, folder) -> the path chosen, or empty.
     void setChooser(std::function<QString(bool save, const QString& folder)> chooser) { choose_ = std::move(chooser); }
@@ -56,6 +62,6 @@ private:
     scpi::ChipInstrument instrument_;
     QString folder_;
     std::function<QString(bool, const QString&)> choose_;
-    std::unique_ptr<scpi::ScriptLines> lines_;
+    std::unique_ptr<scpi::ScriptRunner> lines_;
     std::ostringstream discarded_, errors_;
 };

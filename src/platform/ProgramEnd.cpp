@@ -12,7 +12,7 @@ void ProgramEnd::runExitHooks() {
 
 void ProgramEnd::endProgram(int status) {
     runExitHooks();
-    std::_Exit(status);
+    std::_Exit(status > noted_ ? status : noted_);
 }
 
 }  // namespace platform

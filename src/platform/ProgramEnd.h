@@ -13,11 +13,16 @@ public:
     virtual ~ProgramEnd() = default;
     void addExitHook(std::function<void()> hook) { hooks_.push_back(std::move(hook)); }
     void runExitHooks();
-    // Runs the exit hooks, then ends the process with `status`.
+    // Runs the exit hooks, then ends the process with `status`, or with the
+    // highest failure noted, whichever is higher.
     virtual void endProgram(int status = 0);
+    // A failure met on the way (a trace cut short): the run ends with at least this status.
+    void noteFailure(int status) { noted_ = status > noted_ ? status : noted_; }
+    int noted() const { return noted_; }
 
 private:
     std::vector<std::function<void()>> hooks_;
+    int noted_ = 0;
 };
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace portlib {
@@ -24,15 +25,28 @@ void BufferedFile::flush() {
     // Plain write(2), so the exit hooks can flush without stdio.
     const char* p = buffer_.data();
     size_t left = buffer_.size();
-    while (left > 0) {
+    while (left > 0 && failure_.empty()) {
         const ssize_t n = ::write(fd_, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;  // disk full or similar: losing the tail beats stopping the program
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            fail(n < 0 ? errno : EIO);
+            break;
         }
+        const std::string_view landed(p, static_cast<size_t>(n));
+        const size_t lastEnd = landed.rfind('\n');
+        if (lastEnd != std::string_view::npos) complete_ = written_ + static_cast<long long>(lastEnd) + 1;
+        written_ += n;
         p += n;
         left -= static_cast<size_t>(n);
     }
+    buffer_.clear();
+}
+
+void BufferedFile::fail(int error) {
+    failure_ = "cannot write " + path_ + ": " + std::strerror(error);
+    struct stat st {};
+    // A pipe or a device cannot be cut back: writing just stops.
+    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) (void)::ftruncate(fd_, complete_);
     buffer_.clear();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // An output file written in large chunks, yet never far behind: a write flushes
 // once a quarter second has passed since the last flush, and the owner flushes
-// on a timer and at exit.
+// on a timer and at exit. Text is appended in whole lines; the first write
+// that fails ends the file for good: a regular file is cut back to its last
+// complete line, so no later line ever lands after a torn one.
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -18,7 +20,10 @@ public:
     BufferedFile(const BufferedFile&) = delete;
     BufferedFile& operator=(const BufferedFile&) = delete;
 
-    void append(std::string_view text) { buffer_.append(text); }
+    // `text`: whole lines.
+    void append(std::string_view text) {
+        if (failure_.empty()) buffer_.append(text);
+    }
     // Flushes when the interval has passed since the last flush (now is elapsed time).
     void flushIfDue(std::chrono::nanoseconds now) {
         if (now - lastFlush_ >= kFlushInterval || buffer_.size() >= kChunk) flushAt(now);
@@ -29,13 +34,20 @@ public:
     }
     void flush();
     const std::string& path() const { return path_; }
+    // Why the file stopped, for the user; empty while every write has landed.
+    const std::string& failure() const { return failure_; }
 
 private:
+    void fail(int error);
+
     static constexpr size_t kChunk = 1 << 20;
     std::string path_;
     std::string buffer_;
     std::chrono::nanoseconds lastFlush_{0};
     int fd_ = -1;
+    long long written_ = 0;   // bytes in the file
+    long long complete_ = 0;  // of them, up to the end of the last whole line
+    std::string failure_;
 };
 
 }  // namespace portlib

@@ -22,6 +22,11 @@ std::unique_ptr<PortBackend> Parllio::setBackend(std::unique_ptr<PortBackend> b)
     return b;
 }
 
+std::string Parllio::recordFailure() {
+    std::lock_guard guard(mutex_);
+    return backend_ ? backend_->recordFailure() : std::string();
+}
+
 void Parllio::flush() {
     std::lock_guard guard(mutex_);
     if (backend_) backend_->flush();

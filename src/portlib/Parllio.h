@@ -52,6 +52,8 @@ public:
     const PortBackend* backend() const { return backend_.get(); }
     // Buffered trace output goes through (timer, exit paths).
     void flush();
+    // Why the trace or waveform stopped short; empty while they are whole.
+    std::string recordFailure();
     // Ends the back end: pending writes go out, devices are closed (an adapter
     // goes back to its kernel driver).
     void close() { setBackend(nullptr); }

@@ -34,6 +34,9 @@ public:
     virtual bool ownsAddress(uint16_t address) const = 0;
     // Writes buffered output through (trace files); default nothing.
     virtual void flush() {}
+    // Why a trace or waveform file stopped short ("trace incomplete: ..."),
+    // empty while it is whole; default empty.
+    virtual std::string recordFailure() const { return {}; }
     // The outermost OperationScope began; default nothing.
     virtual void operationStarted() {}
     // The outermost OperationScope ended: a back end that gathers writes sends
@@ -74,6 +77,7 @@ public:
     void OutByte(uint16_t address, int32_t value) override { inner_->OutByte(address, value); }
     bool ownsAddress(uint16_t address) const override { return inner_->ownsAddress(address); }
     void flush() override { inner_->flush(); }
+    std::string recordFailure() const override { return inner_->recordFailure(); }
     void operationStarted() override { inner_->operationStarted(); }
     void operationDone() override { inner_->operationDone(); }
     bool reachable() override { return inner_->reachable(); }

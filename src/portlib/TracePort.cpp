@@ -24,6 +24,11 @@ void TracePort::flush() {
     PortBackendDecorator::flush();
 }
 
+std::string TracePort::recordFailure() const {
+    if (file_.failure().empty()) return PortBackendDecorator::recordFailure();
+    return "trace incomplete: " + file_.failure();
+}
+
 std::string TracePort::describe() const { return PortBackendDecorator::describe() + ", traced to " + file_.path(); }
 
 namespace {

@@ -15,6 +15,7 @@ public:
     int32_t InByte(uint16_t address) override;
     void OutByte(uint16_t address, int32_t value) override;
     void flush() override;
+    std::string recordFailure() const override;
     std::string describe() const override;
 
 private:

@@ -45,6 +45,11 @@ void VcdPort::flush() {
     PortBackendDecorator::flush();
 }
 
+std::string VcdPort::recordFailure() const {
+    if (file_.failure().empty()) return PortBackendDecorator::recordFailure();
+    return "waveform incomplete: " + file_.failure();
+}
+
 std::string VcdPort::describe() const { return PortBackendDecorator::describe() + ", waveform to " + file_.path(); }
 
 // A port's registers are consecutive owned addresses; the data register is the first.

@@ -15,6 +15,7 @@ public:
 
     void OutByte(uint16_t address, int32_t value) override;
     void flush() override;
+    std::string recordFailure() const override;
     std::string describe() const override;
 
     // Lead time between time 0 (the idle levels) and the first write.

@@ -61,6 +61,7 @@ public:
     uint64_t keyingsEnded() override { return chip_.keying().ended(); }
     bool countedKeyingRunning() override;
     std::string missingHardware() override;
+    bool recordIncomplete() override { return !chip_.port().recordFailure().empty(); }
     int selfTest() override;
 
 private:

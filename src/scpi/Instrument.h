@@ -148,6 +148,8 @@ public:
     // The port, while words written now would be dropped (QUEStionable bit 9);
     // empty while they reach it.
     virtual std::string missingHardware() { return {}; }
+    // Whether a trace or waveform file stopped short (QUEStionable bit 10).
+    virtual bool recordIncomplete() { return false; }
     // *TST?: 0 when the self-test passes.
     virtual int selfTest() { return 0; }
 

@@ -1,6 +1,12 @@
 #include "scpi/LineFramer.h"
 
+#include <utility>
+
 namespace scpi {
+
+namespace {
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+}
 
 void LineFramer::endLine() {
     if (discarding_) {
@@ -12,10 +18,35 @@ void LineFramer::endLine() {
     pending_.clear();
 }
 
+// The mark may arrive a byte at a time (a pipe); what is not the mark is text.
+std::string_view LineFramer::skipMark(std::string_view bytes) {
+    while (atStart_ && !bytes.empty()) {
+        if (bytes.front() != kByteOrderMark[mark_.size()]) {
+            atStart_ = false;
+            const std::string seen = std::exchange(mark_, {});
+            feed(seen);
+            break;
+        }
+        mark_ += bytes.front();
+        bytes.remove_prefix(1);
+        if (mark_.size() == kByteOrderMark.size()) {
+            atStart_ = false;
+            mark_.clear();
+        }
+    }
+    return atStart_ ? std::string_view() : bytes;
+}
+
 void LineFramer::feed(std::string_view bytes) {
+    bytes = skipMark(bytes);
     while (!bytes.empty() && !stopped_) {
         const size_t nl = bytes.find('\n');
         const std::string_view part = bytes.substr(0, nl);
+        if (textFile_ && part.find('\0') != std::string_view::npos) {
+            stopped_ = true;
+            handlers_.notText();
+            return;
+        }
         if (!discarding_) {
             pending_.append(part);
             // One byte over the limit may be the '\r' of a "\r\n".
@@ -33,7 +64,17 @@ void LineFramer::feed(std::string_view bytes) {
 }
 
 void LineFramer::finish() {
-    if (!stopped_ && (discarding_ || !pending_.empty())) endLine();
+    if (atStart_) {
+        atStart_ = false;
+        feed(std::exchange(mark_, {}));
+    }
+    if (stopped_ || (!discarding_ && pending_.empty())) return;
+    if (textFile_) {
+        stopped_ = true;
+        handlers_.cutShort();
+        return;
+    }
+    endLine();
 }
 
 }  // namespace scpi

@@ -6,14 +6,11 @@ namespace scpi {
 
 ScriptLines::ScriptLines(Instrument& instrument, std::string name, std::ostream& out, std::ostream& err)
     : session_(instrument),
-      framer_({[this](std::string_view line) {
-                   lines_.push_back({++framed_, std::string(line), false});
-                   pump();
-               },
-               [this] {
-                   lines_.push_back({++framed_, {}, true});
-                   pump();
-               }}),
+      framer_({[this](std::string_view line) { take({++framed_, std::string(line), Line::Text}); },
+               [this] { take({++framed_, {}, Line::TooLong}); },
+               [this] { take({++framed_, {}, Line::NotText}); },
+               [this] { take({++framed_, {}, Line::CutShort}); }},
+              LineFramer::Input::TextFile),
       name_(std::move(name)),
       out_(out),
       err_(err) {
@@ -30,6 +27,11 @@ void ScriptLines::finish() {
 void ScriptLines::report(const Outcome& error) {
     failed_ = true;
     err_ << name_ << ':' << lineNo_ << ": " << formatError(error) << std::endl;
+}
+
+void ScriptLines::report(std::string_view refusal) {
+    failed_ = true;
+    err_ << name_ << ':' << lineNo_ << ": " << refusal << std::endl;
 }
 
 void ScriptLines::run(const LineResult& r) {
@@ -50,10 +52,18 @@ void ScriptLines::pump() {
         const Line line = std::move(lines_.front());
         lines_.pop_front();
         lineNo_ = line.number;
-        if (line.tooLong) {
+        if (line.kind == Line::TooLong) {
             const Outcome e = Outcome::error(InputBufferOverrun);
             session_.report(e);
             report(e);
+            continue;
+        }
+        if (line.kind == Line::NotText) {
+            report("holds a NUL byte: not a text file; nothing more of it runs");
+            continue;
+        }
+        if (line.kind == Line::CutShort) {
+            report("ends without a line end: the file may be cut short; the line does not run");
             continue;
         }
         std::string_view text = line.text;
@@ -63,6 +73,7 @@ void ScriptLines::pump() {
         run(session_.execute(line.text));
     }
     pumping_ = false;
+    if (wantsText() && onWantsText_) onWantsText_();
     if (done() && !doneSent_) {
         doneSent_ = true;
         if (onDone_) onDone_();

@@ -3,7 +3,8 @@
 // lines starting with '#' are skipped, query replies go to `out`, and each
 // error goes to `err` as FILE:LINE: <code>,"<text>". A *WAI or *OPC? holds
 // the later lines until the sweeps it waits for have ended; the event loop
-// runs meanwhile.
+// runs meanwhile. The text is read as a text file (see LineFramer): a line
+// cut short or holding a NUL byte is reported by its number and not run.
 #include "scpi/LineFramer.h"
 #include "scpi/Session.h"
 
@@ -21,6 +22,14 @@ public:
     ScriptLines(Instrument& instrument, std::string name, std::ostream& out, std::ostream& err);
 
     void feed(std::string_view bytes) { framer_.feed(bytes); }
+    // Whether more text is wanted now: every line read has run, nothing holds
+    // them, and the text has not been refused. Text is fed as it is wanted, so
+    // an endless input never piles up.
+    bool wantsText() const { return lines_.empty() && !session_.held() && !framer_.stopped() && !finished_; }
+    // Whether the text was refused (not a text file): nothing more is wanted.
+    bool refused() const { return framer_.stopped(); }
+    // Called whenever wantsText() may have become true.
+    void onWantsText(std::function<void()> f) { onWantsText_ = std::move(f); }
     // The end of the text; done() once every line has run.
     void finish();
     bool done() const { return finished_ && lines_.empty() && !session_.held(); }
@@ -31,13 +40,19 @@ public:
 
 private:
     struct Line {
+        enum Kind { Text, TooLong, NotText, CutShort };
         size_t number;
         std::string text;
-        bool tooLong;
+        Kind kind;
     };
+    void take(Line line) {
+        lines_.push_back(std::move(line));
+        pump();
+    }
     void pump();
     void run(const LineResult& r);
     void report(const Outcome& error);
+    void report(std::string_view refusal);
 
     Session session_;
     LineFramer framer_;
@@ -51,7 +66,7 @@ private:
     bool finished_ = false;
     bool pumping_ = false;
     bool doneSent_ = false;
-    std::function<void()> onDone_;
+    std::function<void()> onDone_, onWantsText_;
     QObject context_;  // a held script resumes from the event loop
 };
 

@@ -128,7 +128,8 @@ void Session::updateConditions() {
     uint16_t oper = 0;
     if (instrument_.sweepRunning(0) || instrument_.sweepRunning(1)) oper |= StatusRegisters::Sweeping;
     if (instrument_.keyingRunning()) oper |= StatusRegisters::Keying;
-    const uint16_t ques = instrument_.missingHardware().empty() ? 0 : StatusRegisters::PortDropped;
+    uint16_t ques = instrument_.missingHardware().empty() ? 0 : StatusRegisters::PortDropped;
+    if (instrument_.recordIncomplete()) ques |= StatusRegisters::TraceIncomplete;
     status_.operEvent |= oper & ~status_.operSeen;
     status_.quesEvent |= ques & ~status_.quesSeen;
     status_.operSeen = oper;

@@ -31,7 +31,7 @@ struct StatusRegisters {
     enum Esr : uint8_t { OperationComplete = 1, QueryError = 4, DeviceError = 8, ExecutionError = 16,
                          CommandErrorBit = 32, PowerOn = 128 };
     enum Oper : uint16_t { Sweeping = 1 << 3, Keying = 1 << 8 };
-    enum Ques : uint16_t { PortDropped = 1 << 9 };
+    enum Ques : uint16_t { PortDropped = 1 << 9, TraceIncomplete = 1 << 10 };
     uint8_t esr = PowerOn;  // a new client's register starts with power-on set
     uint8_t ese = 0, sre = 0;
     uint16_t operEvent = 0, operEnable = 0, quesEvent = 0, quesEnable = 0;

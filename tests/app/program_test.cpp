@@ -10,11 +10,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -181,6 +183,62 @@ TEST_F(Program, AnAdapterThatIsNotThereIsNamedOnStderrAndTheProgramGoesOn) {
 
 // Headless, a port named on the command line that cannot be claimed ends the
 // run before any script line, with one line saying which port and why.
+// Each kind of failure has its own status; of two, the higher wins.
+TEST_F(Program, EachFailureEndsWithItsOwnStatus) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
+    const auto file = [this](const char* name, const QByteArray& text) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    };
+    const QString good = file("good.scpi", "FREQ0 1 MHZ\n"), bad = file("bad.scpi", "BOGUS\n");
+    struct { QStringList args; int status; QStringList says; } cases[] = {
+        {{"--script", good}, 0, {}},
+        {{"--script", file("cut.scpi", "FREQ0 1 MHZ\nFREQ1:WORD #H0C")}, 1,
+         {"cut.scpi:2: ends without a line end: the file may be cut short"}},
+        {{"--script", "/dev/zero"}, 1, {"/dev/zero:1: holds a NUL byte: not a text file"}},
+        {{"--script", dir.filePath("missing.scpi")}, 4, {"cannot read script"}},
+        {{"--scpi-port", QString::number(taken.serverPort())}, 5, {"no SCPI server on port"}},
+        {{"--trace", "/dev/full", "--script", good}, 6, {"qz4471: trace incomplete: cannot write /dev/full"}},
+        {{"--vcd", "/dev/full", "--script", good}, 6, {"qz4471: waveform incomplete: cannot write /dev/full"}},
+        {{"--trace", "/dev/full", "--script", bad}, 6, {"-113", "trace incomplete"}},
+    };
+    for (auto& c : cases) {
+        start(QStringList{"--headless", "--port", "sim"} + c.args);
+        ASSERT_TRUE(proc.waitForFinished(10000)) << c.args.join(' ').toStdString();
+        const QString err = QString::fromLocal8Bit(proc.readAllStandardError());
+        EXPECT_EQ(proc.exitCode(), c.status) << c.args.join(' ').toStdString() << "\n" << err.toStdString();
+        for (const QString& s : c.says) EXPECT_TRUE(err.contains(s)) << err.toStdString();
+        EXPECT_LE(err.count("incomplete"), 1) << "said once: " << err.toStdString();
+    }
+}
+
+// A disk that fills up in the middle of a line: the trace ends at its last
+// whole line, the script still runs to its end, and the status says so.
+TEST_F(Program, AFullDiskEndsTheTraceAtItsLastCompleteLine) {
+    proc.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    start({"--headless", "--port", "sim", "--trace", tracePath(), "--script", "-"});
+    proc.write("FREQ0 1 MHZ\nFREQ1 2 MHZ\nFREQ0?\n");
+    proc.closeWriteChannel();
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_EQ(proc.exitCode(), 6);
+    EXPECT_EQ(proc.readAllStandardOutput(), "1000000.0009\n");
+    QFile f(tracePath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_LE(text.size(), 1000);
+    EXPECT_TRUE(text.endsWith('\n'));
+    const QRegularExpression line(R"(^\d+\.\d{9} (OUT|IN) 0x[0-9A-F]{4} 0x[0-9A-F]{2}$)");
+    for (const QString& l : QString::fromLatin1(text).split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(line.match(l).hasMatch()) << l.toStdString();
+}
+
 TEST_F(Program, HeadlessWithANamedPortThatCannotBeClaimedEndsWithStatusThree) {
     struct { QString port; int status; const char* says; } cases[] = {
         {"/dev/parport7", 3, "cannot open /dev/parport7"},

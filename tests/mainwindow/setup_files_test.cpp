@@ -6,6 +6,7 @@
 #include "mainwindow/SetupFiles.h"
 #include "scpi/ChipInstrument.h"
 #include "scpi/Session.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,6 +108,42 @@ TEST_F(Setups, FailingLinesShowInOneBoxAndTheRestIsApplied) {
     EXPECT_EQ(notices[0].text, path + ":3: -113,\"Undefined header\"\n" + path + ":4: -222,\"Data out of range\"");
     EXPECT_EQ(ui().Text5->text(), "7");
     EXPECT_EQ(ui().Label11->text(), "051EB852");
+}
+
+TEST_F(Setups, ACutLastLineIsNamedAndNotRun) {
+    const QString path = write(dir.filePath("cut.scpi"), "FREQ1:WORD #H0F\nFREQ1:WORD #H0C");
+    openFromMenu(path);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, path + ":2: ends without a line end: the file may be cut short; the line does not run");
+    EXPECT_EQ(ui().Label12->text(), "0000000F");
+}
+
+// However many lines fail, the box holds the first few and a count of the rest.
+TEST_F(Setups, ManyFailuresShowTheFirstAndHowManyMore) {
+    QByteArray text;
+    for (int i = 0; i < 500; ++i) text += "BOGUS\n";
+    const QString path = write(dir.filePath("junk.scpi"), text);
+    openFromMenu(path);
+    ASSERT_EQ(notices.size(), 1u);
+    const QStringList lines = notices[0].text.split('\n');
+    ASSERT_EQ(lines.size(), SetupFiles::kShownFailures + 1);
+    EXPECT_EQ(lines[0], path + ":1: -113,\"Undefined header\"");
+    EXPECT_EQ(lines.last(), QString("and %1 more").arg(500 - SetupFiles::kShownFailures));
+}
+
+// A full disk: the old file stays as it was, and no half-written one is left.
+TEST_F(Setups, AFailedSaveLeavesTheOldFileUntouched) {
+    const QString path = write(dir.filePath("keep.scpi"), "FREQ0 1 MHZ\n");
+    QString error;
+    {
+        FileSizeLimit full(16);
+        error = setups->saveTo(path);
+    }
+    EXPECT_TRUE(error.startsWith("Cannot save the setup to " + path)) << error.toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "FREQ0 1 MHZ\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.scpi"});
 }
 
 TEST_F(Setups, DialogsStartInTheFolderLastUsed) {

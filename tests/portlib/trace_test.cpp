@@ -2,7 +2,9 @@
 #include "link/CommsFunctions.h"
 #include "portlib/Parllio.h"
 #include "portlib/TracePort.h"
+#include "portlib/VcdPort.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/PortRig.h"
 
 #include <gtest/gtest.h>
@@ -144,5 +146,56 @@ TEST_F(TraceTest, UncreatableFileThrowsPortError) {
     EXPECT_THROW(TracePort(std::make_unique<SimulatedBoard>(), path("missing/dir/x.trace"), programClock.clock()),
                  PortError);
 }
+
+struct Recorder {
+    const char* name;
+    std::function<std::unique_ptr<PortBackend>(const std::string& path, portlib::Clock)> make;
+    const char* failure;  // how recordFailure() begins
+};
+
+class WriteFailure : public TraceTest, public ::testing::WithParamInterface<Recorder> {
+protected:
+    void record(const std::string& file) { PortRig::install(GetParam().make(file, programClock.clock())); }
+    void words(int n) {
+        for (int i = 0; i < n; ++i) SendWord(SimulatedBoard::kBase, 0x2000 + i);
+        parllio.flush();
+    }
+};
+
+// The file stops at its last whole line, and stays so when space comes back.
+TEST_P(WriteFailure, EndsTheFileAtItsLastCompleteLineForGood) {
+    const std::string file = path("full.out");
+    FileSizeLimit limit(1000);
+    record(file);
+    words(20);
+    const std::string failure = parllio.recordFailure();
+    EXPECT_EQ(failure.rfind(GetParam().failure, 0), 0u) << failure;
+    EXPECT_NE(failure.find("File too large"), std::string::npos) << failure;
+    std::ifstream in(file, std::ios::binary);
+    const std::string cut((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(cut.empty());
+    EXPECT_LE(cut.size(), 1000u);
+    EXPECT_EQ(cut.back(), '\n');
+
+    limit.lift();
+    words(20);
+    parllio.close();
+    std::ifstream again(file, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), cut) << "nothing lands after the failure";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorders, WriteFailure,
+    ::testing::Values(Recorder{"Trace",
+                               [](const std::string& p, portlib::Clock c) -> std::unique_ptr<PortBackend> {
+                                   return std::make_unique<TracePort>(std::make_unique<SimulatedBoard>(), p, c);
+                               },
+                               "trace incomplete: "},
+                      Recorder{"Vcd",
+                               [](const std::string& p, portlib::Clock c) -> std::unique_ptr<PortBackend> {
+                                   return std::make_unique<VcdPort>(std::make_unique<SimulatedBoard>(), p, c);
+                               },
+                               "waveform incomplete: "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

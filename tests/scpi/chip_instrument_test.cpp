@@ -3,6 +3,7 @@
 // port and change nothing, commands that send nothing still work, and a
 // sweep's progress as the engine announces it, and keying: what is refused
 // changes nothing, and *RST ends a keying with its end words.
+#include "portlib/TracePort.h"
 #include "portlib/ppdev/PpdevPort.h"
 #include "scpi/ChipInstrument.h"
 #include "scpi/Session.h"
@@ -46,6 +47,20 @@ TEST(HardwareMissingClock, ACommandThatSendsNothingStillWorks) {
     session.execute("CLOC 40MHZ");
     EXPECT_EQ(session.execute("CLOC?;:SYST:ERR?").reply, "40000000.0000;0,\"No error\"");
     EXPECT_EQ(session.execute("STAT:QUES:COND?").reply, "512");
+}
+
+// A trace whose write failed sets QUEStionable bit 10, and the words still go out.
+TEST(TraceIncomplete, SetsQuestionableBit10) {
+    WireHarness wire;
+    wire.port.setBackend(
+        std::make_unique<TracePort>(wire.port.setBackend(nullptr), "/dev/full", [] { return std::chrono::nanoseconds(0); }));
+    scpi::ChipInstrument instrument(wire.chip);
+    scpi::Session session(instrument);
+    EXPECT_EQ(session.execute("STAT:QUES:COND?").reply, "0");
+    session.execute("WORD 1");
+    wire.port.flush();
+    EXPECT_EQ(session.execute("STAT:QUES:COND?;EVEN?;EVEN?").reply, "1024;1024;0");
+    EXPECT_EQ(wire.words(), std::vector<uint16_t>{1});
 }
 
 // Step k of n in loop i of N: running, after the end, and before any sweep.

@@ -1,5 +1,6 @@
 // Script files: skipped lines, replies on stdout, FILE:LINE errors on
-// stderr, and the run as the program starts it (file, unreadable file).
+// stderr, text that is cut short or no text at all, and the run as the
+// program starts it (file, unreadable file, endless input).
 #include "FakeInstrument.h"
 #include "scpi/ScriptLines.h"
 #include "scpi/ScriptRunner.h"
@@ -31,8 +32,8 @@ ScriptRun runScript(const std::string& text) {
 }
 
 TEST(ScriptLines, SkipsBlankAndCommentLines) {
-    const ScriptRun r = runScript("# a setup\n\n   \n  # indented comment\nWORD 1\r\n\t\nWORD 2");
-    EXPECT_EQ(r.calls, (std::vector<std::string>{"sendWord(1)", "sendWord(2)"}));  // the last line has no '\n'
+    const ScriptRun r = runScript("# a setup\n\n   \n  # indented comment\nWORD 1\r\n\t\nWORD 2\n");
+    EXPECT_EQ(r.calls, (std::vector<std::string>{"sendWord(1)", "sendWord(2)"}));
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(r.failed);
 }
@@ -58,6 +59,68 @@ TEST(ScriptLines, ALongLineIsAnInputOverrunAndCountsAsOneLine) {
     EXPECT_EQ(r.calls, (std::vector<std::string>{"sendWord(1)", "sendWord(2)"}));
 }
 
+// Text read as a text file: what runs, and what each refusal says.
+struct TextCase {
+    const char* name;
+    std::string text;
+    std::vector<std::string> calls;
+    std::string err;
+};
+
+class TextFiles : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(TextFiles, RunWhatIsWholeTextAndNameTheLineThatIsNot) {
+    const TextCase& c = GetParam();
+    const ScriptRun r = runScript(c.text);
+    EXPECT_EQ(r.calls, c.calls);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.failed, !c.err.empty());
+}
+
+const std::string kCut = "setup.scpi:2: ends without a line end: the file may be cut short; the line does not run\n";
+const std::string kNul = "setup.scpi:2: holds a NUL byte: not a text file; nothing more of it runs\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextFiles,
+    ::testing::Values(
+        TextCase{"CutInsideAValue", "WORD 1\nFREQ1:WORD #H0C", {"sendWord(1)"}, kCut},
+        TextCase{"CutInsideAComment", "WORD 1\n# saved by", {"sendWord(1)"}, kCut},
+        TextCase{"CutInsideALongLine", "WORD 1\n" + std::string(5000, '1'), {"sendWord(1)"}, kCut},
+        TextCase{"ByteOrderMarkSkipped", "\xEF\xBB\xBFWORD 1\nWORD 2\n", {"sendWord(1)", "sendWord(2)"}, ""},
+        TextCase{"MarkOnlyAtTheStart", "WORD 1\n\xEF\xBB\xBFWORD 2\n", {"sendWord(1)"},
+                 "setup.scpi:2: -101,\"Invalid character\"\n"},
+        TextCase{"NulEndsTheFile", std::string("WORD 1\nWORD 2\0\nWORD 3\n", 22), {"sendWord(1)"}, kNul},
+        TextCase{"NulWithoutALineEnd", std::string("WORD 1\n\0\0\0", 10), {"sendWord(1)"}, kNul}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The byte-order mark split across reads, as a pipe may hand it over.
+TEST(ScriptLines, AByteOrderMarkInPiecesIsSkipped) {
+    FakeInstrument fake;
+    std::ostringstream out, err;
+    scpi::ScriptLines lines(fake, "setup.scpi", out, err);
+    for (const char* piece : {"\xEF", "\xBB", "\xBFWORD 1\n"}) lines.feed(piece);
+    lines.finish();
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"sendWord(1)"}));
+    EXPECT_EQ(err.str(), "");
+}
+
+// Endless input: a device that never ends is read only as its lines are
+// wanted, and refused at its first NUL byte.
+TEST(ScriptRunner, AnEndlessBinaryInputEndsAtItsFirstNulByte) {
+    for (const std::string path : {"/dev/zero", "/dev/urandom"}) {
+        FakeInstrument fake;
+        std::ostringstream out, err;
+        scpi::ScriptRunner runner(fake, path, out, err);
+        QSignalSpy finished(&runner, &scpi::ScriptRunner::finished);
+        runner.start();
+        ASSERT_TRUE(finished.wait(5000)) << path;
+        EXPECT_TRUE(runner.failed());
+        EXPECT_FALSE(runner.unreadable());
+        EXPECT_NE(err.str().find(": holds a NUL byte: not a text file"), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find(": holds a NUL byte"), err.str().rfind(": holds a NUL byte")) << "one error";
+    }
+}
+
 TEST(ScriptRunner, RunsAFileAndReportsTheEnd) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("s.scpi").toStdString();
@@ -81,7 +144,7 @@ TEST(ScriptRunner, AnUnreadableFileFails) {
     QSignalSpy finished(&runner, &scpi::ScriptRunner::finished);
     runner.start();
     ASSERT_TRUE(finished.wait(5000));
-    EXPECT_TRUE(runner.failed());
+    EXPECT_TRUE(runner.unreadable());
     EXPECT_NE(err.str().find("qz4471: cannot read script /nonexistent/s.scpi"), std::string::npos) << err.str();
     EXPECT_TRUE(fake.calls.empty());
 }

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <mutex>
 
 namespace {
 
@@ -153,9 +154,12 @@ TEST_F(SweepFixture, BothGroupsSweepTheirOwnRegisters) {
 }
 
 // Mend: a refused Start leaves the group exactly as it was.
+// The sweep runs on its own 7 ms schedule; holding the port's lock, which each
+// step takes, keeps its steps out from the first look to the last.
 TEST_F(SweepFixture, RefusedStartChangesNothing) {
-    fillGroup(0, "0", "10", "1", "1", "7");
+    fillGroup(0, "0", "10", "1", "9999999", "7");
     click("Command1");
+    std::unique_lock steps(wire.port.lock());
     w->countup1_Timer();
     w->countup1_Timer();
     const SweepGroup before = w->group(0).group();
@@ -174,6 +178,7 @@ TEST_F(SweepFixture, RefusedStartChangesNothing) {
     EXPECT_TRUE(w->Countup1.isEnabled());
     EXPECT_EQ(w->Countup1.interval(), 7);
     EXPECT_TRUE(wire.words().empty());
+    steps.unlock();
     w->Command2_Click();
 }
 
