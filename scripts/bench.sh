@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --tests
 source scripts/ccache-env.sh
 qz_configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TESTS=ON -DQZ_BENCH=ON
-cmake --build build -j"$(nproc)" --target benches
+qz_build build -j"$(nproc)" --target benches
 [ $# -eq 0 ] && { find build/bench -maxdepth 2 -type f -executable -name 'bench_*' | sort; exit 0; }
 name=$1; shift
 exe=$(find build/bench -maxdepth 2 -type f -executable -name "$name" | head -n1)

@@ -14,6 +14,6 @@ if [ "${1:-}" = "--sanitize" ]; then
   export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 fi
 qz_configure "$dir" "${flags[@]}" -DQZ_TESTS=ON
-cmake --build "$dir" -j"$(nproc)"
+qz_build "$dir" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
