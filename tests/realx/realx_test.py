@@ -312,12 +312,11 @@ class Program:
 
 
 def field_and_hex_shots(p, x, prefix):
-    """Shots of Freq 0's field and its hex, named after `prefix`."""
-    shots = []
-    for name in ("Text1", "Label11"):
-        shots.append(os.path.join(x.tmp, "%s_%s.png" % (prefix, name)))
-        p.shot(shots[-1], p.control_rect(MAIN, name))
-    return shots
+    """Freq 0's field and its hex, as (screenshot, rectangle) pairs from one
+    shot of the screen named after `prefix`."""
+    shot = os.path.join(x.tmp, "%s.png" % prefix)
+    p.shot(shot)
+    return [(shot, p.control_rect(MAIN, name)) for name in ("Text1", "Label11")]
 
 
 def settle():
@@ -514,8 +513,11 @@ def case_modulation_keys_bpsk(x, binary):
     expect_words(p.stop(), want, "BPSK keying of 0110, 8 symbols at 100 a second")
 
 
-def pixels(png):
-    return subprocess.run(["convert", png, "rgb:-"], capture_output=True, check=True).stdout
+def pixels(shot):
+    """The raw pixels of a (screenshot, rectangle) pair."""
+    png, (x, y, w, h) = shot
+    return subprocess.run(["convert", png, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "rgb:-"],
+                          capture_output=True, check=True).stdout
 
 
 CASES = {
