@@ -23,6 +23,7 @@ std::string_view errorText(int code) {
     case HardwareMissing: return "Hardware missing";
     case QueueOverflow: return "Queue overflow";
     case InputBufferOverrun: return "Input buffer overrun";
+    case QueryInterrupted: return "Query INTERRUPTED";
     default: return code < 0 ? "Error" : "No error";
     }
 }

@@ -34,6 +34,7 @@ enum ErrorCode : int {
     HardwareMissing = -241,
     QueueOverflow = -350,
     InputBufferOverrun = -363,
+    QueryInterrupted = -410,
 };
 
 // The standard text of a code: "Data out of range" for -222.

@@ -224,6 +224,13 @@ LineResult Session::resume() {
     return run();
 }
 
+void Session::abandon() {
+    hold_ = Hold::None;
+    units_.clear();
+    next_ = 0;
+    partial_ = {};
+}
+
 // A hold that has ended: *OPC? gives its 1.
 void Session::resume1() {
     if (hold_ == Hold::OpcQuery) {

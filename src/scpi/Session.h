@@ -52,6 +52,11 @@ public:
     // Whether the hold can end now: resume() then runs the rest of the line.
     bool ready();
     LineResult resume();
+    // Drops a held line's rest (a VXI-11 device_clear).
+    void abandon();
+    // A client beyond loopback: commands that read or write files are refused.
+    void setRemote(bool remote) { remote_ = remote; }
+    bool remote() const { return remote_; }
     // Called (from a sweep's start or end) when a hold may have become ready.
     void onReady(std::function<void()> f) { onReady_ = std::move(f); }
 
@@ -101,6 +106,7 @@ private:
     Targets holdTargets_{}, opcTargets_{};
     bool opcArmed_ = false;
     std::function<void()> onReady_;
+    bool remote_ = false;
 };
 
 }  // namespace scpi
