@@ -37,8 +37,8 @@ def ensure_rpcbind():
 
 
 def start(argv):
-    """Starts the program; returns it, its SCPI port and its stderr lines up to
-    the SCPI line (the VXI-11 line comes before it)."""
+    """Starts the program; returns it, its SCPI port and the list of its stderr
+    lines, which keeps growing (the VXI-11 line comes before the SCPI one)."""
     args = list(argv)
     if not any(a.startswith("--scpi-port") for a in args[1:]):
         args += ["--scpi-port", "0"]
@@ -48,7 +48,11 @@ def start(argv):
         said.append(line.rstrip("\n"))
         m = re.fullmatch(r"qz4471: SCPI on (\S+):(\d+)\n", line)
         if m:
-            threading.Thread(target=lambda: sys.stderr.writelines(proc.stderr), daemon=True).start()
+            def follow():
+                for rest in proc.stderr:
+                    said.append(rest.rstrip("\n"))
+                    sys.stderr.write(rest)
+            threading.Thread(target=follow, daemon=True).start()
             return proc, int(m.group(2)), said
     proc.kill()
     sys.exit("no SCPI port announced on stderr: " + repr(said))
