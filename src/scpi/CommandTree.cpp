@@ -82,6 +82,14 @@ Outcome withUnsigned(Call& c, uint32_t max, bool hex, RangeOf range, F act) {
     return p.ok() ? act(p.value) : p.error;
 }
 
+// A register value of the common commands and STATus: a fraction is rounded.
+template <class F>
+Outcome withRounded(Call& c, uint32_t max, RangeOf range, F act) {
+    if (const auto v = limitValue(c, range)) return act(static_cast<uint32_t>(*v));
+    const Parsed<uint32_t> p = parseRoundedUnsigned(c.value, max);
+    return p.ok() ? act(p.value) : p.error;
+}
+
 // A query's answer, or with MIN|MAX|DEF the limit in the same form.
 template <class Format>
 Outcome answer(Call& c, RangeOf range, Format format, double present) {
@@ -244,6 +252,13 @@ Outcome setKeyingState(Call& c) {
 }
 
 Outcome errorNext(Call& c) { return reply(c, formatError(c.queue.next())); }
+Outcome errorCode(Call& c) { return reply(c, std::to_string(c.queue.next().code)); }
+// Every entry, oldest first; 0,"No error" when there is none.
+Outcome errorAll(Call& c) {
+    std::string all = formatError(c.queue.next());
+    while (c.queue.count() > 0) all += "," + formatError(c.queue.next());
+    return reply(c, all);
+}
 
 // STATus:OPERation and STATus:QUEStionable: event (read and cleared), condition, enable.
 template <bool Oper>
@@ -264,7 +279,7 @@ Node statusRegister(std::string_view name) {
          }, {}},
         {"ENABle", -1,
          [](V c) {
-             return withUnsigned(c, 65535, true, &enableRange, [&](uint32_t v) {
+             return withRounded(c, 65535, &enableRange, [&](uint32_t v) {
                  (Oper ? c.session.status().operEnable : c.session.status().quesEnable) = uint16_t(v & 0x7FFF);
                  return Outcome::success();
              });
@@ -364,6 +379,14 @@ Node buildRoot() {
              [](V c) { return reply(c, countParameter(c.instrument.keyingCount())); }, {}},
             {"STATe", -1, &setKeyingState, true,
              [](V c) { return reply(c, c.instrument.keyingRunning() ? "1" : "0"); }, {}}}},
+        // Stops every sweep and keying.
+        {"ABORt", -1,
+         [](V c) {
+             for (int g = 0; g < 2; ++g)
+                 if (Outcome o = c.instrument.stopSweep(g); !o.ok()) return o;
+             return c.instrument.stopKeying();
+         },
+         false, nullptr, {}},
         {"STATus", -1, nullptr, false, nullptr, {
             statusRegister<true>("OPERation"),
             statusRegister<false>("QUEStionable"),
@@ -376,6 +399,8 @@ Node buildRoot() {
         {"SYSTem", -1, nullptr, false, nullptr, {
             {"ERRor", -1, nullptr, false, &errorNext, {
                 {"NEXT", -1, nullptr, false, &errorNext, {}},
+                {"ALL", -1, nullptr, false, &errorAll, {}},
+                {"CODE", -1, nullptr, false, &errorCode, {{"NEXT", -1, nullptr, false, &errorCode, {}}}},
                 {"COUNt", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.queue.count())); }, {}}}},
             {"SETup", -1, nullptr, false, [](V c) { return reply(c, setupLine(c.instrument)); }, {}},
             {"VERSion", -1, nullptr, false, [](V c) { return reply(c, "1999.0"); }, {}}}},
@@ -404,7 +429,7 @@ Node byteRegister(std::string_view name) {
     using V = Call&;
     return {name, -1,
             [](V c) {
-                return withUnsigned(c, 255, true, nullptr, [&](uint32_t v) {
+                return withRounded(c, 255, nullptr, [&](uint32_t v) {
                     c.session.status().*R = static_cast<uint8_t>(R == &StatusRegisters::sre ? v & ~0x40u : v);
                     return Outcome::success();
                 });
@@ -430,6 +455,9 @@ Node buildCommon() {
              return reply(c, std::to_string(v));
          }, {}},
         {"*STB", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.session.statusByte(c.messageAvailable))); }, {}},
+        {"*OPT", -1, nullptr, false, [](V c) { return reply(c, "0"); }, {}},
+        // No trigger subsystem: accepted so device_trigger of VXI-11 is no error.
+        {"*TRG", -1, [](V) { return Outcome::success(); }, false, nullptr, {}},
         {"*TST", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.instrument.selfTest())); }, {}},
         // Sweeps and counted keyings overlap: these wait for the ones running now.
         {"*OPC", -1, [](V c) { c.session.armOperationComplete(); return Outcome::success(); }, false,

@@ -153,6 +153,15 @@ Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllo
     return {static_cast<uint32_t>(v), {}};
 }
 
+Parsed<uint32_t> parseRoundedUnsigned(std::string_view text, uint32_t max) {
+    if (kindOf(text) != Kind::Decimal) return parseUnsigned(text, max, true);
+    const Parsed<double> n = parseReal(text, Unit::None);
+    if (!n.ok()) return {0, n.error};
+    const double v = std::round(n.value);
+    if (!(v >= 0 && v <= max)) return fail<uint32_t>(DataOutOfRange);
+    return {static_cast<uint32_t>(v), {}};
+}
+
 Parsed<bool> parseBoolean(std::string_view text) {
     const Kind k = kindOf(text);
     if (k == Kind::Word) {

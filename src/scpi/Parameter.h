@@ -29,6 +29,9 @@ enum class Unit {
 Parsed<double> parseReal(std::string_view text, Unit unit);
 // A whole number 0..max, decimal or (when hexAllowed) #H.
 Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllowed);
+// The same, with a decimal fraction rounded as IEEE 488.2 asks of integer
+// parameters (*ESE 12.6 sets 13).
+Parsed<uint32_t> parseRoundedUnsigned(std::string_view text, uint32_t max);
 // ON, OFF or a number: rounded, anything but 0 is ON.
 Parsed<bool> parseBoolean(std::string_view text);
 

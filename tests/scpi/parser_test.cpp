@@ -522,3 +522,41 @@ TEST(Overlap, NothingRunningNothingHeld) {
 }
 
 }  // namespace
+
+// Integer registers round a fraction; the error queue read whole or by code;
+// *OPT?, *TRG and a root ABORt.
+TEST(ConformancePoints, RoundReadAndStop) {
+    const struct {
+        std::string line, reply;
+        Codes errors;
+    } cases[] = {
+        {"*ESE 12.6;*ESE?", "13", {}},
+        {"*SRE 0.4;*SRE?", "0", {}},
+        {"*ESE 255.6", "", {scpi::DataOutOfRange}},
+        {"STAT:OPER:ENAB 7.5;ENAB?", "8", {}},
+        {"*ESE #H0C;*ESE?", "12", {}},
+        {"*OPT?", "0", {}},
+        {"*TRG;*OPC?", "1", {}},
+        {"WORD 70000;:SYST:ERR:CODE?", "-222", {scpi::DataOutOfRange}},
+        {"SYST:ERR:CODE:NEXT?", "0", {}},
+        {"SYST:ERR:ALL?", "0,\"No error\"", {}},
+    };
+    for (const auto& c : cases) {
+        FakeInstrument fake;
+        scpi::Session session(fake);
+        const scpi::LineResult r = session.execute(c.line);
+        EXPECT_EQ(r.reply, c.reply) << c.line;
+        Codes codes;
+        for (const auto& e : r.errors) codes.push_back(e.code);
+        EXPECT_EQ(codes, c.errors) << c.line;
+    }
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    session.execute("NOSUCH");
+    session.execute("WORD 70000");
+    EXPECT_EQ(session.execute("SYST:ERR:ALL?").reply, "-113,\"Undefined header\",-222,\"Data out of range\"");
+    EXPECT_EQ(session.queue().count(), 0u);
+    fake.calls.clear();
+    session.execute("ABOR");
+    EXPECT_EQ(fake.calls, (Calls{"stopSweep(0)", "stopSweep(1)", "stopKeying()"}));
+}
