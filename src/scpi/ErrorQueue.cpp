@@ -21,6 +21,7 @@ std::string_view errorText(int code) {
     case IllegalParameterValue: return "Illegal parameter value";
     case HardwareError: return "Hardware error";
     case HardwareMissing: return "Hardware missing";
+    case MassStorageError: return "Mass storage error";
     case QueueOverflow: return "Queue overflow";
     case InputBufferOverrun: return "Input buffer overrun";
     case QueryInterrupted: return "Query INTERRUPTED";

@@ -35,7 +35,10 @@ struct StatusRegisters {
     uint8_t esr = PowerOn;  // a new client's register starts with power-on set
     uint8_t ese = 0, sre = 0;
     uint16_t operEvent = 0, operEnable = 0, quesEvent = 0, quesEnable = 0;
-    uint16_t operSeen = 0, quesSeen = 0;  // conditions last seen: events latch their rising edges
+    uint16_t operSeen = 0, quesSeen = 0;  // conditions last seen: events latch their edges
+    // Which edges latch: a bit set in PTR latches its rise, in NTR its fall.
+    static constexpr uint16_t kPtrDefault = 0x7FFF, kNtrDefault = 0;
+    uint16_t operPtr = kPtrDefault, operNtr = kNtrDefault, quesPtr = kPtrDefault, quesNtr = kNtrDefault;
 };
 
 class Session {
