@@ -2,13 +2,17 @@
 """--listen with --allow on loopback: with `--listen 0.0.0.0` and `--listen ::`
 and `--allow 127.0.0.2/32`, a client bound to 127.0.0.2 is served and one
 bound to 127.0.0.3 is refused before any command runs, on the raw socket and
-on VXI-11 (when rpcbind runs).
+on VXI-11 (when rpcbind runs). The allowed client may not *SAV (files are for
+local clients); a local *SAV outlasts the run.
 
     listen.py PROGRAM
 """
+import os
+import shutil
 import socket
 import struct
 import sys
+import tempfile
 import time
 
 from support import rpcbind_answers, start, stop, vxi11_registered
@@ -75,6 +79,8 @@ def check(program, listen, with_vxi11):
         assert raw(REFUSED, port, "FREQ0 1 MHZ\n") is None
         assert raw(ALLOWED, port, "FREQ0?\n") == "12500000.0000\n", "a refused client's command ran"
         assert raw("127.0.0.1", port, "*OPC?\n") == "1\n"
+        assert raw(ALLOWED, port, "*SAV 1;:SYST:ERR?\n") == '-221,"Settings conflict;files only from this computer"\n'
+        assert raw("127.0.0.1", port, "*SAV 1;*OPC?\n") == "1\n"
         if with_vxi11:
             core = vxi11_registered()
             assert create_link(ALLOWED, core) == 0
@@ -91,9 +97,19 @@ def main():
     with_vxi11 = rpcbind_answers() and vxi11_registered() is None
     if not with_vxi11:
         print("note: no rpcbind (or its entry taken): the raw socket only")
-    for listen in ("0.0.0.0", "::"):
-        check(sys.argv[1], listen, with_vxi11)
-    print("listen: 127.0.0.2 served, 127.0.0.3 refused with no command run")
+    config = tempfile.mkdtemp(prefix="qz4471-listen-")
+    os.environ["XDG_CONFIG_HOME"] = config  # where *SAV keeps its setups
+    try:
+        for listen in ("0.0.0.0", "::"):
+            check(sys.argv[1], listen, with_vxi11)
+        proc, port, _ = start([sys.argv[1], "--headless", "--port", "sim"])
+        try:
+            assert raw("127.0.0.1", port, "FREQ0?;*RCL 1;:FREQ0?\n") == "0.0000;12500000.0000\n"
+        finally:
+            stop(proc)
+    finally:
+        shutil.rmtree(config)
+    print("listen: 127.0.0.2 served, 127.0.0.3 refused with no command run; *SAV local only, kept between runs")
 
 
 if __name__ == "__main__":
