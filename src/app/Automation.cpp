@@ -1,5 +1,6 @@
 #include "app/Automation.h"
 
+#include "discovery/Announcer.h"
 #include "scpi/ScpiServer.h"
 #include "scpi/ScriptRunner.h"
 #include "startup/ExitStatus.h"
@@ -34,6 +35,22 @@ Automation::~Automation() { stop(); }
 
 void Automation::stop() {
     if (registration_) registration_->release();
+    if (announcer_) announcer_->stop();
+}
+
+// Only a server the network can reach is announced, on mDNS through avahi-daemon.
+void Automation::startDiscovery() {
+    const QHostAddress address = listenAddress(options_.listen);
+    if (options_.listen.empty() || address.isLoopback()) return;
+    const scpi::Instrument::Identity id = instrument_.identity();
+    const discovery::Identity who{id.maker, "QZ4471", id.backend, id.version};
+    announcer_ = std::make_unique<discovery::Announcer>();
+    const bool ipv4Only = address.protocol() == QAbstractSocket::IPv4Protocol;
+    if (!announcer_->start(discovery::instanceName(who), discovery::services(server_->port(), vxi11_ != nullptr),
+                           discovery::txtRecord(who), ipv4Only)) {
+        std::cerr << "qz4471: DNS-SD off: " << announcer_->why() << std::endl;
+        announcer_.reset();
+    }
 }
 
 // VXI-11 on the same address as the raw socket, on free ports, once rpcbind
@@ -77,6 +94,7 @@ bool Automation::start() {
         }
         startVxi11();
         std::cerr << announce.str() << std::flush;
+        startDiscovery();
     }
     if (!options_.scriptPath.empty()) {
         scriptDone_ = false;

@@ -16,6 +16,9 @@ namespace scpi {
 class ScpiServer;
 class ScriptRunner;
 }  // namespace scpi
+namespace discovery {
+class Announcer;
+}  // namespace discovery
 namespace vxi11 {
 class Registration;
 class Vxi11Server;
@@ -30,7 +33,7 @@ public:
     // Opens the server and starts the script from the event loop; false (with
     // a line on stderr) when the server's port cannot be had.
     bool start();
-    // Gives back the rpcbind entry; for every end of the program.
+    // Gives back the rpcbind entry and withdraws the DNS-SD records; for every end of the program.
     void stop();
     // Headless, the run's status once the script is done (see ExitStatus.h).
     int status() const { return status_; }
@@ -38,6 +41,7 @@ public:
 private:
     void maybeEnd();
     void startVxi11();
+    void startDiscovery();
 
     const CommandLineOptions& options_;
     control::ChipControl& chip_;
@@ -47,6 +51,7 @@ private:
     std::unique_ptr<scpi::ScpiServer> server_;
     std::unique_ptr<vxi11::Vxi11Server> vxi11_;
     std::unique_ptr<vxi11::Registration> registration_;
+    std::unique_ptr<discovery::Announcer> announcer_;
     std::unique_ptr<scpi::ScriptRunner> script_;
     bool scriptDone_ = true;
     int status_ = 0;
