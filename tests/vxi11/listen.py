@@ -3,7 +3,8 @@
 and `--allow 127.0.0.2/32`, a client bound to 127.0.0.2 is served and one
 bound to 127.0.0.3 is refused before any command runs, on the raw socket and
 on VXI-11 (when rpcbind runs). The allowed client may not *SAV (files are for
-local clients); a local *SAV outlasts the run.
+local clients); a local *SAV outlasts the run. With no avahi-daemon to reach,
+one line says DNS-SD is off and the program serves on.
 
     listen.py PROGRAM
 """
@@ -89,6 +90,7 @@ def check(program, listen, with_vxi11):
         if with_vxi11:
             assert wait_until(lambda: any(f"VXI-11 refused {REFUSED}" in s for s in said)), said
         assert not any(ALLOWED in s for s in said), said
+        assert wait_until(lambda: any(s.startswith("qz4471: DNS-SD off: no avahi-daemon") for s in said)), said
     finally:
         stop(proc)
 
@@ -99,6 +101,8 @@ def main():
         print("note: no rpcbind (or its entry taken): the raw socket only")
     config = tempfile.mkdtemp(prefix="qz4471-listen-")
     os.environ["XDG_CONFIG_HOME"] = config  # where *SAV keeps its setups
+    # No avahi-daemon can be reached: nothing is announced beyond this computer.
+    os.environ["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + os.path.join(config, "no-bus")
     try:
         for listen in ("0.0.0.0", "::"):
             check(sys.argv[1], listen, with_vxi11)
