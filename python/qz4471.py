@@ -68,9 +68,11 @@ def _phase(n):
         return int(self.ask(f"PHAS{n}?"))
 
     def set(self, steps):
+        _in_range(f"phase{n}", steps, 0, 4095)
         self.command(f"PHAS{n} {int(steps) if isinstance(steps, int) else _number(steps)}")
 
-    return property(get, set, doc=f"PHASE{n} in steps of 360/4096 degrees; the instrument rounds a fraction.")
+    return property(get, set, doc=f"PHASE{n} in steps of 360/4096 degrees, 0 to 4095 (degrees: round(deg * 4096 / 360) % 4096); "
+                                  "a fraction is converted as the window's phase field converts it; reads the 12-bit value loaded.")
 
 
 def _bit(name):
@@ -132,7 +134,12 @@ class QZ4471(Instrument):
     # ---- the clock and plain actions ----
     @property
     def clock(self):
-        """The committed master clock in Hz, 1 kHz to 1 GHz."""
+        """The committed master clock in Hz, 1 kHz to 1 GHz (default 50 MHz).
+
+        Setting it reloads nothing: later frequency loads and sweeps compute
+        their words from it, while a frequency already loaded keeps its word,
+        and frequencyN reads back word x the clock of its load / 2**32. Set the
+        clock first, then the frequencies; the frequency limit follows it."""
         return float(self.ask("CLOC?"))
 
     @clock.setter
@@ -240,3 +247,14 @@ class QZ4471(Instrument):
     def setup(self):
         """One line of commands that brings a fresh program to the present state."""
         return self.ask("SYST:SET?").strip()
+
+    def save_setup(self, slot):
+        """*SAV: the setup kept in slot 0..9 of the user's config folder, between runs
+        (refused for a client beyond loopback)."""
+        _in_range("slot", slot, 0, 9)
+        self.command(f"*SAV {int(slot)}")
+
+    def recall_setup(self, slot):
+        """*RCL: a slot saved before; an empty one raises QZ4471Error (-221)."""
+        _in_range("slot", slot, 0, 9)
+        self.command(f"*RCL {int(slot)}")

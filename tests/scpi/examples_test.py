@@ -6,7 +6,9 @@ and over VXI-11 (where rpcbind runs), with the driver's full precision.
     examples_test.py PROGRAM EXAMPLES_DIR DRIVER_DIR
 """
 import os
+import shutil
 import sys
+import tempfile
 
 import pyvisa
 
@@ -38,17 +40,29 @@ def driver_checks(resource):
     dds.frequency0 = 1234567.891  # "%g" sent 1234570: word #H06522CF2
     assert dds.word0 == 0x06522C3D, hex(dds.word0)
     for setting, value, error in [("frequency1", 25e6 + 1, ValueError), ("clock", 2e9, ValueError),
+                                  ("phase1", 4096, ValueError),
                                   ("selected_frequency", 1, qz4471.QZ4471Error)]:  # SELSRC is 0: -221
         try:
             setattr(dds, setting, value)
             raise AssertionError(f"{setting} = {value} raised nothing")
         except error as e:
             assert error is ValueError or e.errors[0][0] == -221, e.errors
+    try:
+        dds.recall_setup(9)  # never saved
+        raise AssertionError("an empty slot recalled")
+    except qz4471.QZ4471Error as e:
+        assert e.errors[0][0] == -221, e.errors
+    dds.save_setup(3)
+    dds.frequency0 = 0
+    dds.recall_setup(3)
+    assert dds.word0 == 0x06522C3D, hex(dds.word0)
     assert dds.errors() == []
     dds.adapter.connection.close()
 
 
 def main():
+    config = tempfile.mkdtemp(prefix="qz4471-examples-")
+    os.environ["XDG_CONFIG_HOME"] = config  # the *SAV slots
     proc, port = start([sys.argv[1], "--headless", "--port", "sim"])
     if vxi11_registered():
         CASES.append((lambda port: qz4471_pymeasure.run("TCPIP::127.0.0.1::INSTR"), [],
@@ -68,6 +82,7 @@ def main():
     finally:
         proc.terminate()
         proc.wait(timeout=10)
+        shutil.rmtree(config, ignore_errors=True)
     print("examples: both ran and left the chip as they say; the driver keeps full precision")
 
 
