@@ -8,7 +8,7 @@ import sys
 
 # Lower folders first; folders of one rank do not include each other.
 RANKS = {
-    "numeric": 0, "platform": 0, "netaccess": 0,
+    "numeric": 0, "platform": 0, "netaccess": 0, "discovery": 0,
     "portlib": 1,
     "board": 2,
     "link": 3,
