@@ -4,10 +4,11 @@
 # and fuzz targets need; or just the packages named. Skips what is there.
 set -euo pipefail
 pkgs=(build-essential cmake ccache pkg-config qt6-base-dev qt6-base-dev-tools
-      libftdi1-dev libusb-1.0-0-dev libgpiod-dev fonts-liberation2 fonts-dejavu-core)
+      libftdi1-dev libusb-1.0-0-dev libgpiod-dev libtirpc-dev rpcsvc-proto libavahi-client-dev
+      fonts-liberation2 fonts-dejavu-core)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev sigrok-cli xvfb xauth openbox xdotool
        x11-utils imagemagick clang libclang-rt-14-dev python3-pyvisa python3-pyvisa-py
-       python3-pymeasure)
+       python3-pymeasure rpcbind lxi-tools avahi-daemon avahi-utils dbus iproute2)
 if [ "${1:-}" = "--tests" ]; then pkgs+=("${tests[@]}")
 elif [ $# -gt 0 ]; then pkgs=("$@"); fi
 missing=()

@@ -178,6 +178,8 @@ int main(int argc, char** argv) {
         held.release();
     }
     Automation automation(cmd.options, chip);
+    // The rpcbind entry goes at every end, a signal's included.
+    end.addExitHook([&automation] { automation.stop(); });
     if (headless) {
         if (!automation.start()) end.endProgram(exitstatus::kScpiPortInUse);
         end.endProgram(app->exec());

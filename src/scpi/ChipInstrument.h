@@ -6,6 +6,7 @@
 // with whatever else drives it.
 #include "control/ChipControl.h"
 #include "scpi/Instrument.h"
+#include "scpi/SetupSlots.h"
 
 #include <array>
 
@@ -63,6 +64,8 @@ public:
     std::string missingHardware() override;
     bool recordIncomplete() override { return !chip_.port().recordFailure().empty(); }
     int selfTest() override;
+    Outcome storeSetup(int slot, const std::string& text) override { return setupSlots_.store(slot, text); }
+    Outcome loadSetup(int slot, std::string& text) override { return setupSlots_.load(slot, text); }
 
 private:
     Outcome result(const control::Outcome& r) const;
@@ -76,6 +79,7 @@ private:
     std::array<std::array<std::string, 5>, 2> sweepTexts_;
     uint64_t ended_[2] = {0, 0};
     QMetaObject::Connection sweepWatch_, keyingWatch_;
+    SetupSlots setupSlots_{SetupSlots::defaultFolder()};
 };
 
 }  // namespace scpi

@@ -82,6 +82,14 @@ Outcome withUnsigned(Call& c, uint32_t max, bool hex, RangeOf range, F act) {
     return p.ok() ? act(p.value) : p.error;
 }
 
+// A register value of the common commands and STATus: a fraction is rounded.
+template <class F>
+Outcome withRounded(Call& c, uint32_t max, RangeOf range, F act) {
+    if (const auto v = limitValue(c, range)) return act(static_cast<uint32_t>(*v));
+    const Parsed<uint32_t> p = parseRoundedUnsigned(c.value, max);
+    return p.ok() ? act(p.value) : p.error;
+}
+
 // A query's answer, or with MIN|MAX|DEF the limit in the same form.
 template <class Format>
 Outcome answer(Call& c, RangeOf range, Format format, double present) {
@@ -218,8 +226,13 @@ std::string patternParameter(const std::string& text) {
 
 Range keyingRateRange(Call& c) { return {c.instrument.minKeyingRate(), c.instrument.maxKeyingRate(), 1000}; }
 
+// DEFault is INFinity, which no Range holds: the count's handlers read the limit words themselves.
+Range keyingCountRange(Call& c) { return {1, static_cast<double>(c.instrument.maxKeyingCount()), kInfinity}; }
+
 // A whole number of symbols, or INFinity (also as 9.9E37): until stopped.
 Outcome setKeyingCount(Call& c) {
+    if (const std::optional<Limit> l = parseLimit(c.value))
+        return c.instrument.setKeyingCount(*l == Limit::Min ? 1 : *l == Limit::Max ? c.instrument.maxKeyingCount() : 0);
     if (isCharacterData(c.value)) {
         const std::string word = upper(c.value);
         if (word == "INF" || word == "INFINITY") return c.instrument.setKeyingCount(0);
@@ -235,6 +248,13 @@ Outcome setKeyingCount(Call& c) {
 
 std::string countParameter(uint64_t count) { return count == 0 ? "9.9E37" : std::to_string(count); }
 
+Outcome queryKeyingCount(Call& c) {
+    if (c.value.empty()) return reply(c, countParameter(c.instrument.keyingCount()));
+    const std::optional<Limit> l = parseLimit(c.value);
+    if (!l) return Outcome::error(ParameterNotAllowed);
+    return reply(c, countParameter(*l == Limit::Min ? 1 : *l == Limit::Max ? c.instrument.maxKeyingCount() : 0));
+}
+
 Outcome setKeyingState(Call& c) {
     const Parsed<bool> on = parseBoolean(c.value);
     if (!on.ok()) return on.error;
@@ -244,11 +264,37 @@ Outcome setKeyingState(Call& c) {
 }
 
 Outcome errorNext(Call& c) { return reply(c, formatError(c.queue.next())); }
+Outcome errorCode(Call& c) { return reply(c, std::to_string(c.queue.next().code)); }
+// Every entry, oldest first; 0,"No error" when there is none.
+Outcome errorAll(Call& c) {
+    std::string all = formatError(c.queue.next());
+    while (c.queue.count() > 0) all += "," + formatError(c.queue.next());
+    return reply(c, all);
+}
 
-// STATus:OPERation and STATus:QUEStionable: event (read and cleared), condition, enable.
+Range ptrRange(Call&) { return {0, 65535, StatusRegisters::kPtrDefault}; }
+Range ntrRange(Call&) { return {0, 65535, StatusRegisters::kNtrDefault}; }
+
+// One 15-bit mask of a STATus register (bit 15 is always 0).
+template <uint16_t StatusRegisters::*Mask, RangeOf Limits>
+Node statusMask(std::string_view name) {
+    using V = Call&;
+    return {name, -1,
+            [](V c) {
+                return withRounded(c, 65535, Limits, [&](uint32_t v) {
+                    c.session.status().*Mask = uint16_t(v & 0x7FFF);
+                    return Outcome::success();
+                });
+            },
+            true, [](V c) { return answer(c, Limits, whole, c.session.status().*Mask); }, {}, Limits};
+}
+
+// STATus:OPERation and STATus:QUEStionable: event (read and cleared),
+// condition, enable, and the transition filters that latch the events.
 template <bool Oper>
 Node statusRegister(std::string_view name) {
     using V = Call&;
+    using R = StatusRegisters;
     auto event = [](V c) {
         c.session.updateConditions();
         uint16_t& e = Oper ? c.session.status().operEvent : c.session.status().quesEvent;
@@ -262,19 +308,9 @@ Node statusRegister(std::string_view name) {
              c.session.updateConditions();
              return reply(c, std::to_string(Oper ? c.session.status().operSeen : c.session.status().quesSeen));
          }, {}},
-        {"ENABle", -1,
-         [](V c) {
-             return withUnsigned(c, 65535, true, &enableRange, [&](uint32_t v) {
-                 (Oper ? c.session.status().operEnable : c.session.status().quesEnable) = uint16_t(v & 0x7FFF);
-                 return Outcome::success();
-             });
-         },
-         true,
-         [](V c) {
-             return answer(c, &enableRange, whole,
-                           Oper ? c.session.status().operEnable : c.session.status().quesEnable);
-         },
-         {}, &enableRange}}};
+        statusMask<Oper ? &R::operEnable : &R::quesEnable, &enableRange>("ENABle"),
+        statusMask<Oper ? &R::operPtr : &R::quesPtr, &ptrRange>("PTRansition"),
+        statusMask<Oper ? &R::operNtr : &R::quesNtr, &ntrRange>("NTRansition")}};
 }
 
 Node buildRoot() {
@@ -360,22 +396,34 @@ Node buildRoot() {
              },
              true, [](V c) { return answer(c, &keyingRateRange, plain, c.instrument.keyingRate()); }, {},
              &keyingRateRange},
-            {"COUNt", -1, &setKeyingCount, true,
-             [](V c) { return reply(c, countParameter(c.instrument.keyingCount())); }, {}},
+            {"COUNt", -1, &setKeyingCount, true, &queryKeyingCount, {}, &keyingCountRange},
             {"STATe", -1, &setKeyingState, true,
              [](V c) { return reply(c, c.instrument.keyingRunning() ? "1" : "0"); }, {}}}},
+        // Stops every sweep and keying.
+        {"ABORt", -1,
+         [](V c) {
+             for (int g = 0; g < 2; ++g)
+                 if (Outcome o = c.instrument.stopSweep(g); !o.ok()) return o;
+             return c.instrument.stopKeying();
+         },
+         false, nullptr, {}},
         {"STATus", -1, nullptr, false, nullptr, {
             statusRegister<true>("OPERation"),
             statusRegister<false>("QUEStionable"),
             {"PRESet", -1,
              [](V c) {
-                 c.session.status().operEnable = c.session.status().quesEnable = 0;
+                 StatusRegisters& r = c.session.status();
+                 r.operEnable = r.quesEnable = 0;
+                 r.operPtr = r.quesPtr = StatusRegisters::kPtrDefault;
+                 r.operNtr = r.quesNtr = StatusRegisters::kNtrDefault;
                  return Outcome::success();
              },
              false, nullptr, {}}}},
         {"SYSTem", -1, nullptr, false, nullptr, {
             {"ERRor", -1, nullptr, false, &errorNext, {
                 {"NEXT", -1, nullptr, false, &errorNext, {}},
+                {"ALL", -1, nullptr, false, &errorAll, {}},
+                {"CODE", -1, nullptr, false, &errorCode, {{"NEXT", -1, nullptr, false, &errorCode, {}}}},
                 {"COUNt", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.queue.count())); }, {}}}},
             {"SETup", -1, nullptr, false, [](V c) { return reply(c, setupLine(c.instrument)); }, {}},
             {"VERSion", -1, nullptr, false, [](V c) { return reply(c, "1999.0"); }, {}}}},
@@ -404,12 +452,54 @@ Node byteRegister(std::string_view name) {
     using V = Call&;
     return {name, -1,
             [](V c) {
-                return withUnsigned(c, 255, true, nullptr, [&](uint32_t v) {
+                return withRounded(c, 255, nullptr, [&](uint32_t v) {
                     c.session.status().*R = static_cast<uint8_t>(R == &StatusRegisters::sre ? v & ~0x40u : v);
                     return Outcome::success();
                 });
             },
             true, [](V c) { return reply(c, std::to_string(c.session.status().*R)); }, {}};
+}
+
+// *SAV and *RCL slots.
+constexpr uint32_t kLastSetupSlot = 9;
+// A recalled setup runs its own lines; one that names *SAV or *RCL again must not loop.
+thread_local bool recalling = false;
+
+Outcome refuseFilesFromAfar(Call& c) {
+    if (c.session.remote()) return Outcome::error(SettingsConflict, "files only from this computer");
+    if (recalling) return Outcome::error(SettingsConflict, "inside a recalled setup");
+    return Outcome::success();
+}
+
+Outcome saveSetup(Call& c) {
+    const Parsed<uint32_t> slot = parseRoundedUnsigned(c.value, kLastSetupSlot);
+    if (!slot.ok()) return slot.error;
+    if (Outcome o = refuseFilesFromAfar(c); !o.ok()) return o;
+    return c.instrument.storeSetup(int(slot.value), setupLine(c.instrument));
+}
+
+// The slot's lines, blank and '#' ones skipped, as a fresh client would send them;
+// the first error is the command's.
+Outcome recallSetup(Call& c) {
+    const Parsed<uint32_t> slot = parseRoundedUnsigned(c.value, kLastSetupSlot);
+    if (!slot.ok()) return slot.error;
+    if (Outcome o = refuseFilesFromAfar(c); !o.ok()) return o;
+    std::string text;
+    if (Outcome o = c.instrument.loadSetup(int(slot.value), text); !o.ok()) return o;
+    recalling = true;
+    Session lines(c.instrument);
+    Outcome first;
+    for (size_t start = 0; start < text.size() && first.ok();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line = trimBlanks(std::string_view(text).substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line.front() == '#') continue;
+        const LineResult r = lines.execute(line);
+        if (!r.errors.empty()) first = r.errors.front();
+    }
+    recalling = false;
+    return first;
 }
 
 Node buildCommon() {
@@ -430,6 +520,12 @@ Node buildCommon() {
              return reply(c, std::to_string(v));
          }, {}},
         {"*STB", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.session.statusByte(c.messageAvailable))); }, {}},
+        {"*OPT", -1, nullptr, false, [](V c) { return reply(c, "0"); }, {}},
+        {"*LRN", -1, nullptr, false, [](V c) { return reply(c, setupLine(c.instrument)); }, {}},
+        {"*SAV", -1, &saveSetup, true, nullptr, {}},
+        {"*RCL", -1, &recallSetup, true, nullptr, {}},
+        // No trigger subsystem: accepted so device_trigger of VXI-11 is no error.
+        {"*TRG", -1, [](V) { return Outcome::success(); }, false, nullptr, {}},
         {"*TST", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.instrument.selfTest())); }, {}},
         // Sweeps and counted keyings overlap: these wait for the ones running now.
         {"*OPC", -1, [](V c) { c.session.armOperationComplete(); return Outcome::success(); }, false,

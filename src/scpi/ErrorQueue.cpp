@@ -21,8 +21,10 @@ std::string_view errorText(int code) {
     case IllegalParameterValue: return "Illegal parameter value";
     case HardwareError: return "Hardware error";
     case HardwareMissing: return "Hardware missing";
+    case MassStorageError: return "Mass storage error";
     case QueueOverflow: return "Queue overflow";
     case InputBufferOverrun: return "Input buffer overrun";
+    case QueryInterrupted: return "Query INTERRUPTED";
     default: return code < 0 ? "Error" : "No error";
     }
 }

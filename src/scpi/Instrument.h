@@ -6,6 +6,7 @@
 // asker's error queue and sends no reply.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,8 +33,10 @@ enum ErrorCode : int {
     IllegalParameterValue = -224,
     HardwareError = -240,
     HardwareMissing = -241,
+    MassStorageError = -250,
     QueueOverflow = -350,
     InputBufferOverrun = -363,
+    QueryInterrupted = -410,
 };
 
 // The standard text of a code: "Data out of range" for -222.
@@ -153,6 +156,23 @@ public:
     // *TST?: 0 when the self-test passes.
     virtual int selfTest() { return 0; }
 
+    // *SAV and *RCL: setup texts (SYSTem:SETup? lines) in slots 0..9. Here
+    // they last as long as the instrument; an implementation may keep them
+    // between runs. loadSetup of a slot never saved is emptySlot().
+    virtual Outcome storeSetup(int slot, const std::string& text) {
+        setups_[slot] = text;
+        return Outcome::success();
+    }
+    virtual Outcome loadSetup(int slot, std::string& text) {
+        const auto it = setups_.find(slot);
+        if (it == setups_.end()) return emptySlot(slot);
+        text = it->second;
+        return Outcome::success();
+    }
+    static Outcome emptySlot(int slot) {
+        return Outcome::error(SettingsConflict, "no setup saved in " + std::to_string(slot));
+    }
+
     // Whoever keeps status registers is told when a sweep or a keying starts or ends.
     int watchSweeps(std::function<void()> watcher) {
         watchers_.emplace_back(++lastWatcher_, std::move(watcher));
@@ -172,6 +192,7 @@ protected:
     }
 
 private:
+    std::map<int, std::string> setups_;
     std::vector<std::pair<int, std::function<void()>>> watchers_;
     int lastWatcher_ = 0;
 };

@@ -23,7 +23,7 @@ Parsed<T> fail(int code) {
 }
 
 // What kind of parameter a text is, by its first character.
-enum class Kind { Decimal, Hex, OtherBase, Word, String, Malformed };
+enum class Kind { Decimal, Based, Block, Word, String, Malformed };
 
 Kind kindOf(std::string_view t) {
     if (t.empty()) return Kind::Malformed;
@@ -39,8 +39,8 @@ Kind kindOf(std::string_view t) {
     }
     if (c == '#' && t.size() >= 2) {
         const char b = static_cast<char>(std::toupper(static_cast<unsigned char>(t[1])));
-        if (b == 'H') return Kind::Hex;
-        if (b == 'B' || b == 'Q' || isDigit(b)) return Kind::OtherBase;  // binary, octal, block data
+        if (b == 'H' || b == 'Q' || b == 'B') return Kind::Based;  // hexadecimal, octal, binary
+        if (isDigit(b)) return Kind::Block;
     }
     return Kind::Malformed;
 }
@@ -106,15 +106,20 @@ double suffixScale(Unit unit, std::string_view suffix) {
     return 0;
 }
 
-Parsed<uint32_t> parseHex(std::string_view t, uint32_t max) {
+// #H, #Q or #B and digits of that base.
+Parsed<uint32_t> parseBased(std::string_view t, uint32_t max) {
+    const char b = static_cast<char>(std::toupper(static_cast<unsigned char>(t[1])));
+    const unsigned base = b == 'H' ? 16 : b == 'Q' ? 8 : 2;
     const std::string_view digits = t.substr(2);
     if (digits.empty()) return fail<uint32_t>(SyntaxError);
     uint64_t v = 0;
     bool tooBig = false;
     for (char c : digits) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return fail<uint32_t>(SyntaxError);
+        const int u = std::toupper(static_cast<unsigned char>(c));
+        const unsigned d = isDigit(c) ? unsigned(c - '0') : u >= 'A' && u <= 'F' ? unsigned(u - 'A' + 10) : 99;
+        if (d >= base) return fail<uint32_t>(SyntaxError);
         if (tooBig) continue;  // keep scanning: a bad digit later is still a syntax error
-        v = v * 16 + static_cast<uint64_t>(isDigit(c) ? c - '0' : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
+        v = v * base + d;
         tooBig = v > max;
     }
     if (tooBig) return fail<uint32_t>(DataOutOfRange);
@@ -141,15 +146,24 @@ Parsed<double> parseReal(std::string_view text, Unit unit) {
     return {v, {}};
 }
 
-Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllowed) {
+Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool basedAllowed) {
     const Kind k = kindOf(text);
-    if (k == Kind::Hex && hexAllowed) return parseHex(text, max);
+    if (k == Kind::Based && basedAllowed) return parseBased(text, max);
     if (k != Kind::Decimal) return fail<uint32_t>(kindError(k));
     const Parsed<Decimal> d = scanDecimal(text);
     if (!d.ok()) return {0, d.error};
     if (!d.value.suffix.empty()) return fail<uint32_t>(InvalidSuffix);
     const double v = d.value.value;
     if (!(v >= 0 && v <= max) || v != std::floor(v)) return fail<uint32_t>(DataOutOfRange);
+    return {static_cast<uint32_t>(v), {}};
+}
+
+Parsed<uint32_t> parseRoundedUnsigned(std::string_view text, uint32_t max) {
+    if (kindOf(text) != Kind::Decimal) return parseUnsigned(text, max, true);
+    const Parsed<double> n = parseReal(text, Unit::None);
+    if (!n.ok()) return {0, n.error};
+    const double v = std::round(n.value);
+    if (!(v >= 0 && v <= max)) return fail<uint32_t>(DataOutOfRange);
     return {static_cast<uint32_t>(v), {}};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // SCPI parameters: decimal numbers with an optional exponent and unit suffix,
-// #H hexadecimal where allowed, booleans. A text that is not what the command
+// #H, #Q and #B (hexadecimal, octal, binary) where allowed, booleans. A text that is not what the command
 // takes gives the standard error: -102 malformed, -104 wrong kind (a word or
 // string for a number), -131 a suffix the unit does not know, -222 out of range.
 #include "scpi/Instrument.h"
@@ -27,8 +27,11 @@ enum class Unit {
 
 // A finite number in the unit's base (Hz, ms).
 Parsed<double> parseReal(std::string_view text, Unit unit);
-// A whole number 0..max, decimal or (when hexAllowed) #H.
-Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool hexAllowed);
+// A whole number 0..max, decimal or (when basedAllowed) #H, #Q or #B.
+Parsed<uint32_t> parseUnsigned(std::string_view text, uint32_t max, bool basedAllowed);
+// The same, with a decimal fraction rounded as IEEE 488.2 asks of integer
+// parameters (*ESE 12.6 sets 13).
+Parsed<uint32_t> parseRoundedUnsigned(std::string_view text, uint32_t max);
 // ON, OFF or a number: rounded, anything but 0 is ON.
 Parsed<bool> parseBoolean(std::string_view text);
 

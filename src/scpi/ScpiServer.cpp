@@ -7,6 +7,7 @@
 #include <QTcpServer>
 
 #include <cerrno>
+#include <iostream>
 #include <deque>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -95,6 +96,27 @@ bool ScpiServer::listen(quint16 requested, std::ostream& announce) {
     return true;
 }
 
+bool ScpiServer::listenOn(const QHostAddress& address, quint16 port, const netaccess::AllowList& allow,
+                          std::ostream& announce) {
+    allow_ = &allow;
+    v4_ = std::make_unique<Listener>(*this);
+    v6_.reset();
+    if (!v4_->listen(address, port)) {
+        error_ = v4_->errorString();
+        v4_.reset();
+        return false;
+    }
+    const bool any = address == QHostAddress::Any;  // "::", which takes IPv4 clients too
+    announce << "qz4471: SCPI on " << (any ? std::string("::") : address.toString().toStdString()) << ":" << this->port()
+             << std::endl;
+    return true;
+}
+
+void ScpiServer::setLock(InstrumentLock& lock) {
+    lock_ = &lock;
+    lock.onRelease([this] { schedule(); });
+}
+
 quint16 ScpiServer::port() const { return v4_ ? v4_->serverPort() : 0; }
 
 bool ScpiServer::listensOnIPv6() const { return v6_ != nullptr; }
@@ -106,6 +128,17 @@ int ScpiServer::clientCount() const {
 }
 
 void ScpiServer::accept(int fd) {
+    sockaddr_storage peer{};
+    socklen_t len = sizeof peer;
+    std::optional<netaccess::Address> from;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0)
+        from = netaccess::fromSockaddr(reinterpret_cast<sockaddr*>(&peer));
+    if (!from || (allow_ && !allow_->allows(*from))) {
+        if (from && refusals_.shouldSay(*from, netaccess::RefusalLog::Clock::now()))
+            std::cerr << "qz4471: SCPI refused " << from->text() << ": not in --allow" << std::endl;
+        ::close(fd);
+        return;
+    }
     if (clientCount() >= kMaxClients) {
         // Clients that have gone may not have been noticed yet: read what is
         // pending from each first, so only open connections count.
@@ -121,6 +154,7 @@ void ScpiServer::accept(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     clients_.push_back(std::make_unique<Client>(*this, fd));
     Client* c = clients_.back().get();
+    c->session.setRemote(!netaccess::isLocalClient(*from));
     c->session.onReady([this] { schedule(); });
     connect(&c->reading, &QSocketNotifier::activated, this, [this, c] { readFrom(*c); });
     connect(&c->writing, &QSocketNotifier::activated, this, [this, c] { flush(*c); });
@@ -148,7 +182,8 @@ void ScpiServer::readFrom(Client& c) {
 }
 
 bool ScpiServer::serve(Client& c) {
-    for (int budget = kLinesPerTurn; budget > 0 && !c.gone; --budget) {
+    const bool locked = lock_ && lock_->heldByOther(0);
+    for (int budget = locked ? 0 : kLinesPerTurn; budget > 0 && !c.gone; --budget) {
         LineResult r;
         if (c.session.held()) {
             if (!c.session.ready()) break;
@@ -175,7 +210,7 @@ bool ScpiServer::serve(Client& c) {
     // Read ahead again once the queue has room; the kernel holds the rest meanwhile.
     c.reading.setEnabled(!c.inputEnded && c.lines.size() < kMaxQueuedLines && !waiting);
     if (c.inputEnded && c.lines.empty() && !c.session.held() && c.sent == c.out.size()) close(c);
-    return !c.gone && !waiting && !c.lines.empty();
+    return !c.gone && !waiting && !locked && !c.lines.empty();
 }
 
 void ScpiServer::flush(Client& c) {

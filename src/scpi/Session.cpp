@@ -130,8 +130,9 @@ void Session::updateConditions() {
     if (instrument_.keyingRunning()) oper |= StatusRegisters::Keying;
     uint16_t ques = instrument_.missingHardware().empty() ? 0 : StatusRegisters::PortDropped;
     if (instrument_.recordIncomplete()) ques |= StatusRegisters::TraceIncomplete;
-    status_.operEvent |= oper & ~status_.operSeen;
-    status_.quesEvent |= ques & ~status_.quesSeen;
+    StatusRegisters& r = status_;
+    r.operEvent |= (oper & ~r.operSeen & r.operPtr) | (~oper & r.operSeen & r.operNtr);
+    r.quesEvent |= (ques & ~r.quesSeen & r.quesPtr) | (~ques & r.quesSeen & r.quesNtr);
     status_.operSeen = oper;
     status_.quesSeen = ques;
 }
@@ -222,6 +223,13 @@ LineResult Session::resume() {
     }
     resume1();
     return run();
+}
+
+void Session::abandon() {
+    hold_ = Hold::None;
+    units_.clear();
+    next_ = 0;
+    partial_ = {};
 }
 
 // A hold that has ended: *OPC? gives its 1.

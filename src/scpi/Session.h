@@ -35,7 +35,10 @@ struct StatusRegisters {
     uint8_t esr = PowerOn;  // a new client's register starts with power-on set
     uint8_t ese = 0, sre = 0;
     uint16_t operEvent = 0, operEnable = 0, quesEvent = 0, quesEnable = 0;
-    uint16_t operSeen = 0, quesSeen = 0;  // conditions last seen: events latch their rising edges
+    uint16_t operSeen = 0, quesSeen = 0;  // conditions last seen: events latch their edges
+    // Which edges latch: a bit set in PTR latches its rise, in NTR its fall.
+    static constexpr uint16_t kPtrDefault = 0x7FFF, kNtrDefault = 0;
+    uint16_t operPtr = kPtrDefault, operNtr = kNtrDefault, quesPtr = kPtrDefault, quesNtr = kNtrDefault;
 };
 
 class Session {
@@ -52,6 +55,11 @@ public:
     // Whether the hold can end now: resume() then runs the rest of the line.
     bool ready();
     LineResult resume();
+    // Drops a held line's rest (a VXI-11 device_clear).
+    void abandon();
+    // A client beyond loopback: commands that read or write files are refused.
+    void setRemote(bool remote) { remote_ = remote; }
+    bool remote() const { return remote_; }
     // Called (from a sweep's start or end) when a hold may have become ready.
     void onReady(std::function<void()> f) { onReady_ = std::move(f); }
 
@@ -101,6 +109,7 @@ private:
     Targets holdTargets_{}, opcTargets_{};
     bool opcArmed_ = false;
     std::function<void()> onReady_;
+    bool remote_ = false;
 };
 
 }  // namespace scpi

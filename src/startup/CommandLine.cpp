@@ -1,6 +1,7 @@
 #include "startup/CommandLine.h"
 
 #include "Version.h"
+#include "netaccess/AllowList.h"
 #include "numeric/NumberText.h"
 #include "portlib/ftdi/Description.h"
 #include "portlib/gpio/GpioPort.h"
@@ -121,6 +122,11 @@ std::string usageText() {
            "                     as sent (the simulated board opens it by default)\n"
            "  --scpi             serve SCPI commands on 127.0.0.1 (and ::1) port 5025\n"
            "  --scpi-port PORT   the same on PORT (0 picks a free port); implies --scpi\n"
+           "  --listen ADDRESS   serve SCPI and VXI-11 on ADDRESS (an interface's address,\n"
+           "                     0.0.0.0 or ::) instead of loopback; implies --scpi and,\n"
+           "                     beyond loopback, needs --allow\n"
+           "  --allow CIDR[,CIDR...]  the clients served besides 127.0.0.1 and ::1\n"
+           "                     (e.g. 192.168.1.0/24,2001:db8::/64)\n"
            "  --headless         no window: run the script and/or the SCPI server only\n"
            "  --script FILE      run the SCPI commands of FILE (- for standard input)\n"
            "                     after start-up; replies to stdout, errors to stderr\n"
@@ -155,7 +161,8 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             value = arg.substr(eq + 1);
         }
         const bool takesValue = name == "--port" || name == "--trace" || name == "--vcd" || name == "--board-clock" ||
-                                name == "--ftdi-rate" || name == "--scpi-port" || name == "--script";
+                                name == "--ftdi-rate" || name == "--scpi-port" || name == "--script" ||
+                                name == "--listen" || name == "--allow";
         const bool isFlag = name == "--no-monitor" || name == "--monitor" || name == "--help" || name == "--version" ||
                             name == "--scpi" || name == "--headless" || name == "--list-ports";
         if (!takesValue && !isFlag) return usageError("unknown option '" + name + "'");
@@ -190,6 +197,16 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
             o.vcdPath = *value;
         } else if (name == "--script") {
             o.scriptPath = *value;
+        } else if (name == "--listen") {
+            if (!netaccess::parseAddress(*value))
+                return usageError("bad listen address '" + *value + "' (an IPv4 or IPv6 address, 0.0.0.0 or ::)");
+            o.listen = *value;
+            o.scpi = true;
+        } else if (name == "--allow") {
+            std::string problem;
+            if (!netaccess::AllowList::parse(*value, &problem))
+                return usageError("bad allow list: " + problem + " (CIDR[,CIDR...], e.g. 192.168.1.0/24)");
+            o.allow = *value;
         } else if (name == "--scpi-port") {
             const auto port = parsePort(*value);
             if (!port) return usageError("bad SCPI port '" + *value + "' (0..65535, 0 for a free port)");
@@ -203,6 +220,12 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args) {
         }
     }
     if (o.ftdiRate && !ftdiDescription(o.port)) return usageError("option '--ftdi-rate' needs --port ftdi");
+    if (!o.allow.empty() && o.listen.empty()) return usageError("option '--allow' needs --listen");
+    if (!o.listen.empty() && o.allow.empty()) {
+        const auto a = *netaccess::parseAddress(o.listen);
+        const bool loopback = a.v4() ? a.bytes[12] == 127 : a == *netaccess::parseAddress("::1");
+        if (!loopback) return usageError("option '--listen " + o.listen + "' beyond loopback needs --allow");
+    }
     if (o.monitor && o.noMonitor) return usageError("options '--monitor' and '--no-monitor' exclude each other");
     return result;
 }

@@ -15,6 +15,8 @@ struct CommandLineOptions {
     std::vector<std::string> statusSwitches;  // the arguments holding "/SS"
     bool scpi = false;          // serve SCPI on the loopback addresses
     int scpiPort = 5025;        // 0: a free port
+    std::string listen;         // empty: loopback only; else the one address both servers listen on
+    std::string allow;          // the clients allowed besides 127.0.0.1 and ::1 (CIDR list)
     bool headless = false;      // no window, no message box
     std::string scriptPath;     // empty: no script; "-": standard input
     bool listPorts = false;     // print the ports that can be seen and exit

@@ -8,14 +8,14 @@ import sys
 
 # Lower folders first; folders of one rank do not include each other.
 RANKS = {
-    "numeric": 0, "platform": 0,
+    "numeric": 0, "platform": 0, "netaccess": 0, "discovery": 0,
     "portlib": 1,
     "board": 2,
     "link": 3,
     "registers": 4,
     "control": 5,
     "startup": 6, "scpi": 6, "widgets": 6,
-    "about": 7, "sweep": 7, "monitor": 7, "modulation": 7,
+    "about": 7, "sweep": 7, "monitor": 7, "modulation": 7, "vxi11": 7,
     "mainwindow": 8,
     "app": 9,
 }

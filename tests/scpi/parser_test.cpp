@@ -164,8 +164,15 @@ INSTANTIATE_TEST_SUITE_P(Words, Line, ::testing::Values(
     refused("FREQ0:WORD #HXYZ", -102),
     refused("FREQ0:WORD #H", -102),
     refused("FREQ0:WORD #H12 34", -102),
-    refused("FREQ0:WORD #B101", -104),
-    refused("FREQ0:WORD #Q17", -104),
+    set("FREQ0:WORD #B101", "setFrequencyWord(0,5)"),
+    set("FREQ0:WORD #q17", "setFrequencyWord(0,15)"),
+    set("WORD #b1111111111111111", "sendWord(65535)"),
+    refused("WORD #B10000000000000000", -222),
+    refused("FREQ0:WORD #Q40000000000", -222),
+    refused("FREQ0:WORD #B102", -102),
+    refused("FREQ0:WORD #Q8", -102),
+    refused("FREQ0:WORD #B", -102),
+    refused("FREQ0 #B1", -104),         // a frequency is decimal only
     refused("FREQ0:WORD #15abcde", -104),
     refused("FREQ0:WORD 5HZ", -131),
     set("WORD #H1234", "sendWord(4660)"),
@@ -224,6 +231,12 @@ INSTANTIATE_TEST_SUITE_P(Keying, Line, ::testing::Values(
     refused("MOD:COUN 0", -222),
     refused("MOD:COUN 2.5", -222),
     refused("MOD:COUN 4294967296", -222),
+    set("MOD:COUN MIN", "setKeyingCount(1)"),
+    set("MOD:COUN max", "setKeyingCount(4294967295)"),
+    set("MOD:COUN DEF", "setKeyingCount(0)"),  // INFinity, as after *RST
+    query("MOD:COUN? MAX", "4294967295"),
+    query("MOD:COUN? DEF", "9.9E37"),
+    refused("MOD:COUN? 5", -108),
     LineCase{"MOD:STAT 1;STAT ON;STAT?", {"startKeying()"}, "1", {-213}},  // already running
     LineCase{"MOD:STAT ON;STAT OFF;STAT?", {"startKeying()", "stopKeying()"}, "0", {}}));
 
@@ -460,6 +473,17 @@ INSTANTIATE_TEST_SUITE_P(Registers, Status, ::testing::Values(
                "FSK;PRBS7;1000;9.9E37"},
     StatusCase{{"SYST:VERS?"}, "1999.0"}));
 
+// Transition filters: which edges of a condition latch into its event register.
+INSTANTIATE_TEST_SUITE_P(Transitions, Status, ::testing::Values(
+    StatusCase{{"STAT:OPER:PTR?;NTR?;:STAT:QUES:PTR?;NTR?"}, "32767;0;32767;0"},
+    StatusCase{{"STAT:OPER:PTR? MAX;PTR? DEF;NTR? DEF"}, "65535;32767;0"},
+    StatusCase{{"STAT:OPER:PTR #HFFFF;PTR?"}, "32767"},  // bit 15 is always 0
+    StatusCase{{"STAT:OPER:PTR 0", "SWE0:INIT", "STAT:OPER?"}, "0"},
+    StatusCase{{"STAT:OPER:PTR 0;NTR 8", "SWE0:INIT", "SWE0:ABOR", "STAT:OPER?"}, "8"},
+    StatusCase{{"STAT:OPER:NTR 256", "MOD:STAT ON", "STAT:OPER?", "MOD:STAT OFF", "STAT:OPER?"}, "256"},
+    StatusCase{{"STAT:OPER:PTR 0;NTR 8;:STAT:PRES", "STAT:OPER:PTR?;NTR?"}, "32767;0"},
+    StatusCase{{"STAT:QUES:PTR 0;NTR MAX", "STAT:QUES:PTR?;NTR?"}, "0;32767"}));
+
 TEST(Status, DroppedPortWritesAreQuestionable) {
     FakeInstrument fake;
     scpi::Session session(fake);
@@ -522,3 +546,72 @@ TEST(Overlap, NothingRunningNothingHeld) {
 }
 
 }  // namespace
+
+// Integer registers round a fraction; the error queue read whole or by code;
+// *OPT?, *TRG and a root ABORt.
+TEST(ConformancePoints, RoundReadAndStop) {
+    const struct {
+        std::string line, reply;
+        Codes errors;
+    } cases[] = {
+        {"*ESE 12.6;*ESE?", "13", {}},
+        {"*SRE 0.4;*SRE?", "0", {}},
+        {"*ESE 255.6", "", {scpi::DataOutOfRange}},
+        {"STAT:OPER:ENAB 7.5;ENAB?", "8", {}},
+        {"*ESE #H0C;*ESE?", "12", {}},
+        {"*OPT?", "0", {}},
+        {"*TRG;*OPC?", "1", {}},
+        {"WORD 70000;:SYST:ERR:CODE?", "-222", {scpi::DataOutOfRange}},
+        {"SYST:ERR:CODE:NEXT?", "0", {}},
+        {"SYST:ERR:ALL?", "0,\"No error\"", {}},
+        {"*ESE #B1010;*ESE?", "10", {}},
+        {"STAT:QUES:ENAB #Q1000;ENAB?", "512", {}},
+        {"*ESE MAX", "", {scpi::DataTypeError}},  // common commands take numbers only
+        {"*LRN?", "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;"
+                  ":PHAS3 0;:CONT:SYNC 0;SELS 1;:SEL:FREQ 0;PHAS 0;:CONT:SELS 0;SLE 0;RES 0;"
+                  ":MOD:TYPE FSK;PATT PRBS7;RATE 1000;COUN 9.9E37", {}},
+        {"*SAV 10", "", {scpi::DataOutOfRange}},
+        {"*SAV", "", {scpi::MissingParameter}},
+        {"*RCL 4", "", {scpi::SettingsConflict}},  // nothing saved there
+    };
+    for (const auto& c : cases) {
+        FakeInstrument fake;
+        scpi::Session session(fake);
+        const scpi::LineResult r = session.execute(c.line);
+        EXPECT_EQ(r.reply, c.reply) << c.line;
+        Codes codes;
+        for (const auto& e : r.errors) codes.push_back(e.code);
+        EXPECT_EQ(codes, c.errors) << c.line;
+    }
+    FakeInstrument fake;
+    scpi::Session session(fake);
+    session.execute("NOSUCH");
+    session.execute("WORD 70000");
+    EXPECT_EQ(session.execute("SYST:ERR:ALL?").reply, "-113,\"Undefined header\",-222,\"Data out of range\"");
+    EXPECT_EQ(session.queue().count(), 0u);
+    fake.calls.clear();
+    session.execute("ABOR");
+    EXPECT_EQ(fake.calls, (Calls{"stopSweep(0)", "stopSweep(1)", "stopKeying()"}));
+}
+
+// *SAV and *RCL: a setup comes back whole; a client beyond loopback may do neither.
+TEST(SetupSlots, SaveRecallAndWhoMay) {
+    FakeInstrument fake;
+    scpi::Session local(fake), remote(fake);
+    remote.setRemote(true);
+    ASSERT_TRUE(local.execute("CLOC 40MHZ;:FREQ1 1MHZ;:PHAS2 7;:MOD:TYPE QPSK;COUN 9;*SAV 3").errors.empty());
+    const std::string saved = state(local);
+    ASSERT_TRUE(local.execute("*RST;CLOC 60MHZ;:FREQ1 2MHZ;:PHAS2 9").errors.empty());
+    ASSERT_NE(state(local), saved);
+    EXPECT_TRUE(local.execute("*RCL 3.2").errors.empty());
+    EXPECT_EQ(state(local), saved);
+    for (const char* line : {"*SAV 1", "*RCL 3"}) {
+        const scpi::LineResult r = remote.execute(line);
+        ASSERT_EQ(r.errors.size(), 1u) << line;
+        EXPECT_EQ(r.errors[0].text, "Settings conflict;files only from this computer") << line;
+    }
+    // A slot that recalls itself stops at once.
+    fake.storeSetup(5, "# loops\n*RCL 5\n");
+    EXPECT_EQ(local.execute("*RCL 5;*OPC?").reply, "1");
+    EXPECT_EQ(local.execute("SYST:ERR?").reply, "-221,\"Settings conflict;inside a recalled setup\"");
+}

@@ -111,6 +111,11 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{{"--scpi-port", "0x10"}, 2, "", "bad SCPI port"},
         EndingCase{{"--scpi-port", "123456"}, 2, "", "bad SCPI port"},
         EndingCase{{"--scpi=1"}, 2, "", "takes no value"},
+        EndingCase{{"--listen", "0.0.0.0"}, 2, "", "'--listen 0.0.0.0' beyond loopback needs --allow"},
+        EndingCase{{"--listen", "::"}, 2, "", "beyond loopback needs --allow"},
+        EndingCase{{"--listen", "lab-pc"}, 2, "", "bad listen address 'lab-pc'"},
+        EndingCase{{"--allow", "10.0.0.0/8"}, 2, "", "option '--allow' needs --listen"},
+        EndingCase{{"--listen", "::", "--allow", "10.0.0.0/40"}, 2, "", "bad allow list: '10.0.0.0/40'"},
         EndingCase{{"--headless=yes"}, 2, "", "takes no value"},
         EndingCase{{"--script"}, 2, "", "'--script' needs a value"},
         EndingCase{{"--script", "--headless"}, 2, "", "'--script' needs a value"},
@@ -227,3 +232,23 @@ TEST(CommandLine, ArgvSkipsTheProgramName) {
 }
 
 }  // namespace
+
+// --listen opens both servers to one address; beyond loopback only with --allow.
+TEST(ListenCommandLine, ListensWithAnAllowListOrOnLoopback) {
+    const struct {
+        std::vector<std::string> args;
+        std::string listen, allow;
+    } cases[] = {
+        {{"--listen", "0.0.0.0", "--allow", "192.0.2.0/24"}, "0.0.0.0", "192.0.2.0/24"},
+        {{"--allow=2001:db8::/32,127.0.0.2", "--listen=::"}, "::", "2001:db8::/32,127.0.0.2"},
+        {{"--listen", "127.0.0.1"}, "127.0.0.1", ""},
+        {{"--listen", "::1"}, "::1", ""},
+    };
+    for (const auto& c : cases) {
+        const CommandLineResult r = parseCommandLine(c.args);
+        EXPECT_TRUE(r.run) << r.err;
+        EXPECT_EQ(r.options.listen, c.listen);
+        EXPECT_EQ(r.options.allow, c.allow);
+        EXPECT_TRUE(r.options.scpi);
+    }
+}
