@@ -9,8 +9,11 @@ int64_t nowNs() {
 }
 }  // namespace
 
-SweepEngine::SweepEngine(std::recursive_mutex& portLock, std::function<void(int, float)> load, QObject* parent)
+SweepEngine::SweepEngine(std::recursive_mutex& portLock, control::Notices& notices,
+                         std::function<void(int, float)> load, QObject* parent)
     : QObject(parent),
+      lock_(portLock),
+      notices_(notices),
       group0_(0, Countup1, Countdown1, portLock, hooks(0, load)),
       group1_(1, Countup2, countdown2, portLock, hooks(1, load)) {
     Countup1.setTick([this](uint64_t g, uint64_t) { group0_.tick(Countup1, &sweep::stepUp, g); });
@@ -31,6 +34,7 @@ SweepRunner::Hooks SweepEngine::hooks(int g, std::function<void(int, float)> loa
 }
 
 sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
+    control::Notices::Operation said(notices_);
     const sweep::StartCheck check = group(g).start(texts);
     if (check.plan) {
         started_[g] = true;
@@ -40,12 +44,15 @@ sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
 }
 
 void SweepEngine::stop(int g) {
+    control::Notices::Operation said(notices_);
     const bool was = sweeping(g);
     group(g).stop();
     if (was) announce(g);
 }
 
 void SweepEngine::stopAll() {
+    control::Notices::Operation said(notices_);
+    std::lock_guard guard(lock_);  // a last step may be disabling its timer
     const bool was0 = sweeping(0), was1 = sweeping(1);
     Countup1.setEnabled(false);
     Countdown1.setEnabled(false);
@@ -57,14 +64,10 @@ void SweepEngine::stopAll() {
     if (was1) announce(1);
 }
 
-// On the engine's thread the change is said at once; from a step's thread it
-// is said there later, with the state as it is then (a Start may have come between).
+// Said once the lock is free, with the state as it is then (a Start may have
+// come between); ends are counted by ended(), not by these.
 void SweepEngine::stateChanged(int g) {
-    if (QThread::currentThread() == thread()) {
-        emit sweepingChanged(g, sweeping(g));
-        return;
-    }
-    QMetaObject::invokeMethod(this, [this, g] { emit sweepingChanged(g, sweeping(g)); }, Qt::QueuedConnection);
+    notices_.later([this, g] { emit sweepingChanged(g, sweeping(g)); });
 }
 
 // At most one announcement waits at a time, and they come no closer than
@@ -75,13 +78,12 @@ void SweepEngine::stepped(int g) {
     if (!ended && nowNs() - lastAnnounced_[g] < std::chrono::nanoseconds(kProgressInterval).count()) return;
     posted_[g] = true;
     lastAnnounced_[g] = nowNs();
-    QMetaObject::invokeMethod(
-        this,
-        [this, g] {
-            posted_[g] = false;
-            announce(g);
-        },
-        Qt::QueuedConnection);
+    notices_.later([this, g] {
+        posted_[g] = false;
+        emit progressChanged(g, progress(g));
+    });
 }
 
-void SweepEngine::announce(int g) { emit progressChanged(g, progress(g)); }
+void SweepEngine::announce(int g) {
+    notices_.later([this, g] { emit progressChanged(g, progress(g)); });
+}

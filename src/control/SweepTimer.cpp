@@ -22,25 +22,45 @@ void SweepTimer::shutdown() {
     if (scheduler_.joinable()) scheduler_.join();
 }
 
+int SweepTimer::interval() const {
+    std::lock_guard lock(mutex_);
+    return intervalMs_;
+}
+
+bool SweepTimer::isEnabled() const {
+    std::lock_guard lock(mutex_);
+    return enabled_;
+}
+
 void SweepTimer::setInterval(int ms) {
-    intervalMs_ = ms < 0 ? 0 : ms;
-    periodNs_ = 0;
-    tickAtArm_ = false;
-    if (enabled_) rearm();
+    bool enabled;
+    {
+        std::lock_guard lock(mutex_);
+        intervalMs_ = ms < 0 ? 0 : ms;
+        periodNs_ = 0;
+        tickAtArm_ = false;
+        enabled = enabled_;
+    }
+    if (enabled) rearm();
 }
 
 void SweepTimer::setRate(double perSecond, int catchUp) {
-    periodNs_ = perSecond > 0 ? 1e9 / perSecond : 0;
-    intervalMs_ = periodNs_ > 0 ? 1 : 0;  // never the owner thread's zero period
-    catchUp_ = catchUp < 0 ? 0 : catchUp;
-    tickAtArm_ = true;
-    if (enabled_) rearm();
+    bool enabled;
+    {
+        std::lock_guard lock(mutex_);
+        periodNs_ = perSecond > 0 ? 1e9 / perSecond : 0;
+        intervalMs_ = periodNs_ > 0 ? 1 : 0;  // never the owner thread's zero period
+        catchUp_ = catchUp < 0 ? 0 : catchUp;
+        tickAtArm_ = true;
+        enabled = enabled_;
+    }
+    if (enabled) rearm();
 }
 
 void SweepTimer::setEnabled(bool on) {
-    if (on == enabled_) return;
     {
         std::lock_guard lock(mutex_);
+        if (on == enabled_) return;
         enabled_ = on;
     }
     rearm();
@@ -74,9 +94,10 @@ void SweepTimer::rearm() {
         killTimer(zeroTimerId_);
         zeroTimerId_ = 0;
     }
-    bool startThread = false;
+    bool startThread = false, zeroPeriod = false;
     {
         std::lock_guard lock(mutex_);
+        zeroPeriod = enabled_ && intervalMs_ == 0;
         ++generation_;
         armed_ = enabled_ && intervalMs_ > 0;
         if (armed_) {
@@ -89,7 +110,7 @@ void SweepTimer::rearm() {
             startThread = !scheduler_.joinable();
         }
     }
-    if (enabled_ && intervalMs_ == 0) zeroTimerId_ = startTimer(0);
+    if (zeroPeriod) zeroTimerId_ = startTimer(0);
     if (startThread) scheduler_ = std::thread([this] { schedule(); });
     wake_.notify_all();
 }

@@ -33,14 +33,14 @@ public:
     // Ends the schedule's thread for good, after any tick under way.
     void shutdown();
 
-    int interval() const { return intervalMs_; }
+    int interval() const;
     // Assigning the period restarts the schedule of an enabled timer.
     void setInterval(int ms);
     // A schedule of `perSecond` ticks a second, the first due when enabled;
     // a tick more than `catchUp` periods late skips ahead to the one due last
     // (0: always, as a keyed symbol stream keeps to the clock).
     void setRate(double perSecond, int catchUp);
-    bool isEnabled() const { return enabled_; }
+    bool isEnabled() const;
     // Enabling an enabled timer changes nothing; disabling ends the schedule:
     // a tick already under way finds current() false.
     void setEnabled(bool on);
@@ -70,15 +70,16 @@ private:
     Tick tick_;
     Clock::time_point dueAt(uint64_t index) const;
 
+    int zeroTimerId_ = 0;  // the owner's thread only
+    const TimeSource now_;
+
+    mutable std::mutex mutex_;
+    // All below guarded by mutex_.
     int intervalMs_ = 0;
     double periodNs_ = 0;  // 0: the whole-millisecond interval rules
     int catchUp_ = 3;
     bool tickAtArm_ = false;
     bool enabled_ = false;
-    int zeroTimerId_ = 0;
-    const TimeSource now_;
-
-    mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::thread scheduler_;
     bool quit_ = false;

@@ -121,7 +121,7 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::setPortChecks() {
-    switch (chip_.port().PortAddress) {
+    switch (chip_.portAddress()) {
     case wire::kLpt2: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(true); ui->Mnuprn->setChecked(false); break;
     case wire::kLpt1: ui->MnuLpt1->setChecked(true); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(false); break;
     case wire::kPrn: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(true); break;
@@ -351,16 +351,16 @@ void MainForm::setMonitorOpener(std::function<void()> opener) {
 }
 
 void MainForm::MnuLpt1_Click() {
-    chip_.port().PortAddress = wire::kLpt1;
+    chip_.setPortAddress(wire::kLpt1);
     setPortChecks();
 }
 
 void MainForm::MnuLpt2_Click() {
-    chip_.port().PortAddress = wire::kLpt2;
+    chip_.setPortAddress(wire::kLpt2);
     setPortChecks();
 }
 
 void MainForm::Mnuprn_Click() {
-    chip_.port().PortAddress = wire::kPrn;
+    chip_.setPortAddress(wire::kPrn);
     setPortChecks();
 }

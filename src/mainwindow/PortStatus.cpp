@@ -102,7 +102,7 @@ void PortStatus::refresh() {
     {
         // The sweep's thread may be writing: the port is looked at between operations.
         std::lock_guard guard(port_.lock());
-        line = lineFor(port_.backend(), port_.PortAddress);
+        line = lineFor(port_.backend(), port_.portAddress());
     }
     if (line.text == shown_.text && line.warning == shown_.warning && !label_->text().isEmpty()) return;
     shown_ = line;

@@ -34,10 +34,7 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
     defaultSweeps();
-    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int group, bool on) {
-        if (!on) ++ended_[group];
-        sweepsChanged();
-    });
+    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int, bool) { sweepsChanged(); });
     keyingWatch_ = QObject::connect(&chip_.keying(), &Keyer::runningChanged, [this](bool) { sweepsChanged(); });
 }
 
@@ -75,7 +72,7 @@ int ChipInstrument::selfTest() {
     const std::vector<uint16_t> sent = {0x0000, 0xFFFF, 0xA5C3, 0x5A3C, 0x8001};
     portlib::Parllio probe([](const std::string&) {});
     probe.setBackend(std::move(board));
-    probe.PortAddress = SimulatedBoard::kBase;
+    probe.setPortAddress(SimulatedBoard::kBase);
     Transmitter tx(probe);
     for (uint16_t w : sent) tx.send(w);
     return got == sent && framingErrors == 0 ? 0 : 1;
