@@ -1,6 +1,6 @@
 #include "control/SweepEngine.h"
 
-#include <QThread>
+#include <QTimer>
 
 namespace {
 int64_t nowNs() {
@@ -70,17 +70,21 @@ void SweepEngine::stateChanged(int g) {
     notices_.later([this, g] { emit sweepingChanged(g, sweeping(g)); });
 }
 
-// At most one announcement waits at a time, and they come no closer than
-// kProgressInterval, except the one that ends a sweep.
+// At most one announcement waits at a time, no closer than kProgressInterval
+// to the last, except the one that ends a sweep; one that comes too soon is
+// said when the interval is up, so the last step always shows.
 void SweepEngine::stepped(int g) {
     const bool ended = !sweeping(g);
-    if (posted_[g]) return;
-    if (!ended && nowNs() - lastAnnounced_[g] < std::chrono::nanoseconds(kProgressInterval).count()) return;
-    posted_[g] = true;
-    lastAnnounced_[g] = nowNs();
-    notices_.later([this, g] {
-        posted_[g] = false;
-        emit progressChanged(g, progress(g));
+    if (posted_[g].exchange(true)) return;
+    const int64_t wait =
+        ended ? 0 : lastAnnounced_[g] + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
+    const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
+    notices_.later([this, g, waitMs] {
+        QTimer::singleShot(waitMs, this, [this, g] {
+            posted_[g] = false;
+            lastAnnounced_[g] = nowNs();
+            emit progressChanged(g, progress(g));
+        });
     });
 }
 
