@@ -33,6 +33,11 @@ SweepRunner::Hooks SweepEngine::hooks(int g, std::function<void(int, float)> loa
     return {[this, g](bool) { stateChanged(g); }, std::move(load), [this, g] { stepped(g); }};
 }
 
+void SweepEngine::setSettings(int g, const sweep::FieldTexts& texts) {
+    settings_[g] = texts;
+    notices_.later([this, g] { emit settingsChanged(g); });
+}
+
 sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
     control::Notices::Operation said(notices_);
     const sweep::StartCheck check = group(g).start(texts);

@@ -43,6 +43,10 @@ public:
     uint64_t ended(int g) { return group(g).ended(); }
     // The last progress of a group: the running sweep's, or the last one's.
     sweep::Progress progress(int g) { return group(g).progress(); }
+    // Each group's five field texts as its sweep fields show them (the sweep
+    // window and SCPI share them); set and read on the engine's thread.
+    const sweep::FieldTexts& settings(int g) const { return settings_[g]; }
+    void setSettings(int g, const sweep::FieldTexts& texts);
     // Whether any sweep has been started since the program began.
     bool everStarted(int g) const { return started_[g]; }
 
@@ -57,6 +61,7 @@ public:
     void countdown2_Timer() { tickNow(group1_, countdown2, &sweep::stepDown); }
 
 signals:
+    void settingsChanged(int group);
     void sweepingChanged(int group, bool sweeping);
     void progressChanged(int group, const sweep::Progress& progress);
 
@@ -76,6 +81,7 @@ private:
     SweepRunner group1_;
     std::function<float()> limit_;
     bool started_[2] = {false, false};  // the engine's thread only
+    sweep::FieldTexts settings_[2] = {sweep::kDefaultTexts, sweep::kDefaultTexts};  // the engine's thread only
     std::atomic<bool> posted_[2] = {false, false};
     std::atomic<int64_t> lastAnnounced_[2] = {0, 0};  // steady clock, ns
 };

@@ -1,9 +1,8 @@
 #pragma once
 // The SCPI commands on the program's own chip: each command does what its
 // window action does, through the control layer, with the master clock last
-// committed. The sweep fields of remote use are its own; the sweep window
-// opens with its defaults, as always. Keying settings are the keyer's, shared
-// with whatever else drives it.
+// committed. Sweep and keying settings are the engine's and the keyer's,
+// shared with the windows.
 #include "control/ChipControl.h"
 #include "scpi/Instrument.h"
 
@@ -73,8 +72,6 @@ private:
     void defaultKeying();
 
     control::ChipControl& chip_;
-    // Each group's five field texts as its sweep fields would show them.
-    std::array<std::array<std::string, 5>, 2> sweepTexts_;
     QMetaObject::Connection sweepWatch_, keyingWatch_;
 };
 
