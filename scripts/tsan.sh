@@ -12,7 +12,11 @@ qz_configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TESTS=ON -DQZ_BEN
 tests=(control_test sweep_engine_test sweep_timer_test sweep_run_test scpi_server_test scpi_chip_instrument_test
        scpi_script_test)
 cmake --build build-tsan -j"$(nproc)" --target qz4471 "${tests[@]}"
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=66
+# No suppressions. Debian's Qt is not instrumented: its own thread pool's
+# allocations, freed on another thread after a futex hand-off, would be
+# reported from inside Qt, so accesses made by interceptors called from
+# uninstrumented libraries are left out (every access of ours is still read).
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=66:ignore_noninstrumented_modules=1
 export QT_QPA_PLATFORM=offscreen
 pattern=$(IFS='|'; echo "^(${tests[*]})\$")
 ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$pattern"
