@@ -105,7 +105,8 @@ void Sweep::showProgress(int group, const sweep::Progress& p) {
         label->clear();
         return;
     }
-    label->setText(QStringLiteral("%1 MHz, step %2 of %3, loop %4 of %5, %6 s left")
+    // Two lines of our own making, so no line breaks mid-phrase.
+    label->setText(QStringLiteral("%1 MHz, step %2 of %3\nloop %4 of %5, %6 s left")
                        .arg(p.mhz, 0, 'f', 6)
                        .arg(p.step)
                        .arg(p.steps)
