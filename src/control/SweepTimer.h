@@ -1,8 +1,9 @@
 #pragma once
 // A timer with a period and an enabled flag, as a sweep step or a keyed
 // symbol needs it. Ticks follow an absolute schedule (tick k due at arm time +
-// k periods, or + (k + 1) for a sweep) and run on the timer's own thread, so
-// lateness never piles up and a busy window thread never holds a step back.
+// k periods, or + (k + 1) for a sweep) and run on the one scheduler thread
+// every timer shares, so lateness never piles up and a busy window thread
+// never holds a step back.
 // A period of 0 ticks on the owner thread, as fast as its event loop turns.
 #include <QObject>
 
@@ -30,7 +31,7 @@ public:
 
     // Set before the first enable; the tick runs on the schedule's thread.
     void setTick(Tick tick) { tick_ = std::move(tick); }
-    // Ends the schedule's thread for good, after any tick under way.
+    // Ends this timer's schedule for good, after any tick of it under way.
     void shutdown();
 
     int interval() const;
@@ -63,9 +64,9 @@ protected:
     void timerEvent(QTimerEvent* e) override;
 
 private:
+    friend class Scheduler;
     Clock::time_point now() const;
     void rearm();
-    void schedule();
 
     Tick tick_;
     Clock::time_point dueAt(uint64_t index) const;
@@ -73,15 +74,14 @@ private:
     int zeroTimerId_ = 0;  // the owner's thread only
     const TimeSource now_;
 
-    mutable std::mutex mutex_;
+    // The scheduler's, shared by every timer.
+    std::mutex& mutex_;
     // All below guarded by mutex_.
     int intervalMs_ = 0;
     double periodNs_ = 0;  // 0: the whole-millisecond interval rules
     int catchUp_ = 3;
     bool tickAtArm_ = false;
     bool enabled_ = false;
-    std::condition_variable wake_;
-    std::thread scheduler_;
     bool quit_ = false;
     bool armed_ = false;
     uint64_t generation_ = 0;  // bumped at every re-arm and stop
