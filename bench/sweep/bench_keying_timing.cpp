@@ -45,7 +45,7 @@ Run keyOnce(double rate, uint64_t symbols, const std::string& path, bool withMon
     SimulatedBoard* sim = board.get();
     portlib::Parllio port;
     port.setBackend(std::make_unique<TracePort>(std::move(board), path, clock.clock()));
-    port.PortAddress = SimulatedBoard::kBase;
+    port.setPortAddress(SimulatedBoard::kBase);
     Transmitter tx(port);
     control::ChipControl chip(tx);
     chip.startUp();

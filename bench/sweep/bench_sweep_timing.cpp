@@ -57,7 +57,7 @@ double sweepOnce(int periodMs, int ticks, const std::string& path, bool withMoni
     sim->addWordObserver([&words](uint16_t) { ++words; });
     portlib::Parllio port;
     port.setBackend(std::make_unique<TracePort>(std::move(board), path, clock.clock()));
-    port.PortAddress = SimulatedBoard::kBase;
+    port.setPortAddress(SimulatedBoard::kBase);
     Transmitter tx(port);
     control::ChipControl chip(tx);
 

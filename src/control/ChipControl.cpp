@@ -1,6 +1,7 @@
 #include "control/ChipControl.h"
 
 #include "numeric/NumberText.h"
+#include "numeric/TuningWord.h"
 #include "registers/ChipWords.h"
 
 #include <QThread>
@@ -21,6 +22,8 @@ constexpr Field kPhaseFields[] = {Field::Phase0, Field::Phase1, Field::Phase2, F
 
 }  // namespace
 
+double ChipState::frequencyMHz(int reg) const { return numeric::wordMHz(word[reg], clockMHz); }
+
 void Outcome::merge(const Outcome& o) {
     badEntry = badEntry || o.badEntry;
     busy = busy || o.busy;
@@ -30,9 +33,10 @@ void Outcome::merge(const Outcome& o) {
 ChipControl::ChipControl(Transmitter& transmitter, QObject* parent, SweepTimer::TimeSource keyingClock)
     : QObject(parent),
       tx_(transmitter),
+      notices_(this),
       regs_(transmitter),
-      sweeps_(transmitter.port().lock(), [this](int reg, float mhz) { sweepStep(reg, mhz); }),
-      keyer_(transmitter, {[this] { keyingBegins(); }, [this](keying::Type t) { keyingEnds(t); }}, nullptr,
+      sweeps_(transmitter.port().lock(), notices_, [this](int reg, float mhz) { sweepStep(reg, mhz); }),
+      keyer_(transmitter, notices_, {[this] { keyingBegins(); }, [this](keying::Type t) { keyingEnds(t); }}, nullptr,
              std::move(keyingClock)) {
     sweeps_.setLimit([this] { return maxFreq(); });
 }
@@ -45,6 +49,7 @@ ChipControl::~ChipControl() = default;
 template <typename Fn>
 Outcome ChipControl::act(Fn&& fn) {
     Outcome out;
+    Notices::Operation said(notices_);  // after the scope: its lock is released first
     try {
         portlib::OperationScope op(tx_.port());
         fn(out);
@@ -55,7 +60,29 @@ Outcome ChipControl::act(Fn&& fn) {
     return out;
 }
 
-void ChipControl::showText(Field f, const std::string& text) { emit fieldTextChanged(f, QString::fromStdString(text)); }
+void ChipControl::showText(Field f, const std::string& text, bool own) {
+    notify([this, f, t = QString::fromStdString(text), own] { emit fieldTextChanged(f, t, own); });
+}
+
+void ChipControl::showRegister(int reg) {
+    showText(reg == 0 ? Field::Freq0 : Field::Freq1,
+             numeric::format_0_10(numeric::wordMHz(loadedWord_[reg], regs_.MasterClock)), false);
+}
+
+ChipState ChipControl::state() const {
+    std::lock_guard guard(tx_.port().lock());
+    ChipState s;
+    s.sync = regs_.SyncBit != 0;
+    s.selsrc = regs_.SelsrcBit != 0;
+    s.sleep = regs_.SleepBit != 0;
+    s.reset = regs_.ResetBit != 0;
+    s.freqSelect = freqSelect_;
+    s.phaseSelect = phaseSelect_;
+    for (int r = 0; r < 2; ++r) s.word[r] = loadedWord_[r];
+    for (int r = 0; r < 4; ++r) s.phase[r] = loadedPhase_[r];
+    s.clockMHz = regs_.MasterClock;
+    return s;
+}
 
 // ---- start-up ----------------------------------------------------------------
 
@@ -69,7 +96,7 @@ Outcome ChipControl::startUp() {
         regs_.ResetBit = 0;
         regs_.SelsrcBit = 0;
         regs_.SyncBit = 0;
-        emit bitsChanged();
+        announceBits();
         regs_.sendSyncSelsrc();
     });
 }
@@ -90,26 +117,25 @@ float ChipControl::maxFreq() const {
 
 Outcome ChipControl::commitClock(const std::string& text) {
     const auto mhz = numeric::parseDouble(text);
-    if (!mhz) {
-        showText(Field::Clock, clockText());
-        return Outcome{true, {}};
-    }
-    return commitClockMHz(*mhz);
+    return commitClockMHz(mhz ? *mhz : -1);
 }
 
+// Nothing is sent: the registers keep their words, and their fields show
+// what those words make at the new clock.
 Outcome ChipControl::commitClockMHz(double mhz) {
+    Notices::Operation said(notices_);
+    std::lock_guard guard(tx_.port().lock());
     if (!clockInRange(mhz)) {
         showText(Field::Clock, clockText());
         return Outcome{true, {}};
     }
-    {
-        std::lock_guard guard(tx_.port().lock());
-        // The clock is kept as its field shows it, so a load computes from what the user sees.
-        regs_.MasterClock = numeric::parseDouble(numeric::format_clock(static_cast<float>(mhz))).value_or(mhz);
-        regs_.MaxFreq = static_cast<float>(regs_.MasterClock / 2);
-    }
+    // The clock is kept as its field shows it, so a load computes from what the user sees.
+    regs_.MasterClock = numeric::parseDouble(numeric::format_clock(static_cast<float>(mhz))).value_or(mhz);
+    regs_.MaxFreq = static_cast<float>(regs_.MasterClock / 2);
+    showRegister(0);
+    showRegister(1);
     showText(Field::Clock, clockText());
-    emit clockChanged(clockMHz());
+    notify([this, c = regs_.MasterClock] { emit clockChanged(c); });
     return {};
 }
 
@@ -153,7 +179,7 @@ void ChipControl::loadFrequency(int reg, const std::string& typed) {
         regs_.CalcFreq1Word();
     }
     noteLoad(reg, static_cast<uint32_t>(regs_.FreqWord));
-    emit tuningWordChanged(reg, QString::fromStdString(regs_.fill_string()));
+    notify([this, reg, hex = QString::fromStdString(regs_.fill_string())] { emit tuningWordChanged(reg, hex); });
     if (reg == 0) regs_.LoadFreq0();
     else regs_.LoadFreq1();
 }
@@ -171,8 +197,22 @@ Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {
     return act([this, reg, word](Outcome&) {
         noteLoad(reg, word);
         regs_.FreqWord = static_cast<int32_t>(word);
-        emit tuningWordChanged(reg, QString::fromStdString(regs_.fill_string()));
+        notify([this, reg, hex = QString::fromStdString(regs_.fill_string())] { emit tuningWordChanged(reg, hex); });
+        showRegister(reg);
         for (uint16_t w : chip::freqLoadWords(reg, word)) tx_.send(w);
+    });
+}
+
+Outcome ChipControl::resendFrequency(int reg) {
+    return act([this, reg](Outcome&) {
+        for (uint16_t w : chip::freqLoadWords(reg, loadedWord_[reg])) tx_.send(w);
+    });
+}
+
+Outcome ChipControl::resendPhase(int reg) {
+    return act([this, reg](Outcome&) {
+        regs_.setPhaseParts(loadedPhase_[reg]);
+        regs_.sendPhase(reg);
     });
 }
 
@@ -200,8 +240,8 @@ Outcome ChipControl::commitFrequency(int reg, const std::string& text) {
     });
 }
 
-// PHASE0 takes the floor and shows the value loaded; the others round half to
-// even and keep the text as typed unless the value was clamped.
+// PHASE0 takes the floor, the others round half to even; each field keeps the
+// text as typed only when it is the value loaded.
 void ChipControl::loadPhase(int reg, const std::string& typed) {
     const double d = numeric::toDouble(typed);
     const int asTyped = numeric::toInt16(reg == 0 ? std::floor(d) : numeric::roundHalfEven(d));
@@ -210,7 +250,7 @@ void ChipControl::loadPhase(int reg, const std::string& typed) {
     if (v < 0) v = 0;
     regs_.setPhaseParts(v);
     loadedPhase_[reg] = static_cast<uint16_t>(v);
-    showText(kPhaseFields[reg], reg == 0 || v != asTyped ? std::to_string(v) : typed);
+    showText(kPhaseFields[reg], reg == 0 || d != v ? std::to_string(v) : typed);
     regs_.sendPhase(reg);
 }
 
@@ -234,7 +274,7 @@ Outcome ChipControl::toggleReset() { return setReset(!reset()); }
 Outcome ChipControl::setBit(int32_t& state, int32_t bit, bool on, bool syncWord) {
     return act([&](Outcome&) {
         state = on ? bit : 0;
-        emit bitsChanged();
+        announceBits();
         if (syncWord) regs_.sendSyncSelsrc();
         else regs_.sendSleepReset();
     });
@@ -253,25 +293,27 @@ Outcome ChipControl::setSleep(bool on) { return setBit(regs_.SleepBit, chip::kSl
 // is never stored, so the next Sleep/Reset word releases it.
 Outcome ChipControl::clear() {
     Outcome out = stopKeying();
-    out.merge(act([this](Outcome&) { regs_.sendSleepReset(true); }));
-    regs_.SyncBit = 0;
-    regs_.SelsrcBit = 0;
-    emit bitsChanged();
+    out.merge(act([this](Outcome&) {
+        regs_.SyncBit = 0;
+        regs_.SelsrcBit = 0;
+        announceBits();
+        regs_.sendSleepReset(true);
+    }));
     return out;
 }
 
 Outcome ChipControl::selectFrequency(int reg) {
-    freqSelect_ = reg;
-    emit selectionChanged();
     return act([this, reg](Outcome&) {
+        freqSelect_ = reg;
+        notify([this] { emit selectionChanged(); });
         if (!keyingFrequency()) regs_.sendFreqSelect(reg);
     });
 }
 
 Outcome ChipControl::selectPhase(int reg) {
-    phaseSelect_ = reg;
-    emit selectionChanged();
     return act([this, reg](Outcome&) {
+        phaseSelect_ = reg;
+        notify([this] { emit selectionChanged(); });
         if (!keyingPhase()) regs_.sendPhaseSelect(reg);
     });
 }
@@ -327,8 +369,7 @@ void ChipControl::keyingEnds(keying::Type type) {
 
 // A keying ends on its schedule's thread too; the windows hear of it on ours.
 void ChipControl::announceBits() {
-    if (QThread::currentThread() == thread()) emit bitsChanged();
-    else QMetaObject::invokeMethod(this, [this] { emit bitsChanged(); }, Qt::QueuedConnection);
+    notify([this] { emit bitsChanged(); });
 }
 
 Outcome ChipControl::sendWord(uint16_t word) {
@@ -338,6 +379,7 @@ Outcome ChipControl::sendWord(uint16_t word) {
 // All six registers loaded with 0, the control bits cleared, Normal, FREQ0
 // and PHASE0 selected; the words are those of the single actions, in order.
 Outcome ChipControl::initialise() {
+    Notices::Operation said(notices_);
     Outcome out = stopKeying();
     portlib::OperationScope op(tx_.port());
     for (Field f : {Field::Freq0, Field::Freq1, Field::Phase0, Field::Phase1, Field::Phase2, Field::Phase3})
@@ -351,9 +393,9 @@ Outcome ChipControl::initialise() {
         regs_.ResetBit = chip::kResetBit;
         tx_.send(chip::sleepResetWord(0, chip::kResetBit, false));  // reset pulse
         tx_.send(chip::sleepResetWord(0, 0, false));
+        regs_.ResetBit = 0;
+        announceBits();
     }));
-    regs_.ResetBit = 0;
-    emit bitsChanged();
     out.merge(selectFrequency(0));
     out.merge(selectPhase(0));
     try {

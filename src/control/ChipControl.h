@@ -6,6 +6,7 @@
 // main. Nothing here shows anything: changes are announced by signals,
 // failures are returned to the caller.
 #include "control/Keyer.h"
+#include "control/Notices.h"
 #include "control/SweepEngine.h"
 #include "registers/ChipRegisters.h"
 
@@ -27,6 +28,17 @@ struct Outcome {
     bool busy = false;        // refused: what it would start is already running
     bool ok() const { return !badEntry && portFailure.empty() && !busy; }
     void merge(const Outcome& o);
+};
+
+// The chip's state as one locked look: readers never hold a live reference.
+struct ChipState {
+    bool sync = false, selsrc = false, sleep = false, reset = false;
+    int freqSelect = 0, phaseSelect = 0;
+    uint32_t word[2] = {};
+    uint16_t phase[4] = {};
+    double clockMHz = ChipRegisters::kDefaultClockMHz;
+    // What each frequency register makes at the committed clock, MHz.
+    double frequencyMHz(int reg) const;
 };
 
 class ChipControl : public QObject {
@@ -92,18 +104,29 @@ public:
     // runs inside a port write, so it only sends; failures go to that write.
     void resendState();
 
+    // Sends a register's stored word again (a field left unedited): never a
+    // word reconverted from the text a view wrote.
+    Outcome resendFrequency(int reg);
+    Outcome resendPhase(int reg);
+
+    ChipState state() const;
+
+    // The port every word goes to (the port menu).
+    uint16_t portAddress() const { return tx_.port().portAddress(); }
+    void setPortAddress(uint16_t address) { tx_.port().setPortAddress(address); }
+
     // What each register got last: the tuning word with the clock (MHz) it was
     // computed against, and the 12-bit phase values.
     uint32_t loadedWord(int reg) const;
     double loadedClockMHz(int reg) const;
-    uint16_t loadedPhase(int reg) const { return loadedPhase_[reg]; }
+    uint16_t loadedPhase(int reg) const { return state().phase[reg]; }
 
-    bool sync() const { return regs_.SyncBit != 0; }
-    bool selsrc() const { return regs_.SelsrcBit != 0; }
-    bool sleep() const { return regs_.SleepBit != 0; }
-    bool reset() const { return regs_.ResetBit != 0; }
-    int selectedFrequency() const { return freqSelect_; }
-    int selectedPhase() const { return phaseSelect_; }
+    bool sync() const { return state().sync; }
+    bool selsrc() const { return state().selsrc; }
+    bool sleep() const { return state().sleep; }
+    bool reset() const { return state().reset; }
+    int selectedFrequency() const { return state().freqSelect; }
+    int selectedPhase() const { return state().phaseSelect; }
 
     // The program ends: sweeps and keying stop where they are, sending
     // nothing more, so the chip keeps its last state.
@@ -115,7 +138,9 @@ public:
     Transmitter& transmitter() { return tx_; }
 
 signals:
-    void fieldTextChanged(control::Field field, const QString& text);
+    // `own`: the text a field's own commit writes; otherwise another door
+    // changed what the field stands for.
+    void fieldTextChanged(control::Field field, const QString& text, bool own = true);
     void tuningWordChanged(int reg, const QString& hex);
     // Sync, SELSRC, Sleep or Reset changed (or was sent again).
     void bitsChanged();
@@ -127,7 +152,12 @@ signals:
 private:
     template <typename Fn>
     Outcome act(Fn&& fn);
-    void showText(Field f, const std::string& text);
+    // Announced once the lock is free (see Notices).
+    template <typename Fn>
+    void notify(Fn&& fn) { notices_.later(std::forward<Fn>(fn)); }
+    void showText(Field f, const std::string& text, bool own = true);
+    // Under the lock: the register's field as it stands at the committed clock.
+    void showRegister(int reg);
     void loadFrequency(int reg, const std::string& text);
     void loadPhase(int reg, const std::string& text);
     void sweepStep(int reg, float mhz);
@@ -139,9 +169,11 @@ private:
     void announceBits();
 
     Transmitter& tx_;
+    Notices notices_;
+    // regs_ and everything below it: guarded by the port's lock (tx_.port().lock()).
     ChipRegisters regs_;
     SweepEngine sweeps_;
-    bool startedUp_ = false;
+    bool startedUp_ = false;  // the owner's thread only
     int freqSelect_ = 0;
     int phaseSelect_ = 0;
     uint32_t loadedWord_[2] = {};

@@ -15,8 +15,8 @@ int64_t nowNs() {
 }
 }  // namespace
 
-Keyer::Keyer(Transmitter& tx, Hooks hooks, QObject* parent, SweepTimer::TimeSource now)
-    : QObject(parent), tx_(tx), hooks_(std::move(hooks)), timer_(nullptr, std::move(now)), pattern_(*keying::parsePattern("PRBS7").pattern) {
+Keyer::Keyer(Transmitter& tx, control::Notices& notices, Hooks hooks, QObject* parent, SweepTimer::TimeSource now)
+    : QObject(parent), tx_(tx), notices_(notices), hooks_(std::move(hooks)), timer_(nullptr, std::move(now)), pattern_(*keying::parsePattern("PRBS7").pattern) {
     timer_.setTick([this](uint64_t generation, uint64_t index) { tick(generation, index); });
 }
 
@@ -26,7 +26,13 @@ std::string Keyer::setPattern(const std::string& text) {
     keying::PatternCheck check = keying::parsePattern(text);
     if (!check.pattern) return check.refusal;
     pattern_ = std::move(*check.pattern);
+    notices_.later([this] { emit settingsChanged(); });
     return {};
+}
+
+void Keyer::setType(keying::Type t) {
+    type_ = t;
+    notices_.later([this] { emit settingsChanged(); });
 }
 
 double Keyer::maxRate() {
@@ -39,16 +45,19 @@ double Keyer::maxRate() {
 bool Keyer::setRate(double symbolsPerSecond) {
     if (!(symbolsPerSecond >= kMinRate && symbolsPerSecond <= maxRate())) return false;
     rate_ = symbolsPerSecond;
+    notices_.later([this] { emit settingsChanged(); });
     return true;
 }
 
 bool Keyer::setCount(uint64_t symbols) {
     if (symbols > kMaxCount) return false;
     count_ = symbols;
+    notices_.later([this] { emit settingsChanged(); });
     return true;
 }
 
 bool Keyer::start() {
+    control::Notices::Operation said(notices_);
     std::lock_guard guard(tx_.port().lock());
     if (running_) return false;
     failure_.clear();
@@ -71,6 +80,7 @@ bool Keyer::start() {
 }
 
 void Keyer::stop() {
+    control::Notices::Operation said(notices_);
     std::lock_guard guard(tx_.port().lock());
     if (running_) finish();
 }
@@ -134,8 +144,8 @@ std::string Keyer::lastFailure() const {
     return failure_;
 }
 
-// On the keyer's thread a change of state is said at once; from the
-// schedule's thread it is said there later. Progress waits at most one
+// A change of state is said once the lock is free, on the keyer's thread
+// (see control::Notices). Progress waits at most one
 // announcement at a time, no closer than kProgressInterval to the last; one
 // that comes too soon is said when the interval is up, so the last symbol
 // always shows however slow the keying.
@@ -145,25 +155,18 @@ void Keyer::changed(bool announceState) {
         emit runningChanged(running_);
         emit progressChanged(progress());
     };
-    if (announceState && QThread::currentThread() == thread()) {
-        announceAll();
-        return;
-    }
     if (announceState) {
-        QMetaObject::invokeMethod(this, announceAll, Qt::QueuedConnection);
+        notices_.later(announceAll);
         return;
     }
     if (posted_.exchange(true)) return;
     const int64_t wait = lastAnnounced_ + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
     const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
-    QMetaObject::invokeMethod(
-        this,
-        [this, waitMs] {
-            QTimer::singleShot(waitMs, this, [this] {
-                posted_ = false;
-                lastAnnounced_ = nowNs();
-                emit progressChanged(progress());
-            });
-        },
-        Qt::QueuedConnection);
+    notices_.later([this, waitMs] {
+        QTimer::singleShot(waitMs, this, [this] {
+            posted_ = false;
+            lastAnnounced_ = nowNs();
+            emit progressChanged(progress());
+        });
+    });
 }

@@ -3,8 +3,10 @@
 // its select word, on an absolute schedule (symbol k due at start + k / rate)
 // run on the timer's own thread under the port's lock. A symbol whose
 // register is the previous one's sends nothing. What changes is announced on
-// the keyer's own thread, progress at most ten times a second.
+// the keyer's own thread once the lock is free, progress at most ten times a
+// second.
 #include "control/KeyingPattern.h"
+#include "control/Notices.h"
 #include "control/SweepTimer.h"
 
 #include <QObject>
@@ -51,13 +53,15 @@ public:
         std::function<void(keying::Type)> end;
     };
     // `now`: where the schedule reads the time (tests move a clock by hand).
-    Keyer(Transmitter& tx, Hooks hooks, QObject* parent = nullptr, SweepTimer::TimeSource now = nullptr);
+    Keyer(Transmitter& tx, control::Notices& notices, Hooks hooks, QObject* parent = nullptr,
+          SweepTimer::TimeSource now = nullptr);
     // Ends the schedule without a word: the chip keeps its last keyed state.
     ~Keyer() override;
 
-    // Settings; a running keying keeps the ones it started with.
+    // Settings, set and read on the keyer's thread; a running keying keeps
+    // the ones it started with. Each change is announced (settingsChanged).
     keying::Type type() const { return type_; }
-    void setType(keying::Type t) { type_ = t; }
+    void setType(keying::Type t);
     const keying::Pattern& pattern() const { return pattern_; }
     // Empty when taken; else the refusal, and the pattern stays.
     std::string setPattern(const std::string& text);
@@ -87,6 +91,7 @@ public:
     std::string lastFailure() const;
 
 signals:
+    void settingsChanged();
     void runningChanged(bool running);
     void progressChanged(const keying::Progress& progress);
 
@@ -97,6 +102,7 @@ private:
     void changed(bool announceState);
 
     Transmitter& tx_;
+    control::Notices& notices_;
     Hooks hooks_;
     SweepTimer timer_;
     keying::Type type_ = keying::Type::FSK;
@@ -104,7 +110,7 @@ private:
     double rate_ = 1000;
     uint64_t count_ = 0;
 
-    // The keying under way, guarded by the port's lock.
+    // The keying under way: guarded by the port's lock (tx_.port().lock()).
     keying::Pattern keyed_;
     keying::Progress progress_;
     int lastRegister_ = -1;

@@ -1,6 +1,6 @@
 #include "control/SweepEngine.h"
 
-#include <QThread>
+#include <QTimer>
 
 namespace {
 int64_t nowNs() {
@@ -9,8 +9,11 @@ int64_t nowNs() {
 }
 }  // namespace
 
-SweepEngine::SweepEngine(std::recursive_mutex& portLock, std::function<void(int, float)> load, QObject* parent)
+SweepEngine::SweepEngine(std::recursive_mutex& portLock, control::Notices& notices,
+                         std::function<void(int, float)> load, QObject* parent)
     : QObject(parent),
+      lock_(portLock),
+      notices_(notices),
       group0_(0, Countup1, Countdown1, portLock, hooks(0, load)),
       group1_(1, Countup2, countdown2, portLock, hooks(1, load)) {
     Countup1.setTick([this](uint64_t g, uint64_t) { group0_.tick(Countup1, &sweep::stepUp, g); });
@@ -30,7 +33,13 @@ SweepRunner::Hooks SweepEngine::hooks(int g, std::function<void(int, float)> loa
     return {[this, g](bool) { stateChanged(g); }, std::move(load), [this, g] { stepped(g); }};
 }
 
+void SweepEngine::setSettings(int g, const sweep::FieldTexts& texts) {
+    settings_[g] = texts;
+    notices_.later([this, g] { emit settingsChanged(g); });
+}
+
 sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
+    control::Notices::Operation said(notices_);
     const sweep::StartCheck check = group(g).start(texts);
     if (check.plan) {
         started_[g] = true;
@@ -40,12 +49,15 @@ sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
 }
 
 void SweepEngine::stop(int g) {
+    control::Notices::Operation said(notices_);
     const bool was = sweeping(g);
     group(g).stop();
     if (was) announce(g);
 }
 
 void SweepEngine::stopAll() {
+    control::Notices::Operation said(notices_);
+    std::lock_guard guard(lock_);  // a last step may be disabling its timer
     const bool was0 = sweeping(0), was1 = sweeping(1);
     Countup1.setEnabled(false);
     Countdown1.setEnabled(false);
@@ -57,31 +69,30 @@ void SweepEngine::stopAll() {
     if (was1) announce(1);
 }
 
-// On the engine's thread the change is said at once; from a step's thread it
-// is said there later, with the state as it is then (a Start may have come between).
+// Said once the lock is free, with the state as it is then (a Start may have
+// come between); ends are counted by ended(), not by these.
 void SweepEngine::stateChanged(int g) {
-    if (QThread::currentThread() == thread()) {
-        emit sweepingChanged(g, sweeping(g));
-        return;
-    }
-    QMetaObject::invokeMethod(this, [this, g] { emit sweepingChanged(g, sweeping(g)); }, Qt::QueuedConnection);
+    notices_.later([this, g] { emit sweepingChanged(g, sweeping(g)); });
 }
 
-// At most one announcement waits at a time, and they come no closer than
-// kProgressInterval, except the one that ends a sweep.
+// At most one announcement waits at a time, no closer than kProgressInterval
+// to the last, except the one that ends a sweep; one that comes too soon is
+// said when the interval is up, so the last step always shows.
 void SweepEngine::stepped(int g) {
     const bool ended = !sweeping(g);
-    if (posted_[g]) return;
-    if (!ended && nowNs() - lastAnnounced_[g] < std::chrono::nanoseconds(kProgressInterval).count()) return;
-    posted_[g] = true;
-    lastAnnounced_[g] = nowNs();
-    QMetaObject::invokeMethod(
-        this,
-        [this, g] {
+    if (posted_[g].exchange(true)) return;
+    const int64_t wait =
+        ended ? 0 : lastAnnounced_[g] + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
+    const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
+    notices_.later([this, g, waitMs] {
+        QTimer::singleShot(waitMs, this, [this, g] {
             posted_[g] = false;
-            announce(g);
-        },
-        Qt::QueuedConnection);
+            lastAnnounced_[g] = nowNs();
+            emit progressChanged(g, progress(g));
+        });
+    });
 }
 
-void SweepEngine::announce(int g) { emit progressChanged(g, progress(g)); }
+void SweepEngine::announce(int g) {
+    notices_.later([this, g] { emit progressChanged(g, progress(g)); });
+}

@@ -2,7 +2,8 @@
 // The two sweep groups with their timers: group 0 sweeps FREQ0, group 1 FREQ1.
 // They run whether or not a sweep window is open. Steps run on the timers'
 // thread under the port's lock; what they change is announced on the
-// engine's own thread.
+// engine's own thread once the lock is free.
+#include "control/Notices.h"
 #include "control/SweepRunner.h"
 #include "control/SweepTimer.h"
 
@@ -21,7 +22,7 @@ public:
     static constexpr std::chrono::milliseconds kProgressInterval{100};
 
     // `portLock` is held for every step; `load` sends one step (throws on a port failure).
-    SweepEngine(std::recursive_mutex& portLock, std::function<void(int reg, float mhz)> load,
+    SweepEngine(std::recursive_mutex& portLock, control::Notices& notices, std::function<void(int reg, float mhz)> load,
                 QObject* parent = nullptr);
     ~SweepEngine() override;
 
@@ -37,8 +38,15 @@ public:
     // Ends every timer's thread for good without a word (the program ends).
     void halt();
     bool sweeping(int g) { return group(g).sweeping(); }
+    // Sweeps of a group ended so far (last loop, Stop, a failing port), counted
+    // as they end: an end followed at once by a Start is counted all the same.
+    uint64_t ended(int g) { return group(g).ended(); }
     // The last progress of a group: the running sweep's, or the last one's.
     sweep::Progress progress(int g) { return group(g).progress(); }
+    // Each group's five field texts as its sweep fields show them (the sweep
+    // window and SCPI share them); set and read on the engine's thread.
+    const sweep::FieldTexts& settings(int g) const { return settings_[g]; }
+    void setSettings(int g, const sweep::FieldTexts& texts);
     // Whether any sweep has been started since the program began.
     bool everStarted(int g) const { return started_[g]; }
 
@@ -47,25 +55,33 @@ public:
     float maxFreq() const { return limit_ ? limit_() : 25.0f; }
 
     // One step now, as a due tick would take it (the tick handlers by name).
-    void countup1_Timer() { group0_.tickNow(Countup1, &sweep::stepUp); }
-    void countdown1_Timer() { group0_.tickNow(Countdown1, &sweep::stepDown); }
-    void countup2_Timer() { group1_.tickNow(Countup2, &sweep::stepUp); }
-    void countdown2_Timer() { group1_.tickNow(countdown2, &sweep::stepDown); }
+    void countup1_Timer() { tickNow(group0_, Countup1, &sweep::stepUp); }
+    void countdown1_Timer() { tickNow(group0_, Countdown1, &sweep::stepDown); }
+    void countup2_Timer() { tickNow(group1_, Countup2, &sweep::stepUp); }
+    void countdown2_Timer() { tickNow(group1_, countdown2, &sweep::stepDown); }
 
 signals:
+    void settingsChanged(int group);
     void sweepingChanged(int group, bool sweeping);
     void progressChanged(int group, const sweep::Progress& progress);
 
 private:
+    void tickNow(SweepRunner& group, SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
+        control::Notices::Operation said(notices_);
+        group.tickNow(timer, rule);
+    }
     SweepRunner::Hooks hooks(int g, std::function<void(int, float)> load);
     void stateChanged(int g);
     void stepped(int g);
     void announce(int g);
 
+    std::recursive_mutex& lock_;
+    control::Notices& notices_;
     SweepRunner group0_;
     SweepRunner group1_;
     std::function<float()> limit_;
-    bool started_[2] = {false, false};
+    bool started_[2] = {false, false};  // the engine's thread only
+    sweep::FieldTexts settings_[2] = {sweep::kDefaultTexts, sweep::kDefaultTexts};  // the engine's thread only
     std::atomic<bool> posted_[2] = {false, false};
     std::atomic<int64_t> lastAnnounced_[2] = {0, 0};  // steady clock, ns
 };

@@ -8,6 +8,7 @@ SweepRunner::SweepRunner(int reg, SweepTimer& up, SweepTimer& down, std::recursi
     : reg_(reg), up_(up), down_(down), lock_(lock), hooks_(std::move(hooks)) {}
 
 void SweepRunner::setSweeping(bool on) {
+    if (sweeping_ && !on) ++ended_;
     sweeping_ = on;
     progress_.running = on;
     if (hooks_.state) hooks_.state(on);
@@ -21,6 +22,11 @@ SweepGroup SweepRunner::group() const {
 void SweepRunner::restore(const SweepGroup& g) {
     std::lock_guard guard(lock_);
     group_ = g;
+}
+
+uint64_t SweepRunner::ended() const {
+    std::lock_guard guard(lock_);
+    return ended_;
 }
 
 sweep::Progress SweepRunner::progress() const {

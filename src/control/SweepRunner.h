@@ -32,6 +32,7 @@ public:
     // Puts counters in place from outside (tests that jump far into a loop).
     void restore(const SweepGroup& g);
     bool sweeping() const { return sweeping_; }
+    uint64_t ended() const;
     sweep::Progress progress() const;
 
 private:
@@ -44,6 +45,8 @@ private:
     std::recursive_mutex& lock_;
     Hooks hooks_;
     std::atomic<bool> sweeping_ = false;
+    // Guarded by lock_.
     SweepGroup group_;
     sweep::Progress progress_;
+    uint64_t ended_ = 0;
 };

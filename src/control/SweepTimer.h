@@ -1,8 +1,9 @@
 #pragma once
 // A timer with a period and an enabled flag, as a sweep step or a keyed
 // symbol needs it. Ticks follow an absolute schedule (tick k due at arm time +
-// k periods, or + (k + 1) for a sweep) and run on the timer's own thread, so
-// lateness never piles up and a busy window thread never holds a step back.
+// k periods, or + (k + 1) for a sweep) and run on the one scheduler thread
+// every timer shares, so lateness never piles up and a busy window thread
+// never holds a step back.
 // A period of 0 ticks on the owner thread, as fast as its event loop turns.
 #include <QObject>
 
@@ -30,17 +31,17 @@ public:
 
     // Set before the first enable; the tick runs on the schedule's thread.
     void setTick(Tick tick) { tick_ = std::move(tick); }
-    // Ends the schedule's thread for good, after any tick under way.
+    // Ends this timer's schedule for good, after any tick of it under way.
     void shutdown();
 
-    int interval() const { return intervalMs_; }
+    int interval() const;
     // Assigning the period restarts the schedule of an enabled timer.
     void setInterval(int ms);
     // A schedule of `perSecond` ticks a second, the first due when enabled;
     // a tick more than `catchUp` periods late skips ahead to the one due last
     // (0: always, as a keyed symbol stream keeps to the clock).
     void setRate(double perSecond, int catchUp);
-    bool isEnabled() const { return enabled_; }
+    bool isEnabled() const;
     // Enabling an enabled timer changes nothing; disabling ends the schedule:
     // a tick already under way finds current() false.
     void setEnabled(bool on);
@@ -63,24 +64,24 @@ protected:
     void timerEvent(QTimerEvent* e) override;
 
 private:
+    friend class Scheduler;
     Clock::time_point now() const;
     void rearm();
-    void schedule();
 
     Tick tick_;
     Clock::time_point dueAt(uint64_t index) const;
 
+    int zeroTimerId_ = 0;  // the owner's thread only
+    const TimeSource now_;
+
+    // The scheduler's, shared by every timer.
+    std::mutex& mutex_;
+    // All below guarded by mutex_.
     int intervalMs_ = 0;
     double periodNs_ = 0;  // 0: the whole-millisecond interval rules
     int catchUp_ = 3;
     bool tickAtArm_ = false;
     bool enabled_ = false;
-    int zeroTimerId_ = 0;
-    const TimeSource now_;
-
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::thread scheduler_;
     bool quit_ = false;
     bool armed_ = false;
     uint64_t generation_ = 0;  // bumped at every re-arm and stop

@@ -12,8 +12,12 @@ public:
     void WritePort(uint16_t port, int32_t value) { port_.OutByte(port, value & 0xFF); }
     // Sends bits 15..0 of word, most significant first, to the data register at port.
     void SendWord(uint16_t port, int32_t word);
-    // The same to the port the user selected.
-    void send(int32_t word) { SendWord(port_.PortAddress, word); }
+    // The same to the port the user selected, read under the word's own lock
+    // so a port chosen meanwhile never splits a word.
+    void send(int32_t word) {
+        std::lock_guard guard(port_.lock());
+        SendWord(port_.portAddress(), word);
+    }
 
     portlib::Parllio& port() { return port_; }
 

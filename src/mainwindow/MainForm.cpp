@@ -42,8 +42,11 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
         // Enter is not consumed: after the commit it reaches the field as any key.
         f.enter = [this, keypress](FieldEntry::Trigger) { (this->*keypress)(13); };
         f.leave = [this, lostFocus](FieldEntry::Trigger) { (this->*lostFocus)(); };
+        f.escape = [this, edit] { dropEdit(edit); };
         entry_->add(std::move(f));
     }
+    for (int f = 0; f < 7; ++f)
+        connect(fieldFor(static_cast<control::Field>(f)), &QLineEdit::textEdited, this, [this, f] { edited_[f] = true; });
 
     for (int f = 0; f < 7; ++f) lastShown_[f] = fieldFor(static_cast<control::Field>(f))->text();
     connect(&chip_, &control::ChipControl::fieldTextChanged, this, &MainForm::showFieldText);
@@ -121,7 +124,7 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::setPortChecks() {
-    switch (chip_.port().PortAddress) {
+    switch (chip_.portAddress()) {
     case wire::kLpt2: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(true); ui->Mnuprn->setChecked(false); break;
     case wire::kLpt1: ui->MnuLpt1->setChecked(true); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(false); break;
     case wire::kPrn: ui->MnuLpt1->setChecked(false); ui->MnuLpt2->setChecked(false); ui->Mnuprn->setChecked(true); break;
@@ -157,12 +160,34 @@ QLineEdit* MainForm::fieldFor(control::Field f) const {
 
 void MainForm::showFieldText(control::Field f, const QString& t) {
     QLineEdit* e = fieldFor(f);
-    QString& last = lastShown_[static_cast<int>(f)];
+    const int i = static_cast<int>(f);
+    lastShown_[i] = t;
     // A change from elsewhere (a script, the SCPI server, a sweep) never
-    // overwrites what the user is typing.
-    if (acting_ == 0 && e->hasFocus() && e->text() != last) return;
-    last = t;
+    // overwrites what the user is typing; Escape brings it back.
+    if (acting_ == 0 && edited_[i]) return;
+    edited_[i] = false;
     if (e->text() != t) e->setText(t);  // an unchanged text keeps its cursor
+}
+
+// Escape gives up the edit: the field shows what it stands for again.
+void MainForm::dropEdit(QLineEdit* e) {
+    for (int i = 0; i < 7; ++i) {
+        if (fieldFor(static_cast<control::Field>(i)) != e) continue;
+        edited_[i] = false;
+        e->setText(lastShown_[i]);
+    }
+}
+
+// A field left without an edit sends its register's stored word again: its
+// text was written by a view, and reconverting it could move the word.
+bool MainForm::leftUnedited(control::Field f) {
+    if (edited_[static_cast<int>(f)]) return false;
+    const int i = static_cast<int>(f);
+    const control::Outcome r = own([&] {
+        return i < 2 ? chip_.resendFrequency(i) : chip_.resendPhase(i - 2);
+    });
+    afterLoad(fieldFor(f), r);
+    return true;
 }
 
 // Captions show the stored states; the selection options can be chosen
@@ -223,7 +248,11 @@ void MainForm::showSweepProgress(int group, const sweep::Progress& p) {
 }
 
 void MainForm::afterLoad(QLineEdit* field, const control::Outcome& r) {
-    if (r.badEntry) return entry_->refuse(field);
+    if (r.badEntry) {
+        for (int i = 0; i < 7; ++i)  // the user still owes it a value
+            if (fieldFor(static_cast<control::Field>(i)) == field) edited_[i] = true;
+        return entry_->refuse(field);
+    }
     focusSink();
     if (!r.portFailure.empty()) reportPortFailure(r.portFailure);
 }
@@ -253,12 +282,19 @@ void MainForm::text3_keypress(int k) { if (k == 13) commit(Trigger::Enter, &Main
 void MainForm::text4_keypress(int k) { if (k == 13) commit(Trigger::Enter, &MainForm::Command4_Click); }
 void MainForm::text5_keypress(int k) { if (k == 13) commit(Trigger::Enter, &MainForm::command5_click); }
 void MainForm::text6_keypress(int k) { if (k == 13) commit(Trigger::Enter, &MainForm::command6_click); }
-void MainForm::Text1_LostFocus() { commit(Trigger::FocusLoss, &MainForm::Command1_Click); }
-void MainForm::Text2_LostFocus() { commit(Trigger::FocusLoss, &MainForm::Command2_Click); }
-void MainForm::Text3_LostFocus() { commit(Trigger::FocusLoss, &MainForm::Command3_Click); }
-void MainForm::Text4_LostFocus() { commit(Trigger::FocusLoss, &MainForm::Command4_Click); }
-void MainForm::Text5_LostFocus() { commit(Trigger::FocusLoss, &MainForm::command5_click); }
-void MainForm::Text6_LostFocus() { commit(Trigger::FocusLoss, &MainForm::command6_click); }
+void MainForm::leave(control::Field f, void (MainForm::*load)()) {
+    const Trigger outer = trigger_;
+    trigger_ = Trigger::FocusLoss;
+    if (!leftUnedited(f)) commit(Trigger::FocusLoss, load);
+    trigger_ = outer;
+}
+
+void MainForm::Text1_LostFocus() { leave(control::Field::Freq0, &MainForm::Command1_Click); }
+void MainForm::Text2_LostFocus() { leave(control::Field::Freq1, &MainForm::Command2_Click); }
+void MainForm::Text3_LostFocus() { leave(control::Field::Phase0, &MainForm::Command3_Click); }
+void MainForm::Text4_LostFocus() { leave(control::Field::Phase1, &MainForm::Command4_Click); }
+void MainForm::Text5_LostFocus() { leave(control::Field::Phase2, &MainForm::command5_click); }
+void MainForm::Text6_LostFocus() { leave(control::Field::Phase3, &MainForm::command6_click); }
 
 void MainForm::text7_keypress(int k) {
     if (k == 13) commitClock();
@@ -351,16 +387,16 @@ void MainForm::setMonitorOpener(std::function<void()> opener) {
 }
 
 void MainForm::MnuLpt1_Click() {
-    chip_.port().PortAddress = wire::kLpt1;
+    chip_.setPortAddress(wire::kLpt1);
     setPortChecks();
 }
 
 void MainForm::MnuLpt2_Click() {
-    chip_.port().PortAddress = wire::kLpt2;
+    chip_.setPortAddress(wire::kLpt2);
     setPortChecks();
 }
 
 void MainForm::Mnuprn_Click() {
-    chip_.port().PortAddress = wire::kPrn;
+    chip_.setPortAddress(wire::kPrn);
     setPortChecks();
 }

@@ -105,6 +105,9 @@ private:
     void setPortChecks();
     QLineEdit* fieldFor(control::Field f) const;
     void showFieldText(control::Field f, const QString& text);
+    void dropEdit(QLineEdit* field);
+    bool leftUnedited(control::Field f);
+    void leave(control::Field f, void (MainForm::*load)());
     void showBits();
     void showSelection();
     void showSweepProgress(int group, const sweep::Progress& progress);
@@ -126,7 +129,10 @@ private:
     Trigger trigger_ = Trigger::Program;
     std::function<void(QDialog&)> openModal_;
     std::function<void()> openMonitor_;
+    // What a view last wrote in each field, and whether the user has changed
+    // it since (the field is being edited: views leave it alone).
     QString lastShown_[7];
+    bool edited_[7] = {};
     keying::Progress keying_;  // as last announced
     Modulation* modulation_ = nullptr;  // the last text the program put in each field
 };

@@ -7,6 +7,8 @@
 #include "portlib/gpio/GpioPort.h"
 #include "portlib/ppdev/PpdevPort.h"
 
+#include "widgets/ElidedLabel.h"
+
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -69,7 +71,7 @@ QString PortStatus::keyingText(const keying::Progress& p) {
 }
 
 PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer)
-    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new QLabel), keying_(new QLabel) {
+    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel) {
     label_->setObjectName(QStringLiteral("portStatus"));
     label_->setContentsMargins(4, 0, 4, 0);
     sweeps_->setObjectName(QStringLiteral("sweepStatus"));
@@ -102,7 +104,7 @@ void PortStatus::refresh() {
     {
         // The sweep's thread may be writing: the port is looked at between operations.
         std::lock_guard guard(port_.lock());
-        line = lineFor(port_.backend(), port_.PortAddress);
+        line = lineFor(port_.backend(), port_.portAddress());
     }
     if (line.text == shown_.text && line.warning == shown_.warning && !label_->text().isEmpty()) return;
     shown_ = line;

@@ -52,6 +52,8 @@ Modulation::Modulation(control::ChipControl& chip, platform::UserNotice& notice,
     connect(ui_->Stop, &QPushButton::clicked, this, &Modulation::stopClick);
     connect(&keyer(), &Keyer::runningChanged, this, &Modulation::showRunning);
     connect(&keyer(), &Keyer::progressChanged, this, &Modulation::showProgress);
+    // Whichever door changed them (SCPI, a script, a setup file).
+    connect(&keyer(), &Keyer::settingsChanged, this, &Modulation::showSettings);
 
     ui_->Rate->setToolTip(QStringLiteral("Symbols a second, %1 to %2 (this port's limit)")
                               .arg(rateText(Keyer::kMinRate), rateText(keyer().maxRate())));
@@ -71,6 +73,8 @@ void Modulation::applyFonts() {
     for (QWidget* w : ui_->Frame1->findChildren<QWidget*>()) w->setFont(body);
 }
 
+// A field the user has changed since it was last written (isModified) keeps
+// the user's text until it commits.
 void Modulation::showSettings() {
     const keying::Type t = keyer().type();
     (t == keying::Type::FSK ? ui_->TypeFSK : t == keying::Type::BPSK ? ui_->TypeBPSK : ui_->TypeQPSK)
@@ -78,17 +82,19 @@ void Modulation::showSettings() {
     showPattern();
     showRate();
     if (keyer().count() > 0) lastCount_ = keyer().count();
-    ui_->Count->setText(QString::number(lastCount_));
+    if (!ui_->Count->isModified()) ui_->Count->setText(QString::number(lastCount_));
     ui_->Continuous->setChecked(keyer().count() == 0);
 }
 
 void Modulation::showPattern() {
     const QString text = QString::fromStdString(keyer().pattern().text);
-    ui_->Pattern->setText(text);
+    if (!ui_->Pattern->isModified()) ui_->Pattern->setText(text);
     ui_->Prbs->setCurrentIndex(ui_->Prbs->findText(text));  // -1 (the placeholder) for bits and hex
 }
 
-void Modulation::showRate() { ui_->Rate->setText(rateText(keyer().rate())); }
+void Modulation::showRate() {
+    if (!ui_->Rate->isModified()) ui_->Rate->setText(rateText(keyer().rate()));
+}
 
 // Beside the main window, so its options can be watched while keying, with
 // the bottom edges level: the Board Monitor on that side keeps its readings
@@ -135,6 +141,7 @@ void Modulation::commitPattern() {
     if (!why.empty())
         return refuse(ui_->Pattern, QString::fromStdString(why), QString::fromStdString(keyer().pattern().text));
     refused_ = nullptr;
+    ui_->Pattern->setModified(false);
     showPattern();
 }
 
@@ -158,11 +165,13 @@ void Modulation::commitRate() {
     refused_ = nullptr;
     if (*v > max) {
         keyer().setRate(max);
+        ui_->Rate->setModified(false);
         showRate();
         tell(QStringLiteral("The rate is limited to %1 symbols a second on this port.").arg(rateText(max)));
         return;
     }
     keyer().setRate(*v);
+    ui_->Rate->setModified(false);
     showRate();
 }
 
@@ -214,12 +223,14 @@ void Modulation::showRunning(bool running) {
                                   : kIdleCaption);
 }
 
+// Time left only while it runs: after a Stop nothing is left to wait for.
 QString Modulation::progressText(const keying::Progress& p) {
-    QString text = p.count == 0 ? QStringLiteral("Sent %1 symbols").arg(p.sent)
-                                : QStringLiteral("Sent %1 of %2 symbols, %3 s left")
-                                      .arg(p.sent)
-                                      .arg(p.count)
-                                      .arg(p.secondsLeft(), 0, 'f', 1);
+    QString text = p.count == 0    ? QStringLiteral("Sent %1 symbols").arg(p.sent)
+                   : !p.running ? QStringLiteral("Sent %1 of %2 symbols").arg(p.sent).arg(p.count)
+                                  : QStringLiteral("Sent %1 of %2 symbols, %3 s left")
+                                        .arg(p.sent)
+                                        .arg(p.count)
+                                        .arg(p.secondsLeft(), 0, 'f', 1);
     if (p.symbol >= 0) text += QStringLiteral(", symbol %1").arg(p.symbol);
     return text;
 }

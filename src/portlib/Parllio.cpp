@@ -22,6 +22,21 @@ std::unique_ptr<PortBackend> Parllio::setBackend(std::unique_ptr<PortBackend> b)
     return b;
 }
 
+uint16_t Parllio::portAddress() const {
+    std::lock_guard guard(mutex_);
+    return address_;
+}
+
+void Parllio::setPortAddress(uint16_t address) {
+    std::lock_guard guard(mutex_);
+    address_ = address;
+}
+
+int Parllio::operationDepth() const {
+    std::lock_guard guard(mutex_);
+    return depth_;
+}
+
 std::string Parllio::recordFailure() {
     std::lock_guard guard(mutex_);
     return backend_ ? backend_->recordFailure() : std::string();

@@ -28,9 +28,10 @@ public:
     Parllio& operator=(const Parllio&) = delete;
 
     // Base address of the selected printer port's data register; the control
-    // register is at PortAddress + 2. Unsigned: PCIe cards sit above 0x7FFF.
+    // register is at the base + 2. Unsigned: PCIe cards sit above 0x7FFF.
     // Set at start-up and by the port menu, read by every word sent.
-    uint16_t PortAddress = 0;
+    uint16_t portAddress() const;
+    void setPortAddress(uint16_t address);
 
     int32_t GetParallelPortCount();
     int32_t ClaimParallelPort(int32_t port, int32_t flags);
@@ -39,6 +40,7 @@ public:
     int32_t InByte(uint16_t address);
     // Writes to an address no port owns are dropped, with one line saying so.
     void OutByte(uint16_t address, int32_t value) {
+        std::lock_guard guard(mutex_);  // a word's sender holds it already: no wait
         if (address == lastOwned_) [[likely]] {
             backend_->OutByte(address, value & 0xFF);
             return;
@@ -62,16 +64,19 @@ public:
     // by the question).
     bool writesDropped(uint16_t address);
     // Whether words sent to the selected port now reach a device.
-    bool writesReach() { return !writesDropped(PortAddress); }
+    bool writesReach() { return !writesDropped(portAddress()); }
 
     void say(const std::string& line) const;
     // Whether the user can choose another port (the port menu of the windows);
     // where none can be chosen, dropped writes are not announced as waiting for one.
-    void setPortChoosable(bool on) { choosable_ = on; }
+    void setPortChoosable(bool on) {
+        std::lock_guard guard(mutex_);
+        choosable_ = on;
+    }
 
     // Held by every operation; the sweep thread takes it for a whole step.
     std::recursive_mutex& lock() { return mutex_; }
-    int operationDepth() const { return depth_; }
+    int operationDepth() const;
 
 private:
     friend class OperationScope;
@@ -81,12 +86,14 @@ private:
     void end();  // throws PortError when gathered writes cannot be sent
 
     Sink sink_;
+    mutable std::recursive_mutex mutex_;
+    // All below guarded by mutex_.
     std::unique_ptr<PortBackend> backend_;
+    uint16_t address_ = 0;
     int32_t lastOwned_ = -1;  // the last address the back end was found to own
     bool droppedNoted_ = false;
     bool choosable_ = true;
     int depth_ = 0;
-    std::recursive_mutex mutex_;
 };
 
 // Marks the port writes of one operation (a handler, a sweep step, a start-up

@@ -33,11 +33,7 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 }  // namespace
 
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
-    defaultSweeps();
-    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int group, bool on) {
-        if (!on) ++ended_[group];
-        sweepsChanged();
-    });
+    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int, bool) { sweepsChanged(); });
     keyingWatch_ = QObject::connect(&chip_.keying(), &Keyer::runningChanged, [this](bool) { sweepsChanged(); });
 }
 
@@ -48,9 +44,15 @@ ChipInstrument::~ChipInstrument() {
 
 // The sweep window's defaults.
 void ChipInstrument::defaultSweeps() {
-    const sweep::FieldTexts& d = sweep::kDefaultTexts;
-    for (auto& g : sweepTexts_) g = {d.start, d.stop, d.step, d.loops, d.delay};
+    for (int g = 0; g < 2; ++g) chip_.sweeps().setSettings(g, sweep::kDefaultTexts);
 }
+
+namespace {
+std::string& fieldOf(sweep::FieldTexts& t, SweepField f) {
+    std::string* const fields[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
+    return *fields[static_cast<int>(f)];
+}
+}  // namespace
 
 std::string ChipInstrument::missingHardware() {
     portlib::Parllio& port = chip_.port();
@@ -75,7 +77,7 @@ int ChipInstrument::selfTest() {
     const std::vector<uint16_t> sent = {0x0000, 0xFFFF, 0xA5C3, 0x5A3C, 0x8001};
     portlib::Parllio probe([](const std::string&) {});
     probe.setBackend(std::move(board));
-    probe.PortAddress = SimulatedBoard::kBase;
+    probe.setPortAddress(SimulatedBoard::kBase);
     Transmitter tx(probe);
     for (uint16_t w : sent) tx.send(w);
     return got == sent && framingErrors == 0 ? 0 : 1;
@@ -194,20 +196,22 @@ Outcome ChipInstrument::setSweep(int group, SweepField field, double value) {
     const auto entry =
         sweep::enterField(kindOf(group, field), typed(frequency ? value / 1e6 : value), chip_.maxFreq());
     if (!entry) return Outcome::error(DataOutOfRange);
-    sweepTexts_[group][static_cast<int>(field)] = entry->shown;
+    sweep::FieldTexts t = chip_.sweeps().settings(group);
+    fieldOf(t, field) = entry->shown;
+    chip_.sweeps().setSettings(group, t);
     return Outcome::success();
 }
 
 double ChipInstrument::sweep(int group, SweepField field) {
-    const double v = numeric::parseDouble(sweepTexts_[group][static_cast<int>(field)]).value_or(0);
+    sweep::FieldTexts t = chip_.sweeps().settings(group);
+    const double v = numeric::parseDouble(fieldOf(t, field)).value_or(0);
     const bool frequency = field == SweepField::Start || field == SweepField::Stop || field == SweepField::Step;
     return frequency ? v * 1e6 : v;
 }
 
 Outcome ChipInstrument::startSweep(int group) {
     if (Outcome m = portMissing(); !m.ok()) return m;
-    const auto& t = sweepTexts_[group];
-    const sweep::StartCheck check = chip_.sweeps().start(group, {t[0], t[1], t[2], t[3], t[4]});
+    const sweep::StartCheck check = chip_.sweeps().start(group, chip_.sweeps().settings(group));
     if (check.plan) return Outcome::success();
     if (check.refusal == sweep::Refusal::NotANumber) return Outcome::error(SettingsConflict);
     return Outcome::error(SettingsConflict, sweep::refusalText(check.refusal));

@@ -1,9 +1,8 @@
 #pragma once
 // The SCPI commands on the program's own chip: each command does what its
 // window action does, through the control layer, with the master clock last
-// committed. The sweep fields of remote use are its own; the sweep window
-// opens with its defaults, as always. Keying settings are the keyer's, shared
-// with whatever else drives it.
+// committed. Sweep and keying settings are the engine's and the keyer's,
+// shared with the windows.
 #include "control/ChipControl.h"
 #include "scpi/Instrument.h"
 #include "scpi/SetupSlots.h"
@@ -25,7 +24,8 @@ public:
     Outcome setFrequency(int reg, double hz) override;
     Outcome setFrequencyWord(int reg, uint32_t word) override;
     uint32_t frequencyWord(int reg) override { return chip_.loadedWord(reg); }
-    double frequencyClock(int reg) override { return chip_.loadedClockMHz(reg) * 1e6; }
+    // A register's frequency is what its word makes at the committed clock.
+    double frequencyClock(int) override { return chip_.clockMHz() * 1e6; }
     Outcome setPhase(int reg, double value) override;
     uint16_t phase(int reg) override { return chip_.loadedPhase(reg); }
     Outcome setClock(double hz) override;
@@ -44,7 +44,7 @@ public:
     Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return chip_.sweeps().sweeping(group); }
     SweepProgress sweepProgress(int group) override;
-    uint64_t sweepsEnded(int group) override { return ended_[group]; }
+    uint64_t sweepsEnded(int group) override { return chip_.sweeps().ended(group); }
     Outcome setKeyingType(KeyingType type) override;
     KeyingType keyingType() override;
     Outcome setKeyingPattern(const std::string& text) override;
@@ -75,9 +75,6 @@ private:
     void defaultKeying();
 
     control::ChipControl& chip_;
-    // Each group's five field texts as its sweep fields would show them.
-    std::array<std::array<std::string, 5>, 2> sweepTexts_;
-    uint64_t ended_[2] = {0, 0};
     QMetaObject::Connection sweepWatch_, keyingWatch_;
     SetupSlots setupSlots_{SetupSlots::defaultFolder()};
 };

@@ -49,10 +49,10 @@ void Startup::GetPortAddress() {
                              platform::MessageIcon::Warning});
         return;
     }
-    port_.PortAddress = static_cast<uint16_t>(info.baseAddress & 0xFFFF);
+    port_.setPortAddress(static_cast<uint16_t>(info.baseAddress & 0xFFFF));
     // Only the claimed port may be chosen from the menu. The chip starts up
     // here on this path, so its words go out before the control register.
-    switch (port_.PortAddress) {
+    switch (port_.portAddress()) {
     case wire::kLpt2: items_.lpt1 = items_.prn = false; break;
     case wire::kLpt1: items_.lpt2 = items_.prn = false; break;
     case wire::kPrn: items_.lpt1 = items_.lpt2 = false; break;
@@ -64,14 +64,14 @@ void Startup::GetPortAddress() {
 void Startup::SetupPort() {
     WindowsVersionName = GetWindowsVersion();
     if (WindowsVersionName.find("95") != std::string::npos || WindowsVersionName.find("98") != std::string::npos) {
-        port_.PortAddress = wire::kLpt1;
+        port_.setPortAddress(wire::kLpt1);
     } else {
         ClaimPort();
         GetPortAddress();
     }
     // Strobe, auto-linefeed and select-in go inactive, and the data lines drive
     // outwards; initialise and interrupt enable are left as they were.
-    const uint16_t control = static_cast<uint16_t>(port_.PortAddress + 2);
+    const uint16_t control = static_cast<uint16_t>(port_.portAddress() + 2);
     try {
         portlib::OperationScope op(port_);
         port_.OutByte(control, port_.InByte(control) & 0xD4);
@@ -84,6 +84,6 @@ void Startup::SetupPort() {
 void Startup::ShowStatus(const QStringList& arguments) {
     if (!arguments.join(' ').toUpper().contains("/SS")) return;
     const QString text = QStringLiteral("Windows Version:") + QString::fromStdString(WindowsVersionName) + QChar(13) +
-                         QStringLiteral("Port Address:0x") + QString::number(port_.PortAddress, 16).toUpper();
+                         QStringLiteral("Port Address:0x") + QString::number(port_.portAddress(), 16).toUpper();
     notice_.showMessage({QStringLiteral("Show Status"), text, platform::MessageIcon::Information});
 }

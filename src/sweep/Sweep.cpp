@@ -19,6 +19,8 @@ constexpr std::array<FieldKind, 10> kKinds = {FieldKind::Freq,  FieldKind::Freq,
                                               FieldKind::Delay, FieldKind::Delay, FieldKind::Loops, FieldKind::Step8,
                                               FieldKind::Freq,  FieldKind::Freq};
 const QString kIdleCaptions[] = {QStringLiteral("Freq. 0 Controls"), QStringLiteral("Freq. 1 Controls")};
+// Each group's fields (Text numbers) in the order start, stop, step, loops, delay.
+constexpr int kGroupFields[2][5] = {{1, 2, 3, 4, 5}, {10, 9, 8, 7, 6}};
 
 }  // namespace
 
@@ -66,13 +68,10 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     connect(ui_->Command3, &QPushButton::clicked, this, &Sweep::Command3_Click);
     connect(ui_->Command4, &QPushButton::clicked, this, &Sweep::Command4_Click);
     connect(ui_->Back, &QPushButton::clicked, this, &Sweep::Back_Click);
-    // The fields open with their defaults; a group already sweeping says so.
-    const sweep::FieldTexts& d = sweep::kDefaultTexts;
-    for (auto [edit, text] : {std::pair{ui_->Text1, d.start}, {ui_->Text2, d.stop}, {ui_->Text3, d.step},
-                              {ui_->Text4, d.loops}, {ui_->Text5, d.delay}, {ui_->Text10, d.start},
-                              {ui_->Text9, d.stop}, {ui_->Text8, d.step}, {ui_->Text7, d.loops},
-                              {ui_->Text6, d.delay}})
-        edit->setText(QString::fromStdString(text));
+    // The fields show the settings in force; a group already sweeping says so.
+    showSettings(0);
+    showSettings(1);
+    connect(&engine_, &SweepEngine::settingsChanged, this, &Sweep::showSettings);
     connect(&engine_, &SweepEngine::sweepingChanged, this, &Sweep::showState);
     connect(&engine_, &SweepEngine::progressChanged, this, &Sweep::showProgress);
     for (int g = 0; g < 2; ++g) {
@@ -85,6 +84,16 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
 
 Sweep::~Sweep() = default;
 
+// A field the user has changed since it was last written keeps the user's text.
+void Sweep::showSettings(int group) {
+    const sweep::FieldTexts& t = engine_.settings(group);
+    const std::string* const texts[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
+    for (int i = 0; i < 5; ++i) {
+        QLineEdit* f = field(kGroupFields[group][i]);
+        if (!f->isModified()) f->setText(QString::fromStdString(*texts[i]));
+    }
+}
+
 void Sweep::showState(int group, bool sweeping) {
     (group == 0 ? ui_->Frame1 : ui_->Frame2)->setTitle(sweeping ? QStringLiteral("Sweeping") : kIdleCaptions[group]);
 }
@@ -96,7 +105,8 @@ void Sweep::showProgress(int group, const sweep::Progress& p) {
         label->clear();
         return;
     }
-    label->setText(QStringLiteral("%1 MHz, step %2 of %3, loop %4 of %5, %6 s left")
+    // Two lines of our own making, so no line breaks mid-phrase.
+    label->setText(QStringLiteral("%1 MHz, step %2 of %3\nloop %4 of %5, %6 s left")
                        .arg(p.mhz, 0, 'f', 6)
                        .arg(p.step)
                        .arg(p.steps)
@@ -170,6 +180,15 @@ void Sweep::entry(int n) {
         return;
     }
     f->setText(QString::fromStdString(entered->shown));
+    for (int g = 0; g < 2; ++g) {
+        sweep::FieldTexts t = engine_.settings(g);
+        std::string* const texts[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
+        for (int i = 0; i < 5; ++i)
+            if (kGroupFields[g][i] == n) {
+                *texts[i] = entered->shown;
+                engine_.setSettings(g, t);
+            }
+    }
 }
 
 void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,

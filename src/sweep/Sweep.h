@@ -69,6 +69,7 @@ protected:
 private:
     void Form_Load();
     void applyFonts();
+    void showSettings(int group);
     void showState(int group, bool sweeping);
     void showProgress(int group, const sweep::Progress& progress);
     void entry(int field);

@@ -167,6 +167,10 @@ bool FieldEntry::fieldEvent(State& s, QEvent* event) {
     }
     case QEvent::KeyPress: {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape && s.field.escape) {
+            s.field.escape();
+            return true;
+        }
         if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !s.field.enter) return false;
         run(s.field.enter, Trigger::Enter);
         return s.field.consumeEnter;

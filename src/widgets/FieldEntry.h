@@ -59,6 +59,7 @@ public:
         std::function<void(Trigger)> enter;  // Enter in the field
         std::function<void(Trigger)> leave;  // the user left it; empty: leaving commits nothing
         bool consumeEnter = false;           // whether the field itself still sees the Enter key
+        std::function<void()> escape;        // Escape in the field; empty: the key is the field's
     };
 
     // Watches the fields added later and every push button of `window` present now.

@@ -28,13 +28,13 @@ protected:
     // One frame with `clocks` falling edges, written straight to the data register.
     void sendFrame(int clocks) {
         portlib::Parllio& port = harness.port;
-        port.OutByte(port.PortAddress, 0x04);
-        port.OutByte(port.PortAddress, 0x00);
+        port.OutByte(port.portAddress(), 0x04);
+        port.OutByte(port.portAddress(), 0x00);
         for (int i = 0; i < clocks; ++i) {
-            port.OutByte(port.PortAddress, 0x01);
-            port.OutByte(port.PortAddress, 0x00);
+            port.OutByte(port.portAddress(), 0x01);
+            port.OutByte(port.portAddress(), 0x00);
         }
-        port.OutByte(port.PortAddress, 0x04);
+        port.OutByte(port.portAddress(), 0x04);
         if (model) model->drain();
     }
     QString mhz() const { return QString::number(model->outputMHz(), 'f', 6); }

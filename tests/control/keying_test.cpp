@@ -315,7 +315,7 @@ private:
 TEST(KeyingOnAPort, RateIsBoundByThePortAndAFailureEndsTheKeying) {
     portlib::Parllio port{[](const std::string&) {}};
     port.setBackend(std::make_unique<FailingPort>(52 * 3));  // the SELSRC word and two symbols
-    port.PortAddress = 0x378;
+    port.setPortAddress(0x378);
     Transmitter tx(port);
     control::ChipControl chip(tx);
     Keyer& k = chip.keying();

@@ -98,9 +98,9 @@ TEST(SendWordStream, BackToBackWordsDecodeInOrder) {
 
 TEST(SendWordStream, AnAddressChangeMovesTheVeryNextWord) {
     OpenBusRig rig;
-    rig.parllio.PortAddress = 0x378;
+    rig.parllio.setPortAddress(0x378);
     rig.tx.send(0x1111);
-    rig.parllio.PortAddress = 0x278;
+    rig.parllio.setPortAddress(0x278);
     rig.tx.send(0x2222);
     EXPECT_EQ(decodeWire(rig.port->writesTo(0x378)).words, std::vector<uint16_t>{0x1111});
     EXPECT_EQ(decodeWire(rig.port->writesTo(0x278)).words, std::vector<uint16_t>{0x2222});

@@ -2,6 +2,10 @@
 // setting, and the main window follows a keying without sending a word.
 #include "MainFormFixture.h"
 #include "modulation/Modulation.h"
+#include "scpi/ChipInstrument.h"
+#include "scpi/Session.h"
+
+#include <QGroupBox>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -204,5 +208,33 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyingCase{"BPSK", "TypeBPSK", "1", {2, 3, -1, -1}, 3, 0, {0x4200, 0x4000}},
                       KeyingCase{"QPSK", "TypeQPSK", "10", {2, 3, 4, 5}, 4, 1, {0x4400, 0x4000}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Settings changed by another door show in the open window, and Start keys
+// what it shows: the type, pattern, rate and count from a setup's line.
+TEST_F(ModulationTest, TheWindowShowsTheSettingsAnyDoorGaveAndStartKeysThem) {
+    Modulation* m = openWindow();
+    clickOn(m->findChild<QRadioButton*>("TypeBPSK"));
+    for (auto [field, text] : {std::pair{mod->Pattern, "0101"}, {mod->Rate, "10"}, {mod->Count, "8"}}) {
+        typeInto(field, text);
+        pressEnter();
+    }
+    scpi::ChipInstrument instrument(chip);
+    scpi::Session session(instrument);
+    session.execute("MOD:TYPE FSK;PATT PRBS7;RATE 1000;COUN 9.9E37");
+    ASSERT_TRUE(eventually([&] { return mod->Pattern->text() == "PRBS7"; }));
+    EXPECT_TRUE(m->findChild<QRadioButton*>("TypeFSK")->isChecked());
+    EXPECT_EQ(mod->Rate->text(), "1000");
+    EXPECT_TRUE(mod->Continuous->isChecked());
+    session.execute("MOD:COUN 20");
+    ASSERT_TRUE(eventually([&] { return mod->Count->text() == "20"; }));
+    wire.clear();
+    clickOn(mod->Start);
+    ASSERT_TRUE(eventually([&] { return mod->Progress->text().startsWith("Sent 20 of 20"); }));
+    EXPECT_EQ(m->findChild<QGroupBox*>("Frame1")->title(), "Keying Controls");
+    // SELSRC up (9000) and down (8000) around FSK's FREQ0/FREQ1 selections (5000, 5800).
+    for (uint16_t w : words())
+        EXPECT_TRUE(w == 0x9000 || w == 0x8000 || w == 0x5000 || w == 0x5800) << hexWords(words());
+    EXPECT_FALSE(mod->Progress->text().contains("left")) << "an ended keying has no time left";
+}
 
 }  // namespace

@@ -38,18 +38,18 @@ INSTANTIATE_TEST_SUITE_P(
         PhaseCase{3, "40000", "", {}},
         PhaseCase{3, "-32769", "", {}},
         PhaseCase{3, "", "", {}},
-        PhaseCase{4, "12.9", "12.9", {0x1A0D, 0x0B00}},
-        PhaseCase{4, "12.5", "12.5", {0x1A0C, 0x0B00}},
-        PhaseCase{4, "13.5", "13.5", {0x1A0E, 0x0B00}},
-        // Rounding alone keeps the text; a clamped value is shown as loaded.
-        PhaseCase{4, "4095.4", "4095.4", {0x1AFF, 0x0B0F}},
+        PhaseCase{4, "12.9", "13", {0x1A0D, 0x0B00}},
+        PhaseCase{4, "12.5", "12", {0x1A0C, 0x0B00}},
+        PhaseCase{4, "13.5", "14", {0x1A0E, 0x0B00}},
+        // The field shows the value loaded, rounded or clamped.
+        PhaseCase{4, "4095.4", "4095", {0x1AFF, 0x0B0F}},
         PhaseCase{4, "4095.7", "4095", {0x1AFF, 0x0B0F}},
         PhaseCase{4, "5000", "4095", {0x1AFF, 0x0B0F}},
         PhaseCase{4, "40000", "", {}},
         PhaseCase{4, "32767.5", "", {}},  // rounds to 32768: beyond 16 bits
         PhaseCase{5, "291", "291", {0x1C23, 0x0D01}},
         PhaseCase{5, "-3", "0", {0x1C00, 0x0D00}},
-        PhaseCase{5, "-0.4", "-0.4", {0x1C00, 0x0D00}},
+        PhaseCase{5, "-0.4", "0", {0x1C00, 0x0D00}},
         PhaseCase{6, "256", "256", {0x1E00, 0x0F01}},
         PhaseCase{6, "32767", "4095", {0x1EFF, 0x0F0F}},
         PhaseCase{6, "x", "", {}}));

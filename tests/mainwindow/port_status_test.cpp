@@ -58,7 +58,7 @@ TEST_P(PortStatusLine, NamesTheLivePortOrSaysWordsAreDropped) {
     if (const QString dir = qEnvironmentVariable("QZ_STATUS_SHOTS"); !dir.isEmpty()) {
         WireHarness wire;
         wire.port.setBackend(std::move(port));
-        wire.port.PortAddress = c.address;
+        wire.port.setPortAddress(c.address);
         QMainWindow window;
         window.setCentralWidget(new QWidget);
         window.centralWidget()->setFixedSize(547, 40);

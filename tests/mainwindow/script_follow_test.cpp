@@ -35,11 +35,12 @@ TEST_F(ScriptWithWindow, FieldsCaptionsAndOptionsShowTheScriptsChanges) {
     ASSERT_TRUE(run("FREQ0 12.5MHZ\nFREQ1 MAX\nPHAS0 4095\nPHAS1 12.5\nCLOC 60MHZ\n"
                     "CONT:SYNC ON\nCONT:SELS ON\nCONT:SLE ON\nSEL:PHAS 3\n"))
         << err.str();
-    EXPECT_EQ(ui().Text1->text(), "12.5000000000");
+    // The clock committed last: each register's field shows what its word makes at 60 MHz.
+    EXPECT_EQ(ui().Text1->text(), "15.0000000000");
     EXPECT_EQ(ui().Label11->text(), "40000000");
-    EXPECT_EQ(ui().Text2->text(), "25.0000000000");
+    EXPECT_EQ(ui().Text2->text(), "29.9999999860");  // word 7FFFFFFF
     EXPECT_EQ(ui().Text3->text(), "4095");
-    EXPECT_EQ(ui().Text4->text(), "12.5");
+    EXPECT_EQ(ui().Text4->text(), "12");
     EXPECT_EQ(ui().Text7->text(), "60.000000");
     EXPECT_EQ(ui().Command13->text(), "&Sync Bit = 1");
     EXPECT_EQ(ui().Command11->text(), "SE&LSRC = 1");

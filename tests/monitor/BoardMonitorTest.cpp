@@ -52,13 +52,13 @@ protected:
     // A frame of 15 clocks, which the board rejects.
     void sendShortFrame() {
         portlib::Parllio& port = harness.port;
-        port.OutByte(port.PortAddress, 0x04);
-        port.OutByte(port.PortAddress, 0x00);
+        port.OutByte(port.portAddress(), 0x04);
+        port.OutByte(port.portAddress(), 0x00);
         for (int i = 0; i < 15; ++i) {
-            port.OutByte(port.PortAddress, 0x01);
-            port.OutByte(port.PortAddress, 0x00);
+            port.OutByte(port.portAddress(), 0x01);
+            port.OutByte(port.portAddress(), 0x00);
         }
-        port.OutByte(port.PortAddress, 0x04);
+        port.OutByte(port.portAddress(), 0x04);
     }
 
     void open(double clock = 50.0) {

@@ -20,7 +20,7 @@ void runStartupAndFrequencyEntry(portlib::Parllio& port) {
 
 std::vector<uint16_t> simulatedBoardWords() {
     WireHarness wire;
-    wire.port.PortAddress = 0;
+    wire.port.setPortAddress(0);
     runStartupAndFrequencyEntry(wire.port);
     return wire.words();
 }

@@ -60,7 +60,7 @@ TEST(OperationLock, AnotherThreadsWordWaitsForTheOperationToEnd) {
     auto rec = std::make_unique<RecordingPort>(std::make_unique<StubPort>());
     RecordingPort* recording = rec.get();
     port.setBackend(std::move(rec));
-    port.PortAddress = 0x378;
+    port.setPortAddress(0x378);
     Transmitter tx(port);
     std::thread other;
     {

@@ -520,6 +520,31 @@ def pixels(shot):
                           capture_output=True, check=True).stdout
 
 
+def case_open_setup_then_tab(x, binary):
+    """Open Setup restores the registers; Tab through Freq 0 then re-sends the restored word, not the text's."""
+    setup = os.path.join(x.tmp, "restore.scpi")
+    with open(setup, "w") as f:
+        f.write("FREQ0:WORD #H051EB852\nFREQ1:WORD #H33333333\n")  # 1 and 10 MHz at 50 MHz
+    p = Program(x, binary, ["--no-monitor"], "open_setup")
+    for name, mhz in (("Text1", "2"), ("Text2", "12")):
+        p.click(MAIN, name)
+        p.keys("ctrl+a")
+        p.type(mhz)
+        p.keys("Return")
+    p.keys("alt+f", "o")
+    dialog = p.window("Open Setup")
+    p.activate(dialog)
+    p.type(setup)
+    p.keys("Return")
+    p.gone("Open Setup")
+    p.activate(p.main)
+    p.click(MAIN, "Text1")
+    p.keys("Tab")
+    restored = freq_load(0, 0x051EB852) + freq_load(1, 0x33333333)
+    expect_words(p.stop(), freq_load(0, tuning_word(2)) + freq_load(1, tuning_word(12)) + restored +
+                 freq_load(0, 0x051EB852), "Open Setup, then Tab through Freq 0")
+
+
 CASES = {
     "stranded_click": case_stranded_edit_menu_click,
     "stranded_key": case_stranded_edit_menu_key,
@@ -528,6 +553,7 @@ CASES = {
     "monitor": case_monitor_inside_screen,
     "sweep": case_field_follows_sweep,
     "modulation": case_modulation_keys_bpsk,
+    "open_setup": case_open_setup_then_tab,
 }
 
 

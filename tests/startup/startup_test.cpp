@@ -112,7 +112,7 @@ TEST_F(StartupTest, ClaimPathLoadsTheWindowBeforeTheControlRegister) {
     EXPECT_EQ(startup.WindowsVersionName, "Failed");
     EXPECT_EQ(fake->counts, 1);
     EXPECT_EQ(fake->claims, 1);
-    EXPECT_EQ(port.PortAddress, 0x378);
+    EXPECT_EQ(port.portAddress(), 0x378);
     ASSERT_TRUE(chip.startedUp());
     const size_t ctl = fake->firstControlOp();
     ASSERT_EQ(ctl + 2, fake->ops.size());
@@ -140,7 +140,7 @@ TEST_F(StartupTest, DirectPathPreparesTheControlRegisterFirst) {
         startup.SetupPort();
         EXPECT_EQ(fake->claims, 0);
         EXPECT_EQ(fake->counts, 0);
-        EXPECT_EQ(port.PortAddress, 0x378);
+        EXPECT_EQ(port.portAddress(), 0x378);
         EXPECT_FALSE(chip.startedUp());
         EXPECT_EQ(fake->firstControlOp(), 0u);
         window();
@@ -165,7 +165,7 @@ TEST_F(StartupTest, MenuMarkingFollowsTheReportedAddress) {
         auto item = [&r](const char* n) { return r.item(n); };
         fake->base = c.base;
         startup.SetupPort();
-        EXPECT_EQ(port.PortAddress, c.base);
+        EXPECT_EQ(port.portAddress(), c.base);
         EXPECT_EQ(chip.startedUp(), c.base != 0xD010);
                 EXPECT_EQ(item("MnuLpt1")->isEnabled(), c.lpt1On) << std::hex << c.base;
         EXPECT_EQ(item("MnuLpt2")->isEnabled(), c.lpt2On) << std::hex << c.base;
@@ -186,7 +186,7 @@ TEST_F(StartupTest, FailedClaimIsReportedAndStartUpGoesOn) {
     EXPECT_EQ(notices[0].text, "claim parallel port failed");
     EXPECT_EQ(notices[0].title, "QZ4471");
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::None);
-    EXPECT_EQ(port.PortAddress, 0x378);
+    EXPECT_EQ(port.portAddress(), 0x378);
     EXPECT_EQ(hexWords(fake->wordsAt(0x378)), hexWords({0xD800, 0xC000, 0x8000}));
 }
 
@@ -205,7 +205,7 @@ TEST_F(StartupTest, NoPrinterPortDropsEveryWriteUntilAPortIsChosen) {
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "This PC does not appear to have a Printer Port");
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::Warning);
-    EXPECT_EQ(port.PortAddress, 0);
+    EXPECT_EQ(port.portAddress(), 0);
     window();  // its start-up words go to I/O 0: dropped
     EXPECT_TRUE(fake->ops.empty());
     EXPECT_EQ(diagnostics.size(), 1u);
@@ -230,7 +230,7 @@ TEST_F(StartupTest, StatusBoxOnSlashSSInAnyCase) {
         EXPECT_EQ(notices[0].icon, platform::MessageIcon::Information);
         EXPECT_EQ(notices[0].text, QString("Windows Version:Failed\rPort Address:0x378"));
     }
-    port.PortAddress = 0xD010;
+    port.setPortAddress(0xD010);
     notices.clear();
     startup.ShowStatus({"/SS"});
     EXPECT_EQ(notices.at(0).text, QString("Windows Version:Failed\rPort Address:0xD010"));

@@ -8,7 +8,7 @@ WireHarness::WireHarness(SweepTimer::TimeSource keyingClock) : chip(transmitter,
     auto rec = std::make_unique<RecordingPort>(std::move(board));
     recording_ = rec.get();
     port.setBackend(std::move(rec));
-    port.PortAddress = SimulatedBoard::kBase;
+    port.setPortAddress(SimulatedBoard::kBase);
 }
 
 std::vector<uint16_t> WireHarness::words(uint16_t address) const { return decoded(address).words; }

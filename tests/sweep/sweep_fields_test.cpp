@@ -122,15 +122,16 @@ TEST_F(SweepFixture, OpensWithTheDefaultsAndTheFocusInText1) {
     EXPECT_DOUBLE_EQ(frame(2)->font().pointSizeF(), 9.75);
 }
 
-TEST_F(SweepFixture, ReopeningAfterBackShowsTheDefaultsAgain) {
+// The engine keeps the settings: a window opened later shows those in force.
+TEST_F(SweepFixture, ReopeningAfterBackShowsTheSettingsInForce) {
     enter(1, "3");
     enter(7, "4");
     w->Command1_Click();
     click("Back");
     EXPECT_FALSE(w->isVisible());
     w = std::make_unique<Sweep>(wire.chip.sweeps(), notice);
-    EXPECT_EQ(text(1)->text(), QStringLiteral("00.00000000"));
-    EXPECT_EQ(text(7)->text(), QStringLiteral("1"));
+    EXPECT_EQ(text(1)->text(), QStringLiteral("03.0000000000"));
+    EXPECT_EQ(text(7)->text(), QStringLiteral("4"));
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));
     EXPECT_FALSE(w->Countup1.isEnabled());
 }
