@@ -12,6 +12,9 @@ public:
     // The board sits on the system's own bus: its registers answer unclaimed.
     SimulatedBoard();
     std::string describe() const override { return "simulated board at 0x378"; }
+    StatusLine statusLine(uint16_t address) override {
+        return ownsAddress(address) ? StatusLine{"Simulated board"} : PortBackend::statusLine(address);
+    }
     std::string instrumentName() const override { return "SIM"; }
 
     // Observers see every decoded word and every framing error, in wire order,

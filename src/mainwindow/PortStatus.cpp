@@ -1,11 +1,6 @@
 #include "mainwindow/PortStatus.h"
 
-#include "board/SimulatedBoard.h"
 #include "portlib/PortBackend.h"
-#include "portlib/ftdi/Description.h"
-#include "portlib/ftdi/FtdiPort.h"
-#include "portlib/gpio/GpioPort.h"
-#include "portlib/ppdev/PpdevPort.h"
 
 #include "widgets/ElidedLabel.h"
 
@@ -17,39 +12,13 @@ namespace {
 
 constexpr int kRefreshMs = 250;
 
-QString grouped(int n) {
-    QString digits = QString::number(n);
-    for (int i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, ',');
-    return digits;
-}
-
 }  // namespace
 
-PortStatus::Line PortStatus::lineFor(PortBackend* outer, uint16_t address) {
-    const Line dropped{QStringLiteral("No port: words are dropped"), true};
-    if (!outer) return dropped;
-    PortBackend* port = outer;
-    while (auto* d = dynamic_cast<PortBackendDecorator*>(port)) port = &d->inner();
-    if (auto* ftdi = dynamic_cast<FtdiPort*>(port); ftdi && ftdi->unplugged())
-        return {QStringLiteral("FTDI adapter unplugged: words are dropped"), true};
-    if (!outer->ownsAddress(address)) return dropped;
-    if (dynamic_cast<SimulatedBoard*>(port)) return {QStringLiteral("Simulated board")};
-    if (auto* ftdi = dynamic_cast<FtdiPort*>(port)) {
-        const portlib::ftdi::Device& d = ftdi->device();
-        return {QString::fromStdString("FTDI " + portlib::ftdi::productName(d.product) + " " + FtdiPort::selector(d)) +
-                " at " + grouped(ftdi->rate()) + " writes/s"};
-    }
-    if (auto* gpio = dynamic_cast<GpioPort*>(port)) {
-        const auto& w = gpio->wiring();
-        return {QStringLiteral("GPIO %1 lines %2, %3, %4 (clock, data, frame)")
-                    .arg(QString::fromStdString(w.chip))
-                    .arg(w.offsets[0])
-                    .arg(w.offsets[1])
-                    .arg(w.offsets[2])};
-    }
-    QString text = QString::fromStdString(port->describe());  // "printer port /dev/parport0"
-    if (!text.isEmpty()) text[0] = text[0].toUpper();
-    return {text};
+// The back end says what it is; the status bar only shows it.
+PortStatus::Line PortStatus::lineFor(PortBackend* backend, uint16_t address) {
+    if (!backend) return {QStringLiteral("No port: words are dropped"), true};
+    const StatusLine line = backend->statusLine(address);
+    return {QString::fromStdString(line.text), line.warning};
 }
 
 QString PortStatus::sweepText(int group, const sweep::Progress& p) {

@@ -20,6 +20,12 @@ struct PortError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The port as the status bar shows it; a warning is shown in its colour.
+struct StatusLine {
+    std::string text;
+    bool warning = false;
+};
+
 class PortBackend {
 public:
     virtual ~PortBackend() = default;
@@ -46,6 +52,9 @@ public:
     // the port is gone; an adapter that went away is reopened first.
     virtual bool reachable() { return true; }
     virtual std::string describe() const = 0;
+    // The status bar's line for the port words are sent to at `address`:
+    // default, describe() with a capital, or that words are dropped.
+    virtual StatusLine statusLine(uint16_t address);
     // How *IDN? names the port: "SIM", "PARPORT /dev/parport0", "FTDI FT5ABCDE",
     // "GPIO gpiochip0 17 27 22".
     virtual std::string instrumentName() const { return "NONE"; }
@@ -82,6 +91,7 @@ public:
     void operationDone() override { inner_->operationDone(); }
     bool reachable() override { return inner_->reachable(); }
     std::string describe() const override { return inner_->describe(); }
+    StatusLine statusLine(uint16_t address) override { return inner_->statusLine(address); }
     std::string instrumentName() const override { return inner_->instrumentName(); }
     double wordsPerSecond() const override { return inner_->wordsPerSecond(); }
     void setSink(std::function<void(const std::string&)> sink) override {

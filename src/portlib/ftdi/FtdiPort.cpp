@@ -41,6 +41,15 @@ std::string FtdiPort::name(const Device& d) {
                             : selector(d);
 }
 
+StatusLine FtdiPort::statusLine(uint16_t address) {
+    if (lost_) return {"FTDI adapter unplugged: words are dropped", true};
+    if (!ownsAddress(address)) return PortBackend::statusLine(address);
+    std::string rate = std::to_string(rate_);
+    for (int i = static_cast<int>(rate.size()) - 3; i > 0; i -= 3) rate.insert(static_cast<size_t>(i), ",");
+    return {"FTDI " + portlib::ftdi::productName(device_.product) + " " + selector(device_) + " at " + rate +
+            " writes/s"};
+}
+
 std::string FtdiPort::describe() const {
     if (open_ || lost_) return "FTDI adapter " + name(device_);
     return "FTDI adapter " + (wanted_.empty() ? std::string("(the one attached)") : wanted_);

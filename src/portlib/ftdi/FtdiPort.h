@@ -29,6 +29,7 @@ public:
     }
     void flush() override;
     std::string describe() const override;
+    StatusLine statusLine(uint16_t address) override;
     std::string instrumentName() const override;
     // Reopens an adapter that stopped answering; false while it is still gone.
     bool reachable() override;

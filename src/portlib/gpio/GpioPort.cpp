@@ -60,6 +60,13 @@ std::string GpioPort::lines() const {
 
 std::string GpioPort::describe() const { return "GPIO " + wiring_.chip + " lines " + lines(); }
 
+StatusLine GpioPort::statusLine(uint16_t address) {
+    if (!ownsAddress(address)) return PortBackend::statusLine(address);
+    const auto& o = wiring_.offsets;
+    return {"GPIO " + wiring_.chip + " lines " + std::to_string(o[0]) + ", " + std::to_string(o[1]) + ", " +
+            std::to_string(o[2]) + " (clock, data, frame)"};
+}
+
 std::string GpioPort::instrumentName() const {
     const auto& o = wiring_.offsets;
     std::string chip = wiring_.chip;

@@ -28,6 +28,7 @@ public:
     GpioPort& operator=(const GpioPort&) = delete;
 
     std::string describe() const override;
+    StatusLine statusLine(uint16_t address) override;
     std::string instrumentName() const override;
     const GpioWiring& wiring() const { return wiring_; }
 
