@@ -32,8 +32,8 @@ public:
         QObject::connect(go, &QPushButton::clicked, [this] { log += "click;"; });
         entry = new FieldEntry(&main);
         entry->add({a, [this](FieldEntry::Trigger) { log += "enter;"; },
-                    [this](FieldEntry::Trigger) { log += "leave;"; }, false});
-        entry->add({b, nullptr, [this](FieldEntry::Trigger) { log += "leave b;"; }, false});
+                    [this](FieldEntry::Trigger) { log += "leave;"; }, false, {}});
+        entry->add({b, nullptr, [this](FieldEntry::Trigger) { log += "leave b;"; }, false, {}});
         main.show();
         QApplication::setActiveWindow(&main);
         EXPECT_TRUE(QTest::qWaitForWindowActive(&main));
@@ -234,7 +234,7 @@ TEST(FieldEntryGuards, ACommitThatRefusesKeepsTheFocusWithoutBouncing) {
     int refusals = 0;
     auto* c = new QLineEdit(w.main.centralWidget());
     w.main.centralWidget()->layout()->addWidget(c);
-    entry.add({c, nullptr, [&](FieldEntry::Trigger) { ++refusals, entry.refuse(c); }, false});
+    entry.add({c, nullptr, [&](FieldEntry::Trigger) { ++refusals, entry.refuse(c); }, false, {}});
     c->show();
     c->setText("abc");
     c->setFocus(Qt::MouseFocusReason);
