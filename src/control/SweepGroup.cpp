@@ -20,23 +20,41 @@ bool lastLoop(const SweepGroup& g) { return static_cast<double>(g.LoopCount) == 
 
 }  // namespace
 
+namespace {
+int64_t linearPoints(const SweepGroup& g, Direction d);
+}
+
 StartCheck checkStart(const FieldTexts& t) {
     StartCheck out;
+    const bool log = t.spacing == Spacing::Log;
     auto start = numeric::parseSingle(t.start), stop = numeric::parseSingle(t.stop),
-         step = numeric::parseSingle(t.step), loops = numeric::parseSingle(t.loops),
+         step = log ? std::optional<float>(0) : numeric::parseSingle(t.step), loops = numeric::parseSingle(t.loops),
          delay = numeric::parseSingle(t.delay);
-    if (!start || !stop || !step || !loops || !delay) {
+    const auto points = log ? numeric::parseSingle(t.points) : std::optional<float>(0);
+    if (!start || !stop || !step || !loops || !delay || !points) {
         out.refusal = Refusal::NotANumber;
         return out;
     }
-    const float span = single(std::fabs(static_cast<double>(*start) - static_cast<double>(*stop)));
-    if (!(*step > 0)) {
-        out.refusal = Refusal::StepNotPositive;
-        return out;
-    }
-    if (span < *step) {
-        out.refusal = Refusal::StepTooBig;
-        return out;
+    if (log) {
+        // The field's entry rule keeps a whole count in range; a text from elsewhere may not be.
+        if (!(*points >= kMinPoints && *points <= kMaxPoints) || std::trunc(*points) != *points) {
+            out.refusal = Refusal::PointsOutOfRange;
+            return out;
+        }
+        if (!(*start > 0 && *stop > 0)) {
+            out.refusal = Refusal::LogNotPositive;
+            return out;
+        }
+    } else {
+        const float span = single(std::fabs(static_cast<double>(*start) - static_cast<double>(*stop)));
+        if (!(*step > 0)) {
+            out.refusal = Refusal::StepNotPositive;
+            return out;
+        }
+        if (span < *step) {
+            out.refusal = Refusal::StepTooBig;
+            return out;
+        }
     }
     if (std::trunc(*loops) != *loops) {
         out.refusal = Refusal::LoopsNotWhole;
@@ -48,8 +66,13 @@ StartCheck checkStart(const FieldTexts& t) {
     g.StepFreq = *step;
     g.Loops = *loops;
     g.DelayMs = *delay;
+    g.Log = log;
+    g.UpDown = t.upDown;
     // Equal start and stop count as downwards.
-    out.plan = StartPlan{g, *start < *stop ? Direction::Up : Direction::Down, periodFor(*delay)};
+    const Direction d = *start < *stop ? Direction::Up : Direction::Down;
+    if (log) g.Points = static_cast<int64_t>(*points);
+    else if (t.upDown) g.Points = linearPoints(g, d);
+    out.plan = StartPlan{g, d, periodFor(*delay)};
     return out;
 }
 
@@ -58,6 +81,8 @@ const char* refusalText(Refusal r) {
     case Refusal::StepNotPositive: return "Freq. Step must be greater than 0";
     case Refusal::StepTooBig: return "Step size is too big for start and stop frequencies";
     case Refusal::LoopsNotWhole: return "No. of Loops must be a whole number";
+    case Refusal::PointsOutOfRange: return "No. of Points must be a whole number from 2 to 100000";
+    case Refusal::LogNotPositive: return "Start and stop frequencies must be above 0 for a log sweep";
     case Refusal::NotANumber: break;
     }
     return "";
@@ -81,6 +106,12 @@ std::optional<FieldEntry> enterField(FieldKind kind, const std::string& text, fl
     case FieldKind::Delay:
         if (v > 100000) v = 100000;
         if (v < 0) v = 0;
+        return FieldEntry{v, numeric::formatGeneral(v)};
+    case FieldKind::Points:
+        // A count: the nearest whole number in range, so a Start never meets a bad one.
+        v = static_cast<float>(std::nearbyint(static_cast<double>(v)));
+        if (!(v >= kMinPoints)) v = kMinPoints;
+        if (v > kMaxPoints) v = kMaxPoints;
         return FieldEntry{v, numeric::formatGeneral(v)};
     }
     return std::nullopt;
@@ -128,11 +159,52 @@ int64_t stepsPerLoop(const SweepGroup& g, Direction d) {
     return k + 1;  // then the loop's closing load of the stop frequency
 }
 
+namespace {
+// The sawtooth's values without its repeat: the stop frequency closes the row
+// once, whether or not a step lands on it.
+int64_t linearPoints(const SweepGroup& g, Direction d) {
+    const int64_t within = stepsPerLoop(g, d) - 1;
+    return valueAt(g, d, within - 1) == g.StopFreq ? within : within + 1;
+}
+}  // namespace
+
+float pointValue(const SweepGroup& g, int64_t p) {
+    if (g.Log) {
+        const double start = g.StartFreq, stop = g.StopFreq;
+        return single(start * std::pow(stop / start, static_cast<double>(p) / static_cast<double>(g.Points - 1)));
+    }
+    if (p >= g.Points - 1) return g.StopFreq;
+    return valueAt(g, g.StartFreq < g.StopFreq ? Direction::Up : Direction::Down, p);
+}
+
+Step stepPoints(SweepGroup& g) {
+    const int64_t n = g.Points;
+    if (!g.UpDown) {
+        const float f = pointValue(g, g.StepIndex);
+        if (++g.StepIndex < n) return {f, false};
+        countLoop(g);
+        return {f, lastLoop(g)};
+    }
+    // Every loop done: the run ends back on point 0.
+    if (lastLoop(g)) return {pointValue(g, 0), true};
+    const int64_t cycle = 2 * n - 2;
+    const int64_t k = g.StepIndex;
+    const float f = pointValue(g, k < n ? k : cycle - k);
+    if (++g.StepIndex == cycle) countLoop(g);
+    return {f, false};
+}
+
 Progress startProgress(const SweepGroup& params, Direction direction, int periodMs) {
     Progress p;
-    p.steps = stepsPerLoop(params, direction);
+    if (walksPoints(params)) {
+        p.perLoop = params.UpDown ? 2 * params.Points - 2 : params.Points;
+        p.tail = params.UpDown ? 1 : 0;
+    } else {
+        p.perLoop = stepsPerLoop(params, direction);
+    }
     p.loops = static_cast<int64_t>(params.Loops);
     p.loop = 1;
+    p.steps = p.perLoop + (p.loops == 1 ? p.tail : 0);
     p.periodMs = periodMs;
     p.mhz = params.StartFreq;
     p.running = true;
@@ -141,18 +213,23 @@ Progress startProgress(const SweepGroup& params, Direction direction, int period
 
 void noteStep(Progress& p, const SweepGroup& g, const Step& s) {
     p.mhz = s.freq;
-    if (g.StepIndex == 0) {  // that step closed a loop
-        p.step = p.steps;
+    if (s.lastLoopDone && p.tail) {  // the return to point 0 after the last loop
+        p.loop = p.loops;
+        p.step = p.perLoop + p.tail;
+    } else if (g.StepIndex == 0) {  // that step closed a loop
+        p.step = p.perLoop;
         p.loop = g.LoopCount;
     } else {
         p.step = g.StepIndex;
         p.loop = static_cast<int64_t>(g.LoopCount) + 1;
     }
+    p.steps = p.perLoop + (p.loop == p.loops ? p.tail : 0);
 }
 
 double Progress::secondsLeft() const {
     if (!running) return 0;
-    const double left = static_cast<double>(loops - loop) * steps + static_cast<double>(steps - step);
+    const double left = static_cast<double>(loops - loop) * perLoop + (loop < loops ? tail : 0) +
+                        static_cast<double>(steps - step);
     return left > 0 ? left * periodMs / 1000.0 : 0;
 }
 

@@ -69,7 +69,8 @@ void SweepRunner::tickNow(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
 }
 
 void SweepRunner::step(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&)) {
-    const sweep::Step s = rule(group_);
+    // A point walk goes both ways on either timer; the sawtooth keeps the timer's own direction.
+    const sweep::Step s = sweep::walksPoints(group_) ? sweep::stepPoints(group_) : rule(group_);
     try {
         hooks_.load(reg_, s.freq);
     } catch (const std::exception&) {

@@ -23,7 +23,8 @@ public:
     // A refused Start changes nothing at all: counters, parameters, timers and caption stay.
     sweep::StartCheck start(const sweep::FieldTexts& texts);
     void stop();
-    // One step of a schedule; nothing when that schedule has been stopped or re-armed.
+    // One step of a schedule; nothing when that schedule has been stopped or
+    // re-armed. `rule` is the timer's sawtooth; a log or up-and-down sweep walks its points instead.
     void tick(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&), uint64_t generation);
     // One step now, whatever the schedule (the tick handlers by name).
     void tickNow(SweepTimer& timer, sweep::Step (*rule)(SweepGroup&));
