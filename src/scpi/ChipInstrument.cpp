@@ -25,6 +25,7 @@ sweep::FieldKind kindOf(int group, SweepField f) {
     switch (f) {
     case SweepField::Loops: return sweep::FieldKind::Loops;
     case SweepField::Delay: return sweep::FieldKind::Delay;
+    case SweepField::Points: return sweep::FieldKind::Points;
     case SweepField::Step: return group == 1 ? sweep::FieldKind::Step8 : sweep::FieldKind::Freq;
     default: return sweep::FieldKind::Freq;
     }
@@ -49,7 +50,7 @@ void ChipInstrument::defaultSweeps() {
 
 namespace {
 std::string& fieldOf(sweep::FieldTexts& t, SweepField f) {
-    std::string* const fields[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
+    std::string* const fields[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay, &t.points};
     return *fields[static_cast<int>(f)];
 }
 }  // namespace
@@ -208,6 +209,24 @@ double ChipInstrument::sweep(int group, SweepField field) {
     const bool frequency = field == SweepField::Start || field == SweepField::Stop || field == SweepField::Step;
     return frequency ? v * 1e6 : v;
 }
+
+Outcome ChipInstrument::setSweepLog(int group, bool log) {
+    sweep::FieldTexts t = chip_.sweeps().settings(group);
+    t.spacing = log ? sweep::Spacing::Log : sweep::Spacing::Linear;
+    chip_.sweeps().setSettings(group, t);
+    return Outcome::success();
+}
+
+bool ChipInstrument::sweepLog(int group) { return chip_.sweeps().settings(group).spacing == sweep::Spacing::Log; }
+
+Outcome ChipInstrument::setSweepUpDown(int group, bool upDown) {
+    sweep::FieldTexts t = chip_.sweeps().settings(group);
+    t.upDown = upDown;
+    chip_.sweeps().setSettings(group, t);
+    return Outcome::success();
+}
+
+bool ChipInstrument::sweepUpDown(int group) { return chip_.sweeps().settings(group).upDown; }
 
 Outcome ChipInstrument::startSweep(int group) {
     if (Outcome m = portMissing(); !m.ok()) return m;

@@ -40,6 +40,10 @@ public:
     Outcome sendWord(uint16_t word) override;
     Outcome setSweep(int group, SweepField field, double value) override;
     double sweep(int group, SweepField field) override;
+    Outcome setSweepLog(int group, bool log) override;
+    bool sweepLog(int group) override;
+    Outcome setSweepUpDown(int group, bool upDown) override;
+    bool sweepUpDown(int group) override;
     Outcome startSweep(int group) override;
     Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return chip_.sweeps().sweeping(group); }

@@ -2,6 +2,7 @@
 
 #include "numeric/TuningWord.h"
 
+#include "scpi/LineFramer.h"
 #include "scpi/Parameter.h"
 #include "scpi/Session.h"
 
@@ -128,6 +129,7 @@ Range sweepRange(Call& c) {
     case SweepField::Step: return {0, half, 1e6};
     case SweepField::Loops: return {1, kMaxLoops, 1};
     case SweepField::Delay: return {0, 100000, 1};
+    case SweepField::Points: return {2, 100000, 11};
     }
     return {0, 0, 0};
 }
@@ -146,7 +148,9 @@ Outcome queryControl(Call& c) {
 }
 
 constexpr Unit unitOf(SweepField f) {
-    return f == SweepField::Loops ? Unit::None : f == SweepField::Delay ? Unit::Delay : Unit::Frequency;
+    return f == SweepField::Loops || f == SweepField::Points ? Unit::None
+           : f == SweepField::Delay                          ? Unit::Delay
+                                                             : Unit::Frequency;
 }
 
 template <SweepField F>
@@ -163,6 +167,32 @@ template <SweepField F>
 Node sweepField(std::string_view name) {
     return {name, -1, &setSweep<F>, true, &querySweep<F>, {}, &sweepRange<F>};
 }
+
+bool nameMatches(std::string_view name, std::string_view word);
+
+// A setting that is one of two words, each in its short or long form; the
+// query answers the short form.
+template <std::string_view const* Words, Outcome (Instrument::*Set)(int, bool), bool (Instrument::*Get)(int)>
+Node choice(std::string_view name) {
+    using V = Call&;
+    return {name, -1,
+            [](V c) {
+                if (!isCharacterData(c.value)) return Outcome::error(wrongKind(c.value));
+                for (bool second : {false, true})
+                    if (nameMatches(Words[second], c.value)) return (c.instrument.*Set)(c.n, second);
+                return Outcome::error(IllegalParameterValue);
+            },
+            true,
+            [](V c) {
+                const std::string_view w = Words[(c.instrument.*Get)(c.n)];
+                size_t n = 0;
+                while (n < w.size() && !std::islower(static_cast<unsigned char>(w[n]))) ++n;
+                return reply(c, std::string(w.substr(0, n)));
+            },
+            {}};
+}
+constexpr std::string_view kSpacings[] = {"LINear", "LOGarithmic"};
+constexpr std::string_view kDirections[] = {"UP", "UDOWn"};
 
 template <ControlBit B>
 Node controlBit(std::string_view name) {
@@ -369,6 +399,9 @@ Node buildRoot() {
             sweepField<SweepField::Step>("STEP"),
             sweepField<SweepField::Loops>("LOOPs"),
             sweepField<SweepField::Delay>("DELay"),
+            sweepField<SweepField::Points>("POINts"),
+            choice<kSpacings, &Instrument::setSweepLog, &Instrument::sweepLog>("SPACing"),
+            choice<kDirections, &Instrument::setSweepUpDown, &Instrument::sweepUpDown>("DIRection"),
             {"INITiate", -1,
              [](V c) {
                  if (c.instrument.sweepRunning(c.n)) return Outcome::error(InitIgnored);
@@ -546,15 +579,65 @@ const Node& commonCommands() {
     return common;
 }
 
-bool matches(const Node& node, std::string_view mnemonic) {
+namespace {
+bool nameMatches(std::string_view name, std::string_view mnemonic) {
     size_t shortLen = 0;
-    while (shortLen < node.name.size() && !std::islower(static_cast<unsigned char>(node.name[shortLen]))) ++shortLen;
-    if (mnemonic.size() != shortLen && mnemonic.size() != node.name.size()) return false;
+    while (shortLen < name.size() && !std::islower(static_cast<unsigned char>(name[shortLen]))) ++shortLen;
+    if (mnemonic.size() != shortLen && mnemonic.size() != name.size()) return false;
     for (size_t i = 0; i < mnemonic.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(mnemonic[i])) != std::toupper(static_cast<unsigned char>(node.name[i])))
+        if (std::toupper(static_cast<unsigned char>(mnemonic[i])) != std::toupper(static_cast<unsigned char>(name[i])))
             return false;
     return true;
 }
+}  // namespace
+
+bool matches(const Node& node, std::string_view mnemonic) { return nameMatches(node.name, mnemonic); }
+
+namespace {
+
+// The lines of a setup file are its commands: a pattern as given may hold
+// blanks enough to pass a line's limit, so a long one goes without them, in
+// hexadecimal where its bits fill whole digits.
+std::string patternSetting(const std::string& text) {
+    const std::string given = "MOD:PATT " + patternParameter(text);
+    if (given.size() < LineFramer::kMaxLine || isPrbsName(text)) return given;
+    std::string_view t = trimBlanks(text);
+    const bool hex = t.size() >= 2 && t[0] == '#' && std::toupper(static_cast<unsigned char>(t[1])) == 'H';
+    if (hex) t.remove_prefix(2);
+    std::string digits;
+    for (char ch : t)
+        if (ch != ' ' && ch != '_' && ch != '\t') digits += ch;
+    if (hex) return "MOD:PATT " + patternParameter("#H" + digits);
+    if (digits.size() % 4 != 0) return "MOD:PATT " + patternParameter(digits);
+    std::string packed = "#H";
+    for (size_t i = 0; i < digits.size(); i += 4)
+        packed += "0123456789ABCDEF"[(digits[i] - '0') << 3 | (digits[i + 1] - '0') << 2 | (digits[i + 2] - '0') << 1 |
+                                     (digits[i + 3] - '0')];
+    return "MOD:PATT " + patternParameter(packed);
+}
+
+// Every setting of both sweep groups, each command from the root. A sweep
+// frequency was limited by the clock of its day: it is set under the highest
+// clock when the present one would refuse it, then the present one comes back.
+std::string sweepSetup(Instrument& in) {
+    constexpr std::pair<SweepField, std::string_view> fields[] = {
+        {SweepField::Start, "STAR"}, {SweepField::Stop, "STOP"}, {SweepField::Step, "STEP"},
+        {SweepField::Points, "POIN"}, {SweepField::Loops, "LOOP"}, {SweepField::Delay, "DEL"}};
+    bool above = false;
+    for (int g = 0; g < 2; ++g)
+        for (SweepField f : {SweepField::Start, SweepField::Stop, SweepField::Step})
+            above = above || in.sweep(g, f) > in.clock() / 2;
+    std::string s = above ? ";:CLOC 1000000000" : "";
+    for (int g = 0; g < 2; ++g) {
+        const std::string head = ";:SWE" + std::to_string(g) + ":";
+        s += head + "SPAC " + (in.sweepLog(g) ? "LOG" : "LIN") + head + "DIR " + (in.sweepUpDown(g) ? "UDOW" : "UP");
+        for (const auto& [f, name] : fields) s += head + std::string(name) + " " + plain(in.sweep(g, f));
+    }
+    if (above) s += ";:CLOC " + plain(in.clock());
+    return s;
+}
+
+}  // namespace
 
 std::string setupLine(Instrument& in) {
     auto bit = [&](ControlBit b) { return in.control(b) ? "1" : "0"; };
@@ -568,17 +651,17 @@ std::string setupLine(Instrument& in) {
     if (in.clock() != clock) s += ";:CLOC " + plain(in.clock());
     for (int reg = 0; reg < 4; ++reg) s += ";:PHAS" + std::to_string(reg) + " " + std::to_string(in.phase(reg));
     // Selecting needs SELSRC at 1; its final state comes after.
-    s += std::string(";:CONT:SYNC ") + bit(ControlBit::Sync) + ";SELS 1";
-    s += ";:SEL:FREQ " + std::to_string(in.selectedFrequency()) + ";PHAS " + std::to_string(in.selectedPhase());
-    s += std::string(";:CONT:SELS ") + bit(ControlBit::Selsrc) + ";SLE " + bit(ControlBit::Sleep) + ";RES " +
-         bit(ControlBit::Reset);
+    s += std::string(";:CONT:SYNC ") + bit(ControlBit::Sync) + ";:CONT:SELS 1";
+    s += ";:SEL:FREQ " + std::to_string(in.selectedFrequency()) + ";:SEL:PHAS " + std::to_string(in.selectedPhase());
+    s += std::string(";:CONT:SELS ") + bit(ControlBit::Selsrc) + ";:CONT:SLE " + bit(ControlBit::Sleep) +
+         ";:CONT:RES " + bit(ControlBit::Reset);
     // The keying settings, not whether one runs.
     const KeyingType type = in.keyingType();
     for (const auto& [t, name] : kKeyingTypes)
         if (t == type) s += ";:MOD:TYPE " + std::string(name);
-    s += ";PATT " + patternParameter(in.keyingPattern()) + ";RATE " + plain(in.keyingRate()) + ";COUN " +
+    s += ";:" + patternSetting(in.keyingPattern()) + ";:MOD:RATE " + plain(in.keyingRate()) + ";:MOD:COUN " +
          countParameter(in.keyingCount());
-    return s;
+    return s + sweepSetup(in);
 }
 
 }  // namespace scpi

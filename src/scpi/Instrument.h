@@ -56,8 +56,9 @@ struct Outcome {
 
 enum class ControlBit { Sync, Selsrc, Sleep, Reset };
 
-// A sweep group's fields: Start, Stop and Step in Hz, Loops a count, Delay in ms.
-enum class SweepField { Start, Stop, Step, Loops, Delay };
+// A sweep group's fields: Start, Stop and Step in Hz, Loops a count, Delay in
+// ms, Points a log sweep's count.
+enum class SweepField { Start, Stop, Step, Loops, Delay, Points };
 
 // FSK keys FREQ0/FREQ1, BPSK PHASE0/PHASE1, QPSK PHASE0..PHASE3.
 enum class KeyingType { FSK, BPSK, QPSK };
@@ -110,6 +111,11 @@ public:
     // group 0..1. setSweep: the field's entry with the window's checks.
     virtual Outcome setSweep(int group, SweepField field, double value) = 0;
     virtual double sweep(int group, SweepField field) = 0;
+    // The kind of sweep: log spacing (else linear), up and down (else up only).
+    virtual Outcome setSweepLog(int group, bool log) = 0;
+    virtual bool sweepLog(int group) = 0;
+    virtual Outcome setSweepUpDown(int group, bool upDown) = 0;
+    virtual bool sweepUpDown(int group) = 0;
     virtual Outcome startSweep(int group) = 0;  // the group's Start button
     virtual Outcome stopSweep(int group) = 0;   // the group's Stop button
     virtual bool sweepRunning(int group) = 0;

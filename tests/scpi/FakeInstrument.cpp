@@ -58,9 +58,10 @@ Outcome FakeInstrument::reset() {
     rate_ = 1000;
     count_ = 0;
     for (auto& g : sweep_) {
-        const double defaults[5] = {0, 10e6, 1e6, 1, 1};
-        std::copy(defaults, defaults + 5, g);
+        const double defaults[6] = {0, 10e6, 1e6, 1, 1, 11};
+        std::copy(defaults, defaults + 6, g);
     }
+    log_[0] = log_[1] = upDown_[0] = upDown_[1] = false;
     initialState();
     return record("reset()");
 }
@@ -123,9 +124,19 @@ Outcome FakeInstrument::selectPhase(int reg) { return select(selPhase_, index(re
 Outcome FakeInstrument::sendWord(uint16_t word) { return record("sendWord(" + std::to_string(word) + ")"); }
 
 Outcome FakeInstrument::setSweep(int group, scpi::SweepField field, double value) {
-    const int f = index(static_cast<int>(field), 4);
+    const int f = index(static_cast<int>(field), 5);
     sweep_[index(group, 1)][f] = finite(value);
     return record("setSweep(" + std::to_string(group) + "," + std::to_string(f) + "," + num(value) + ")");
+}
+
+Outcome FakeInstrument::setSweepLog(int group, bool log) {
+    log_[index(group, 1)] = log;
+    return record("setSweepLog(" + std::to_string(group) + "," + std::to_string(log) + ")");
+}
+
+Outcome FakeInstrument::setSweepUpDown(int group, bool upDown) {
+    upDown_[index(group, 1)] = upDown;
+    return record("setSweepUpDown(" + std::to_string(group) + "," + std::to_string(upDown) + ")");
 }
 
 Outcome FakeInstrument::startSweep(int group) {

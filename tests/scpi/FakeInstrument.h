@@ -35,6 +35,10 @@ public:
     scpi::Outcome sendWord(uint16_t word) override;
     scpi::Outcome setSweep(int group, scpi::SweepField field, double value) override;
     double sweep(int group, scpi::SweepField field) override { return sweep_[index(group, 1)][static_cast<int>(field)]; }
+    scpi::Outcome setSweepLog(int group, bool log) override;
+    bool sweepLog(int group) override { return log_[index(group, 1)]; }
+    scpi::Outcome setSweepUpDown(int group, bool upDown) override;
+    bool sweepUpDown(int group) override { return upDown_[index(group, 1)]; }
     scpi::Outcome startSweep(int group) override;
     scpi::Outcome stopSweep(int group) override;
     bool sweepRunning(int group) override { return running_[index(group, 1)]; }
@@ -74,7 +78,8 @@ private:
     uint16_t phase_[4] = {0, 0, 0, 0};
     bool bits_[4] = {false, false, false, false};
     int selFreq_ = 0, selPhase_ = 0;
-    double sweep_[2][5] = {{0, 10e6, 1e6, 1, 1}, {0, 10e6, 1e6, 1, 1}};
+    double sweep_[2][6] = {{0, 10e6, 1e6, 1, 1, 11}, {0, 10e6, 1e6, 1, 1, 11}};
+    bool log_[2] = {false, false}, upDown_[2] = {false, false};
     bool running_[2] = {false, false};
     uint64_t ended_[2] = {0, 0};
     scpi::KeyingType keyingType_ = scpi::KeyingType::FSK;
