@@ -14,13 +14,17 @@ namespace {
 
 using sweep::FieldKind;
 
-// Text1..Text10. Only group 1's step field shows eight decimals.
-constexpr std::array<FieldKind, 10> kKinds = {FieldKind::Freq,  FieldKind::Freq,  FieldKind::Freq,  FieldKind::Loops,
-                                              FieldKind::Delay, FieldKind::Delay, FieldKind::Loops, FieldKind::Step8,
-                                              FieldKind::Freq,  FieldKind::Freq};
+// Text1..Text12. Only group 1's step field shows eight decimals.
+constexpr std::array<FieldKind, 12> kKinds = {FieldKind::Freq,  FieldKind::Freq,  FieldKind::Freq,   FieldKind::Loops,
+                                              FieldKind::Delay, FieldKind::Delay, FieldKind::Loops,  FieldKind::Step8,
+                                              FieldKind::Freq,  FieldKind::Freq,  FieldKind::Points, FieldKind::Points};
 const QString kIdleCaptions[] = {QStringLiteral("Freq. 0 Controls"), QStringLiteral("Freq. 1 Controls")};
-// Each group's fields (Text numbers) in the order start, stop, step, loops, delay.
-constexpr int kGroupFields[2][5] = {{1, 2, 3, 4, 5}, {10, 9, 8, 7, 6}};
+// Each group's fields (Text numbers) in the order start, stop, step, loops, delay, points.
+constexpr int kGroupFields[2][6] = {{1, 2, 3, 4, 5, 11}, {10, 9, 8, 7, 6, 12}};
+
+std::array<std::string*, 6> textsOf(sweep::FieldTexts& t) {
+    return {&t.start, &t.stop, &t.step, &t.loops, &t.delay, &t.points};
+}
 
 }  // namespace
 
@@ -38,18 +42,18 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     widgets::installFocusFrameStyle();
     applyFonts();
 
-    fields_ = {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5,
-               ui_->Text6, ui_->Text7, ui_->Text8, ui_->Text9, ui_->Text10};
+    fields_ = {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4,  ui_->Text5,  ui_->Text6,
+               ui_->Text7, ui_->Text8, ui_->Text9, ui_->Text10, ui_->Text11, ui_->Text12};
     using KeyPress = void (Sweep::*)(int&);
     using LostFocus = void (Sweep::*)();
     const KeyPress keys[] = {&Sweep::text1_keypress, &Sweep::text2_keypress, &Sweep::text3_keypress,
                              &Sweep::text4_keypress, &Sweep::text5_keypress, &Sweep::text6_keypress,
                              &Sweep::text7_keypress, &Sweep::text8_keypress, &Sweep::text9_keypress,
-                             &Sweep::text10_keypress};
+                             &Sweep::text10_keypress, &Sweep::text11_keypress, &Sweep::text12_keypress};
     const LostFocus leaves[] = {&Sweep::Text1_LostFocus, &Sweep::Text2_LostFocus, &Sweep::Text3_LostFocus,
                                 &Sweep::Text4_LostFocus, &Sweep::Text5_LostFocus, &Sweep::Text6_LostFocus,
                                 &Sweep::Text7_LostFocus, &Sweep::Text8_LostFocus, &Sweep::Text9_LostFocus,
-                                &Sweep::Text10_LostFocus};
+                                &Sweep::Text10_LostFocus, &Sweep::Text11_LostFocus, &Sweep::Text12_LostFocus};
     entry_ = new FieldEntry(this);
     for (size_t i = 0; i < fields_.size(); ++i) {
         FieldEntry::Field f;
@@ -68,6 +72,11 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     connect(ui_->Command3, &QPushButton::clicked, this, &Sweep::Command3_Click);
     connect(ui_->Command4, &QPushButton::clicked, this, &Sweep::Command4_Click);
     connect(ui_->Back, &QPushButton::clicked, this, &Sweep::Back_Click);
+    // clicked, not toggled: only the user's choice is news for the engine.
+    for (QAbstractButton* b : {ui_->Option1, ui_->Option2, ui_->Check1})
+        connect(b, &QAbstractButton::clicked, this, [this] { chooseKind(0); });
+    for (QAbstractButton* b : {ui_->Option3, ui_->Option4, ui_->Check2})
+        connect(b, &QAbstractButton::clicked, this, [this] { chooseKind(1); });
     // The fields show the settings in force; a group already sweeping says so.
     showSettings(0);
     showSettings(1);
@@ -86,12 +95,33 @@ Sweep::~Sweep() = default;
 
 // A field the user has changed since it was last written keeps the user's text.
 void Sweep::showSettings(int group) {
-    const sweep::FieldTexts& t = engine_.settings(group);
-    const std::string* const texts[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
-    for (int i = 0; i < 5; ++i) {
+    sweep::FieldTexts t = engine_.settings(group);
+    const auto texts = textsOf(t);
+    for (size_t i = 0; i < texts.size(); ++i) {
         QLineEdit* f = field(kGroupFields[group][i]);
         if (!f->isModified()) f->setText(QString::fromStdString(*texts[i]));
     }
+    showKind(group, t);
+}
+
+// A log sweep takes its points where the step stands.
+void Sweep::showKind(int group, const sweep::FieldTexts& t) {
+    const bool log = t.spacing == sweep::Spacing::Log;
+    (group == 0 ? ui_->Option2 : ui_->Option4)->setChecked(log);
+    (group == 0 ? ui_->Option1 : ui_->Option3)->setChecked(!log);
+    (group == 0 ? ui_->Check1 : ui_->Check2)->setChecked(t.upDown);
+    QWidget* const step[] = {group == 0 ? ui_->Label3 : ui_->Label8, group == 0 ? ui_->Text3 : ui_->Text8};
+    QWidget* const points[] = {group == 0 ? ui_->Label11 : ui_->Label12, group == 0 ? ui_->Text11 : ui_->Text12};
+    for (QWidget* w : step) w->setVisible(!log);
+    for (QWidget* w : points) w->setVisible(log);
+}
+
+void Sweep::chooseKind(int group) {
+    sweep::FieldTexts t = engine_.settings(group);
+    t.spacing = (group == 0 ? ui_->Option2 : ui_->Option4)->isChecked() ? sweep::Spacing::Log : sweep::Spacing::Linear;
+    t.upDown = (group == 0 ? ui_->Check1 : ui_->Check2)->isChecked();
+    showKind(group, t);
+    engine_.setSettings(group, t);
 }
 
 void Sweep::showState(int group, bool sweeping) {
@@ -169,6 +199,8 @@ QZ_SWEEP_FIELD(7)
 QZ_SWEEP_FIELD(8)
 QZ_SWEEP_FIELD(9)
 QZ_SWEEP_FIELD(10)
+QZ_SWEEP_FIELD(11)
+QZ_SWEEP_FIELD(12)
 #undef QZ_SWEEP_FIELD
 
 void Sweep::entry(int n) {
@@ -182,8 +214,8 @@ void Sweep::entry(int n) {
     f->setText(QString::fromStdString(entered->shown));
     for (int g = 0; g < 2; ++g) {
         sweep::FieldTexts t = engine_.settings(g);
-        std::string* const texts[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
-        for (int i = 0; i < 5; ++i)
+        const auto texts = textsOf(t);
+        for (size_t i = 0; i < texts.size(); ++i)
             if (kGroupFields[g][i] == n) {
                 *texts[i] = entered->shown;
                 engine_.setSettings(g, t);
@@ -191,11 +223,11 @@ void Sweep::entry(int n) {
     }
 }
 
-void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
-                       QLineEdit* delay) {
-    const sweep::FieldTexts texts{start->text().toStdString(), stop->text().toStdString(),
-                                  step->text().toStdString(), loops->text().toStdString(),
-                                  delay->text().toStdString()};
+// The fields as they stand, the kind as chosen.
+void Sweep::startGroup(int group) {
+    sweep::FieldTexts texts = engine_.settings(group);
+    const auto fields = textsOf(texts);
+    for (size_t i = 0; i < fields.size(); ++i) *fields[i] = field(kGroupFields[group][i])->text().toStdString();
     const sweep::StartCheck check = engine_.start(group, texts);
     if (check.plan) return;
     // A text that is no number was refused by the field's own entry rule already.
@@ -205,8 +237,8 @@ void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* 
         this);
 }
 
-void Sweep::Command1_Click() { startGroup(0, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }
-void Sweep::Command4_Click() { startGroup(1, ui_->Text10, ui_->Text9, ui_->Text8, ui_->Text7, ui_->Text6); }
+void Sweep::Command1_Click() { startGroup(0); }
+void Sweep::Command4_Click() { startGroup(1); }
 void Sweep::Command2_Click() { engine_.stop(0); }
 void Sweep::Command3_Click() { engine_.stop(1); }
 void Sweep::countup1_Timer() { engine_.countup1_Timer(); }

@@ -47,6 +47,8 @@ public:
     void text8_keypress(int& KeyAscii);
     void text9_keypress(int& KeyAscii);
     void text10_keypress(int& KeyAscii);
+    void text11_keypress(int& KeyAscii);  // group 0 points
+    void text12_keypress(int& KeyAscii);  // group 1 points
     void Text1_LostFocus();
     void Text2_LostFocus();
     void Text3_LostFocus();
@@ -57,6 +59,8 @@ public:
     void Text8_LostFocus();
     void Text9_LostFocus();
     void Text10_LostFocus();
+    void Text11_LostFocus();
+    void Text12_LostFocus();
 
     // Group 0 sweeps FREQ0, group 1 FREQ1.
     SweepRunner& group(int n) { return engine_.group(n); }
@@ -73,12 +77,14 @@ private:
     void showState(int group, bool sweeping);
     void showProgress(int group, const sweep::Progress& progress);
     void entry(int field);
-    void startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* step, QLineEdit* loops,
-                    QLineEdit* delay);
+    void startGroup(int group);
+    // The kind the group's choices show, into the engine's settings.
+    void chooseKind(int group);
+    void showKind(int group, const sweep::FieldTexts& t);
     QLineEdit* field(int n) const { return fields_[n - 1]; }
 
     std::unique_ptr<Ui::Sweep> ui_;
-    std::array<QLineEdit*, 10> fields_{};
+    std::array<QLineEdit*, 12> fields_{};
     FieldEntry* entry_;
     bool loaded_ = false;
     SweepEngine& engine_;

@@ -113,7 +113,7 @@ TEST_F(SweepFixture, OpensWithTheDefaultsAndTheFocusInText1) {
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));
     EXPECT_EQ(frame(2)->title(), QStringLiteral("Freq. 1 Controls"));
     EXPECT_EQ(button("Back")->text(), QStringLiteral("&Back"));
-    EXPECT_EQ(w->size(), QSize(421, 287));
+    EXPECT_EQ(w->size(), QSize(421, 335));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
     EXPECT_FALSE(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
@@ -137,9 +137,11 @@ TEST_F(SweepFixture, ReopeningAfterBackShowsTheSettingsInForce) {
 }
 
 TEST_F(SweepFixture, TabGoesThroughTheFormInItsOrder) {
-    // Start and Stop sit between Text5 and Text6, group 1 from the bottom up.
-    const char* withButtons[] = {"Text2", "Text3", "Text4", "Text5", "Command1", "Command2", "Command3",
-                                 "Command4", "Text6", "Text7", "Text8", "Text9", "Text10", "Back", "Text1"};
+    // Start and Stop sit between Text5 and Text6, group 1 from the bottom up; the
+    // kind's choices after each group's fields (Tab reaches the checked option only).
+    const char* withButtons[] = {"Text2",    "Text3",    "Text4", "Text5", "Option1", "Check1",
+                                 "Command1", "Command2", "Command3", "Command4", "Text6", "Text7",
+                                 "Text8",    "Text9",    "Text10", "Option3", "Check2", "Back", "Text1"};
     ASSERT_TRUE(text(1)->hasFocus());
     for (const char* name : withButtons) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
