@@ -2,9 +2,10 @@
 // lateness against the schedule: the trace time of each load's first write
 // minus its due time (first due + k periods). Beside it, a bare thread's
 // wake-up lateness on the same absolute schedule, measured in the same run.
-//   bench_sweep_timing [--ticks N] [--periods 1,10] [--keep-trace DIR] [--monitor]
+//   bench_sweep_timing [--ticks N] [--periods 1,10] [--kinds lin,log,updown,logupdown] [--keep-trace DIR] [--monitor]
 // --monitor opens the Board Monitor on the board and keeps it painting during
 // each sweep; run it under Xvfb with a window manager to measure real painting.
+// --kinds runs each kind of sweep in turn (linear up only by default).
 // The goal at 1 ms: median <= 0.05 ms, p99 <= max(0.25 ms, 3 x the bare p99).
 #include "board/ChipModel.h"
 #include "board/SimulatedBoard.h"
@@ -47,9 +48,21 @@ std::vector<double> loadTimes(const std::string& path) {
     return times;
 }
 
+// Each kind's settings, with one loop that outlasts any run here.
+sweep::FieldTexts kindSettings(const std::string& kind, int periodMs) {
+    sweep::FieldTexts t{"0", "25", "0.0025", "1", std::to_string(periodMs)};  // 10000 steps
+    if (kind == "log" || kind == "logupdown") {
+        t.start = "0.001";
+        t.spacing = sweep::Spacing::Log;
+        t.points = "100000";
+    }
+    t.upDown = kind == "updown" || kind == "logupdown";
+    return t;
+}
+
 // Runs group 0 for `ticks` steps at `periodMs`, traced to `path`; returns the
 // first step's due time on the program clock, in seconds.
-double sweepOnce(int periodMs, int ticks, const std::string& path, bool withMonitor,
+double sweepOnce(const sweep::FieldTexts& settings, int ticks, const std::string& path, bool withMonitor,
                  const portlib::ProgramClock& clock, Clock::time_point origin) {
     auto board = std::make_unique<SimulatedBoard>();
     SimulatedBoard* sim = board.get();
@@ -65,8 +78,7 @@ double sweepOnce(int periodMs, int ticks, const std::string& path, bool withMoni
     if (withMonitor) monitor.reset(openBoardMonitor(attachChipModel(*sim), nullptr));
     QCoreApplication::processEvents();  // first paint and font loading before the clock starts
 
-    // One long loop: 25 MHz in 10000 steps outlasts any run here.
-    chip.sweeps().start(0, {"0", "25", "0.0025", "1", std::to_string(periodMs)});
+    if (!chip.sweeps().start(0, settings).plan) return -1;
     const double firstDue =
         std::chrono::duration<double>(chip.sweeps().Countup1.firstDue() - origin).count();
     const uint64_t target = 4 * static_cast<uint64_t>(ticks);
@@ -90,6 +102,7 @@ int main(int argc, char** argv) {
     int ticks = 2000;
     bool withMonitor = false;
     std::vector<int> periods = {1, 10};
+    std::vector<std::string> kinds = {"lin"};
     std::string keep;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -98,32 +111,57 @@ int main(int argc, char** argv) {
         else if (a == "--periods" && i + 1 < argc) {
             periods.clear();
             for (double p : timing::numberList(argv[++i])) periods.push_back(static_cast<int>(p));
+        } else if (a == "--kinds" && i + 1 < argc) {
+            kinds.clear();
+            std::string list = argv[++i];
+            for (size_t at = 0, end; at <= list.size(); at = end + 1) {
+                end = std::min(list.find(',', at), list.size());
+                kinds.push_back(list.substr(at, end - at));
+                if (kinds.back() != "lin" && kinds.back() != "log" && kinds.back() != "updown" &&
+                    kinds.back() != "logupdown") {
+                    std::fprintf(stderr, "no such kind of sweep: %s (lin, log, updown, logupdown)\n",
+                                 kinds.back().c_str());
+                    return 2;
+                }
+            }
         } else if (a == "--keep-trace" && i + 1 < argc) keep = argv[++i];
         else {
-            std::fprintf(stderr, "usage: %s [--ticks N] [--periods 1,10] [--keep-trace DIR] [--monitor]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--ticks N] [--periods 1,10] [--kinds lin,log,updown,logupdown] [--keep-trace DIR] "
+                         "[--monitor]\n",
+                         argv[0]);
             return 2;
         }
     }
     QApplication app(argc, argv);
 
     int failed = 0;
-    for (int period : periods) {
-        if (period <= 0) continue;
-        const std::string dir = keep.empty() ? "/tmp" : keep;
-        const std::string path = dir + "/sweep-timing-" + std::to_string(getpid()) + "-" + std::to_string(period) + ".trace";
-        const Figures bare = timing::bareThread(period * 1e6, ticks);
-        const double firstDue = sweepOnce(period, ticks, path, withMonitor, clock, origin);
-        const Figures f = timing::lateness(loadTimes(path), [&](size_t k) { return firstDue + k * period / 1000.0; });
-        if (keep.empty()) std::remove(path.c_str());
-        const double asked = 1000.0 / period;
-        const double off = (f.rate / asked - 1.0) * 100.0;
-        // The goal is set for 1 ms steps; other periods are shown for comparison.
-        const bool ok = timing::goalMet(f, bare, asked, static_cast<size_t>(ticks));
-        if (period == 1) failed += !ok;
-        std::printf("period %d ms%s: %zu steps, rate %.2f/s (%+.3f %%), lateness median %.3f ms, p99 %.3f ms; "
-                    "bare thread p99 %.3f ms%s\n",
-                    period, withMonitor ? " with the monitor" : "", f.steps, f.rate, off, f.median, f.p99, bare.p99,
-                    period != 1 ? "" : ok ? "; goal met (median <= 0.050 ms, p99 <= max(0.25, 3 x bare))" : "; goal MISSED");
-    }
+    for (const std::string& kind : kinds)
+        for (int period : periods) {
+            if (period <= 0) continue;
+            const std::string dir = keep.empty() ? "/tmp" : keep;
+            const std::string path = dir + "/sweep-timing-" + std::to_string(getpid()) + "-" + kind + "-" +
+                                     std::to_string(period) + ".trace";
+            const Figures bare = timing::bareThread(period * 1e6, ticks);
+            const double firstDue = sweepOnce(kindSettings(kind, period), ticks, path, withMonitor, clock, origin);
+            if (firstDue < 0) {
+                std::fprintf(stderr, "the %s sweep was refused\n", kind.c_str());
+                return 2;
+            }
+            const Figures f =
+                timing::lateness(loadTimes(path), [&](size_t k) { return firstDue + k * period / 1000.0; });
+            if (keep.empty()) std::remove(path.c_str());
+            const double asked = 1000.0 / period;
+            const double off = (f.rate / asked - 1.0) * 100.0;
+            // The goal is set for 1 ms steps; other periods are shown for comparison.
+            const bool ok = timing::goalMet(f, bare, asked, static_cast<size_t>(ticks));
+            if (period == 1) failed += !ok;
+            std::printf("%s, period %d ms%s: %zu steps, rate %.2f/s (%+.3f %%), lateness median %.3f ms, p99 %.3f ms; "
+                        "bare thread p99 %.3f ms%s\n",
+                        kind.c_str(), period, withMonitor ? " with the monitor" : "", f.steps, f.rate, off, f.median,
+                        f.p99, bare.p99,
+                        period != 1 ? "" : ok ? "; goal met (median <= 0.050 ms, p99 <= max(0.25, 3 x bare))"
+                                              : "; goal MISSED");
+        }
     return failed ? 1 : 0;
 }

@@ -101,6 +101,41 @@ TEST_F(Setups, OpenRestoresASavedSetupWithTheWordsOfItsCommands) {
     EXPECT_TRUE(notices.empty());
 }
 
+// Every sweep setting of both groups and the keying's come back from a file,
+// one command a line, each line within the 4096 bytes a script line may hold.
+TEST_F(Setups, SweepAndKeyingSettingsComeBackWhole) {
+    sweep::FieldTexts t = chip.sweeps().settings(1);
+    t.start = "01.5000000000";
+    t.stop = "20.0000000000";
+    t.points = "55";
+    t.loops = "3";
+    t.delay = "2.5";
+    t.spacing = sweep::Spacing::Log;
+    t.upDown = true;
+    chip.sweeps().setSettings(1, t);
+    scpi::ChipInstrument instrument(chip);
+    scpi::Session session(instrument);
+    ASSERT_TRUE(session.execute("SWE0:DIR UDOW;STEP 0.25MHZ;:MOD:TYPE BPSK;PATT \"0110\";RATE 250;COUN 12").errors.empty());
+    const char* query = "SWE0:SPAC?;DIR?;STAR?;STOP?;STEP?;POIN?;LOOP?;DEL?;:SWE1:SPAC?;DIR?;STAR?;STOP?;STEP?;POIN?;"
+                        "LOOP?;DEL?;:MOD:TYPE?;PATT?;RATE?;COUN?";
+    const std::string saved = session.execute(query).reply;
+    chosen = dir.filePath("kinds.scpi");
+    item("&Save Setup...")->trigger();
+    session.execute("*RST");
+    ASSERT_NE(session.execute(query).reply, saved);
+    openFromMenu(chosen);
+    EXPECT_EQ(session.execute(query).reply, saved);
+    EXPECT_TRUE(notices.empty());
+    QFile f(chosen);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    EXPECT_TRUE(lines.contains("SWE1:SPAC LOG") && lines.contains("SWE1:DIR UDOW") && lines.contains("SWE1:POIN 55"));
+    for (const QByteArray& line : lines) {
+        EXPECT_LT(line.size(), 4096);
+        EXPECT_FALSE(line.contains(";:")) << "one command a line: " << line.toStdString();
+    }
+}
+
 TEST_F(Setups, FailingLinesShowInOneBoxAndTheRestIsApplied) {
     const QString path = write(dir.filePath("c.scpi"), "# mine\nFREQ0 1MHZ\nBOGUS\nPHAS1 5000\nPHAS2 7\nFREQ1?\n");
     openFromMenu(path);

@@ -12,6 +12,7 @@ import argparse
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -545,6 +546,39 @@ def case_open_setup_then_tab(x, binary):
                  freq_load(0, 0x051EB852), "Open Setup, then Tab through Freq 0")
 
 
+def single(v):
+    """v rounded to single precision, as the program holds a frequency."""
+    return struct.unpack("f", struct.pack("f", v))[0]
+
+
+def case_sweep_kinds(x, binary):
+    """A log up-and-down sweep chosen by clicks and an access key in the sweep window."""
+    p = Program(x, binary, ["--no-monitor"], "sweep_kinds")
+    p.click(MAIN, "Command12")  # "S&weep"
+    sweep = p.window("Sweep Control")
+    for name, text in (("Text1", "1"), ("Text2", "16")):
+        p.click(SWEEP, name, sweep)
+        p.keys("ctrl+a")
+        p.type(text)
+    p.click(SWEEP, "Option2", sweep)  # "L&og": leaving Stop Freq. commits it
+    p.click(SWEEP, "Text11", sweep)  # No. of Points, where the step stood
+    p.keys("ctrl+a")
+    p.type("5")
+    p.keys("alt+u")  # "&Up and down" commits the points first
+    if x.shots:
+        p.shot(os.path.join(x.shots, "sweep_kinds.png"))
+    p.click(SWEEP, "Command1", sweep)  # 1 ms a point, one loop
+    # Point k of 5 is 1 x 16^(k/4) MHz; up to the top and back to point 0.
+    want = []
+    for k in (0, 1, 2, 3, 4, 3, 2, 1, 0):
+        f = single(1.0 * (16.0 / 1.0) ** (k / 4))
+        want += freq_load(0, int(round(4294967296.0 * f / CLOCK_MHZ)))
+    wait_for(lambda: len(p.live_words()) >= len(want), 10, "the sweep never ended")
+    p.click(SWEEP, "Back", sweep)
+    p.gone("Sweep Control")
+    expect_words(p.stop(), want, "log sweep 1 to 16 MHz, 5 points, up and down")
+
+
 CASES = {
     "stranded_click": case_stranded_edit_menu_click,
     "stranded_key": case_stranded_edit_menu_key,
@@ -554,6 +588,7 @@ CASES = {
     "sweep": case_field_follows_sweep,
     "modulation": case_modulation_keys_bpsk,
     "open_setup": case_open_setup_then_tab,
+    "sweep_kinds": case_sweep_kinds,
 }
 
 
