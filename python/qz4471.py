@@ -166,8 +166,12 @@ class QZ4471(Instrument):
         self.ask("*OPC?")
 
     # ---- sweeps ----
-    def set_sweep(self, group, start, stop, step, loops=1, delay_ms=1):
-        self.command(f"SWE{group}:STAR {_number(start)};STOP {_number(stop)};STEP {_number(step)};"
+    def set_sweep(self, group, start, stop, step, loops=1, delay_ms=1, log=False, points=11, up_down=False):
+        """log: `points` spaced by equal ratios (start and stop above 0) in place
+        of the step; up_down: each loop goes back down, the last one ends at start."""
+        _in_range("points", points, 2, 100000)
+        self.command(f"SWE{group}:SPAC {'LOG' if log else 'LIN'};DIR {'UDOW' if up_down else 'UP'};"
+                     f"POIN {_number(points)};STAR {_number(start)};STOP {_number(stop)};STEP {_number(step)};"
                      f"LOOP {_number(loops)};DEL {_number(delay_ms)}")
 
     def start_sweep(self, group):
@@ -176,9 +180,10 @@ class QZ4471(Instrument):
     def stop_sweep(self, group):
         self.command(f"SWE{group}:ABOR")
 
-    def sweep(self, group, start, stop, step, loops=1, delay_ms=1, wait=True):
-        """Sweeps FREQ<group> from start to stop (Hz); with wait, returns at its end."""
-        self.set_sweep(group, start, stop, step, loops, delay_ms)
+    def sweep(self, group, start, stop, step, loops=1, delay_ms=1, wait=True, **kind):
+        """Sweeps FREQ<group> from start to stop (Hz); with wait, returns at its end.
+        `kind`: log, points and up_down as for set_sweep."""
+        self.set_sweep(group, start, stop, step, loops, delay_ms, **kind)
         self.start_sweep(group)
         if wait:
             self.wait()
