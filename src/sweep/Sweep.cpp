@@ -73,10 +73,9 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     connect(ui_->Command4, &QPushButton::clicked, this, &Sweep::Command4_Click);
     connect(ui_->Back, &QPushButton::clicked, this, &Sweep::Back_Click);
     // clicked, not toggled: only the user's choice is news for the engine.
-    for (QAbstractButton* b : {ui_->Option1, ui_->Option2, ui_->Check1})
-        connect(b, &QAbstractButton::clicked, this, [this] { chooseKind(0); });
-    for (QAbstractButton* b : {ui_->Option3, ui_->Option4, ui_->Check2})
-        connect(b, &QAbstractButton::clicked, this, [this] { chooseKind(1); });
+    const std::pair<QAbstractButton*, int> choices[] = {{ui_->Option1, 0}, {ui_->Option2, 0}, {ui_->Check1, 0},
+                                                        {ui_->Option3, 1}, {ui_->Option4, 1}, {ui_->Check2, 1}};
+    for (auto [b, g] : choices) connect(b, &QAbstractButton::clicked, this, [this, g = g] { chooseKind(g); });
     // The fields show the settings in force; a group already sweeping says so.
     showSettings(0);
     showSettings(1);

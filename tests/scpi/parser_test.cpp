@@ -363,6 +363,16 @@ TEST(ErrorQueue, QuotesInTheTextAreDoubled) {
               "-221,\"Settings conflict;field \"\"Start\"\" bad\"");
 }
 
+// A fresh instrument's setup: every command from the root.
+const std::string kFreshSetup =
+    "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;:PHAS3 0;"
+    ":CONT:SYNC 0;:CONT:SELS 1;:SEL:FREQ 0;:SEL:PHAS 0;:CONT:SELS 0;:CONT:SLE 0;:CONT:RES 0;"
+    ":MOD:TYPE FSK;:MOD:PATT PRBS7;:MOD:RATE 1000;:MOD:COUN 9.9E37;"
+    ":SWE0:SPAC LIN;:SWE0:DIR UP;:SWE0:STAR 0;:SWE0:STOP 10000000;:SWE0:STEP 1000000;:SWE0:POIN 11;"
+    ":SWE0:LOOP 1;:SWE0:DEL 1;"
+    ":SWE1:SPAC LIN;:SWE1:DIR UP;:SWE1:STAR 0;:SWE1:STOP 10000000;:SWE1:STEP 1000000;:SWE1:POIN 11;"
+    ":SWE1:LOOP 1;:SWE1:DEL 1";
+
 // Everything SYSTem:SETup? covers, as query replies.
 std::string state(scpi::Session& s) {
     return s.execute("CLOC?;:FREQ0?;FREQ0:WORD?;:FREQ1?;FREQ1:WORD?;:PHAS0?;PHAS1?;PHAS2?;PHAS3?;"
@@ -394,14 +404,7 @@ TEST(Setup, RestoresTheStateOnAFreshInstrument) {
 TEST(Setup, IsOneLineOfPlainCommands) {
     FakeInstrument fake;
     scpi::Session session(fake);
-    EXPECT_EQ(session.execute("SYST:SET?").reply,
-              "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;:PHAS3 0;"
-              ":CONT:SYNC 0;:CONT:SELS 1;:SEL:FREQ 0;:SEL:PHAS 0;:CONT:SELS 0;:CONT:SLE 0;:CONT:RES 0;"
-              ":MOD:TYPE FSK;:MOD:PATT PRBS7;:MOD:RATE 1000;:MOD:COUN 9.9E37;"
-              ":SWE0:SPAC LIN;:SWE0:DIR UP;:SWE0:STAR 0;:SWE0:STOP 10000000;:SWE0:STEP 1000000;:SWE0:POIN 11;"
-              ":SWE0:LOOP 1;:SWE0:DEL 1;"
-              ":SWE1:SPAC LIN;:SWE1:DIR UP;:SWE1:STAR 0;:SWE1:STOP 10000000;:SWE1:STEP 1000000;:SWE1:POIN 11;"
-              ":SWE1:LOOP 1;:SWE1:DEL 1");
+    EXPECT_EQ(session.execute("SYST:SET?").reply, kFreshSetup);
 }
 
 }  // namespace
@@ -571,9 +574,7 @@ TEST(ConformancePoints, RoundReadAndStop) {
         {"*ESE #B1010;*ESE?", "10", {}},
         {"STAT:QUES:ENAB #Q1000;ENAB?", "512", {}},
         {"*ESE MAX", "", {scpi::DataTypeError}},  // common commands take numbers only
-        {"*LRN?", "CLOC 50000000;:FREQ0:WORD #H00000000;:FREQ1:WORD #H00000000;:PHAS0 0;:PHAS1 0;:PHAS2 0;"
-                  ":PHAS3 0;:CONT:SYNC 0;SELS 1;:SEL:FREQ 0;PHAS 0;:CONT:SELS 0;SLE 0;RES 0;"
-                  ":MOD:TYPE FSK;PATT PRBS7;RATE 1000;COUN 9.9E37", {}},
+        {"*LRN?", kFreshSetup, {}},
         {"*SAV 10", "", {scpi::DataOutOfRange}},
         {"*SAV", "", {scpi::MissingParameter}},
         {"*RCL 4", "", {scpi::SettingsConflict}},  // nothing saved there

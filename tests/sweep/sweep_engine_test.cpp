@@ -166,7 +166,9 @@ TEST_P(KindChecks, RefuseWhatALogSweepCannotWalk) {
     t.spacing = c.spacing;
     const auto check = sweep::checkStart(t);
     ASSERT_EQ(check.plan.has_value(), !c.refusal) << c.start << " " << c.stop << " " << c.points;
-    if (c.refusal) EXPECT_EQ(check.refusal, *c.refusal);
+    if (c.refusal) {
+        EXPECT_EQ(check.refusal, *c.refusal);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
