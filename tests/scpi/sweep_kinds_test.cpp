@@ -101,19 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
                       KindRun{1, "DIR UDOW;STAR 0;STOP 10MHZ;STEP 3MHZ;LOOP 2", {0, 3, 6, 9, 10}, 2, true},
                       KindRun{0, "DIR UDOW;STAR 7MHZ;STOP 1MHZ;STEP 2MHZ;LOOP 1", {7, 5, 3, 1}, 1, true}));
 
-// The linear sawtooth is unchanged: the stop frequency twice where a step lands on it.
-TEST_F(Chip, LinearUpSweepsAsBefore) {
-    ASSERT_TRUE(session.execute("SWE1:STAR 0;STOP 10MHZ;STEP 5MHZ;LOOP 1;DEL 100 S;INIT").errors.empty());
-    for (int i = 0; i < 4; ++i) wire.chip.sweeps().countup2_Timer();
-    std::vector<uint16_t> want;
-    for (double f : {0.0, 5.0, 10.0, 10.0}) {
-        const auto w = loadWords(1, f);
-        want.insert(want.end(), w.begin(), w.end());
-    }
-    EXPECT_EQ(hexWords(wire.words()), hexWords(want));
-    EXPECT_EQ(session.execute("SWE1:STAT?").reply, "IDLE");
-}
-
 TEST_F(Chip, ALogSweepFromZeroIsRefusedAtStartAndSendsNothing) {
     ASSERT_TRUE(session.execute("SWE0:SPAC LOG;STAR 0;STOP 10MHZ").errors.empty()) << "each setting alone is good";
     session.execute("SWE0:INIT");
