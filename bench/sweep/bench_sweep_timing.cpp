@@ -78,9 +78,9 @@ double sweepOnce(const sweep::FieldTexts& settings, int ticks, const std::string
     if (withMonitor) monitor.reset(openBoardMonitor(attachChipModel(*sim), nullptr));
     QCoreApplication::processEvents();  // first paint and font loading before the clock starts
 
-    if (!chip.sweeps().start(0, settings).plan) return -1;
+    if (!chip.startSweep(0, settings).plan) return -1;
     const double firstDue =
-        std::chrono::duration<double>(chip.sweeps().Countup1.firstDue() - origin).count();
+        std::chrono::duration<double>(chip.sweepTimer(0).firstDue() - origin).count();
     const uint64_t target = 4 * static_cast<uint64_t>(ticks);
     QEventLoop loop;
     QTimer poll;
@@ -89,7 +89,7 @@ double sweepOnce(const sweep::FieldTexts& settings, int ticks, const std::string
     });
     poll.start(5);
     loop.exec();
-    chip.sweeps().stopAll();
+    chip.stopSweeps();
     return firstDue;
 }
 

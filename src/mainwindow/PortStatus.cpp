@@ -39,8 +39,8 @@ QString PortStatus::keyingText(const keying::Progress& p) {
     return QStringLiteral("Keying %1, %2 of %3 symbols").arg(type).arg(p.sent).arg(p.count);
 }
 
-PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer)
-    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel) {
+PortStatus::PortStatus(QMainWindow& window, control::ChipControl& chip)
+    : QObject(&window), chip_(chip), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel) {
     label_->setObjectName(QStringLiteral("portStatus"));
     label_->setContentsMargins(4, 0, 4, 0);
     sweeps_->setObjectName(QStringLiteral("sweepStatus"));
@@ -51,9 +51,9 @@ PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine&
     keying_->setObjectName(QStringLiteral("keyingStatus"));
     keying_->setContentsMargins(4, 0, 4, 0);
     window.statusBar()->addPermanentWidget(keying_);
-    connect(&keyer, &Keyer::progressChanged, this,
+    connect(&chip_, &control::ChipControl::keyingProgressChanged, this,
             [this](const keying::Progress& p) { keying_->setText(keyingText(p)); });
-    connect(&sweeps, &SweepEngine::progressChanged, this, &PortStatus::showSweep);
+    connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &PortStatus::showSweep);
     connect(&timer_, &QTimer::timeout, this, &PortStatus::refresh);
     timer_.start(kRefreshMs);
     refresh();
@@ -69,12 +69,9 @@ void PortStatus::showSweep(int group, const sweep::Progress& p) {
 }
 
 void PortStatus::refresh() {
-    Line line;
-    {
-        // The sweep's thread may be writing: the port is looked at between operations.
-        std::lock_guard guard(port_.lock());
-        line = lineFor(port_.backend(), port_.portAddress());
-    }
+    const control::PortState port = chip_.portState();
+    const Line line = port.present ? Line{QString::fromStdString(port.status.text), port.status.warning}
+                                   : lineFor(nullptr, 0);
     if (line.text == shown_.text && line.warning == shown_.warning && !label_->text().isEmpty()) return;
     shown_ = line;
     label_->setText(line.text);

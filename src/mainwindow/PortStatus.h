@@ -3,9 +3,7 @@
 // a warning colour, that they are dropped, and the progress of running
 // sweeps and of a keying. It looks at the port a few times a second, so it
 // follows the port menu, an unplugged adapter and its return.
-#include "control/Keyer.h"
-#include "control/SweepEngine.h"
-#include "portlib/Parllio.h"
+#include "control/ChipControl.h"
 
 #include <QObject>
 #include <QString>
@@ -36,7 +34,7 @@ public:
     static QString keyingText(const keying::Progress& p);
 
     // Puts the line into the window's status bar; the window grows by its height.
-    PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer);
+    PortStatus(QMainWindow& window, control::ChipControl& chip);
     void refresh();
     const QLabel& label() const { return *label_; }
     const QLabel& sweepLabel() const { return *sweeps_; }
@@ -45,7 +43,7 @@ public:
 private:
     void showSweep(int group, const sweep::Progress& p);
 
-    portlib::Parllio& port_;
+    control::ChipControl& chip_;
     QLabel* label_;
     QLabel* sweeps_;
     QLabel* keying_;

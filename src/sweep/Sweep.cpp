@@ -28,14 +28,14 @@ std::array<std::string*, 6> textsOf(sweep::FieldTexts& t) {
 
 }  // namespace
 
-Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
+Sweep::Sweep(control::ChipControl& chip, platform::UserNotice& notice, QWidget* parent)
     : QDialog(parent),
-      Countup1(engine.Countup1),
-      Countdown1(engine.Countdown1),
-      Countup2(engine.Countup2),
-      countdown2(engine.countdown2),
+      Countup1(chip.sweepTimer(0)),
+      Countdown1(chip.sweepTimer(1)),
+      Countup2(chip.sweepTimer(2)),
+      countdown2(chip.sweepTimer(3)),
       ui_(std::make_unique<Ui::Sweep>()),
-      engine_(engine),
+      chip_(chip),
       notice_(notice) {
     ui_->setupUi(this);
     widgets::fixWindowFrame(*this, false);
@@ -79,12 +79,12 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     // The fields show the settings in force; a group already sweeping says so.
     showSettings(0);
     showSettings(1);
-    connect(&engine_, &SweepEngine::settingsChanged, this, &Sweep::showSettings);
-    connect(&engine_, &SweepEngine::sweepingChanged, this, &Sweep::showState);
-    connect(&engine_, &SweepEngine::progressChanged, this, &Sweep::showProgress);
+    connect(&chip_, &control::ChipControl::sweepSettingsChanged, this, &Sweep::showSettings);
+    connect(&chip_, &control::ChipControl::sweepingChanged, this, &Sweep::showState);
+    connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &Sweep::showProgress);
     for (int g = 0; g < 2; ++g) {
-        showState(g, engine_.sweeping(g));
-        showProgress(g, engine_.progress(g));
+        showState(g, chip_.sweeping(g));
+        showProgress(g, chip_.sweepProgress(g));
     }
 
     ui_->Text1->setFocus();
@@ -94,7 +94,7 @@ Sweep::~Sweep() = default;
 
 // A field the user has changed since it was last written keeps the user's text.
 void Sweep::showSettings(int group) {
-    sweep::FieldTexts t = engine_.settings(group);
+    sweep::FieldTexts t = chip_.sweepSettings(group);
     const auto texts = textsOf(t);
     for (size_t i = 0; i < texts.size(); ++i) {
         QLineEdit* f = field(kGroupFields[group][i]);
@@ -116,11 +116,11 @@ void Sweep::showKind(int group, const sweep::FieldTexts& t) {
 }
 
 void Sweep::chooseKind(int group) {
-    sweep::FieldTexts t = engine_.settings(group);
+    sweep::FieldTexts t = chip_.sweepSettings(group);
     t.spacing = (group == 0 ? ui_->Option2 : ui_->Option4)->isChecked() ? sweep::Spacing::Log : sweep::Spacing::Linear;
     t.upDown = (group == 0 ? ui_->Check1 : ui_->Check2)->isChecked();
     showKind(group, t);
-    engine_.setSettings(group, t);
+    chip_.setSweepSettings(group, t);
 }
 
 void Sweep::showState(int group, bool sweeping) {
@@ -163,14 +163,14 @@ void Sweep::showEvent(QShowEvent* e) {
 }
 
 void Sweep::Back_Click() {
-    engine_.stopAll();
+    chip_.stopSweeps();
     done(QDialog::Rejected);
 }
 
 void Sweep::done(int result) {
     // Back, the close box and any other way out stop both groups, whoever
     // started them.
-    engine_.stopAll();
+    chip_.stopSweeps();
     QDialog::done(result);
 }
 
@@ -204,7 +204,7 @@ QZ_SWEEP_FIELD(12)
 
 void Sweep::entry(int n) {
     QLineEdit* f = field(n);
-    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString(), engine_.maxFreq());
+    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString(), chip_.maxFreq());
     if (!entered) {
         notice_.beep();
         entry_->refuse(f);
@@ -212,22 +212,22 @@ void Sweep::entry(int n) {
     }
     f->setText(QString::fromStdString(entered->shown));
     for (int g = 0; g < 2; ++g) {
-        sweep::FieldTexts t = engine_.settings(g);
+        sweep::FieldTexts t = chip_.sweepSettings(g);
         const auto texts = textsOf(t);
         for (size_t i = 0; i < texts.size(); ++i)
             if (kGroupFields[g][i] == n) {
                 *texts[i] = entered->shown;
-                engine_.setSettings(g, t);
+                chip_.setSweepSettings(g, t);
             }
     }
 }
 
 // The fields as they stand, the kind as chosen.
 void Sweep::startGroup(int group) {
-    sweep::FieldTexts texts = engine_.settings(group);
+    sweep::FieldTexts texts = chip_.sweepSettings(group);
     const auto fields = textsOf(texts);
     for (size_t i = 0; i < fields.size(); ++i) *fields[i] = field(kGroupFields[group][i])->text().toStdString();
-    const sweep::StartCheck check = engine_.start(group, texts);
+    const sweep::StartCheck check = chip_.startSweep(group, texts);
     if (check.plan) return;
     // A text that is no number was refused by the field's own entry rule already.
     if (check.refusal == sweep::Refusal::NotANumber) return;
@@ -238,9 +238,9 @@ void Sweep::startGroup(int group) {
 
 void Sweep::Command1_Click() { startGroup(0); }
 void Sweep::Command4_Click() { startGroup(1); }
-void Sweep::Command2_Click() { engine_.stop(0); }
-void Sweep::Command3_Click() { engine_.stop(1); }
-void Sweep::countup1_Timer() { engine_.countup1_Timer(); }
-void Sweep::countdown1_Timer() { engine_.countdown1_Timer(); }
-void Sweep::countup2_Timer() { engine_.countup2_Timer(); }
-void Sweep::countdown2_Timer() { engine_.countdown2_Timer(); }
+void Sweep::Command2_Click() { chip_.stopSweep(0); }
+void Sweep::Command3_Click() { chip_.stopSweep(1); }
+void Sweep::countup1_Timer() { chip_.sweepTick(0); }
+void Sweep::countdown1_Timer() { chip_.sweepTick(1); }
+void Sweep::countup2_Timer() { chip_.sweepTick(2); }
+void Sweep::countdown2_Timer() { chip_.sweepTick(3); }

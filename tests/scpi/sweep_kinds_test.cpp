@@ -70,20 +70,18 @@ TEST_P(KindRuns, SendTheWordsOfEachPointInTurn) {
     const KindRun& r = GetParam();
     const std::string g = "SWE" + std::to_string(r.group) + ":";
     ASSERT_TRUE(session.execute(g + r.settings + ";DEL 100 S;INIT").errors.empty());
-    SweepEngine& sweeps = wire.chip.sweeps();
-    SweepTimer* const timers[2][2] = {{&sweeps.Countup1, &sweeps.Countdown1}, {&sweeps.Countup2, &sweeps.countdown2}};
+    control::ChipControl& chip = wire.chip;
     const std::vector<int> points = order(static_cast<int>(r.row.size()), r.loops, r.upDown);
     std::vector<uint16_t> want;
     for (int k : points) {
         const auto w = loadWords(r.group, r.row[static_cast<size_t>(k)]);
         want.insert(want.end(), w.begin(), w.end());
     }
-    // Each tick as its timer would take it; no more than the run should need.
-    for (size_t tick = 0; sweeps.sweeping(r.group) && tick <= points.size(); ++tick) {
-        if (timers[r.group][0]->isEnabled()) r.group == 0 ? sweeps.countup1_Timer() : sweeps.countup2_Timer();
-        else r.group == 0 ? sweeps.countdown1_Timer() : sweeps.countdown2_Timer();
-    }
-    EXPECT_FALSE(sweeps.sweeping(r.group));
+    // Each tick as its timer (up or down of the group) would take it; no more than the run should need.
+    const int up = 2 * r.group;
+    for (size_t tick = 0; chip.sweeping(r.group) && tick <= points.size(); ++tick)
+        chip.sweepTick(chip.sweepTimer(up).isEnabled() ? up : up + 1);
+    EXPECT_FALSE(chip.sweeping(r.group));
     EXPECT_EQ(hexWords(wire.words()), hexWords(want));
     // Step k of n in loop i of N: an up-and-down run's last loop ends with its return to point 0.
     const std::string last = std::to_string(r.upDown ? 2 * r.row.size() - 1 : r.row.size());
@@ -173,7 +171,7 @@ TEST(KindSetup, EveryCommandFitsALine) {
         EXPECT_LT(at - start, 4096u) << setup.substr(start, 40);
     }
     ASSERT_TRUE(sb.execute(setup).errors.empty());
-    EXPECT_EQ(b.chip.keying().pattern().bits, a.chip.keying().pattern().bits);
+    EXPECT_EQ(keying::parsePattern(b.chip.keyingPattern()).pattern->bits, keying::parsePattern(bits).pattern->bits);
 }
 
 }  // namespace
