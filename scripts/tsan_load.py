@@ -58,7 +58,8 @@ def driver(port, until, key):
     while time.monotonic() < until:
         rounds += 1
         g = rnd.randrange(2)
-        c.send(f"SWE{g}:STAR 0;STOP 2MHZ;STEP 0.1MHZ;LOOP 3;DEL 1;INIT")
+        kind = f"SPAC {rnd.choice(['LIN', 'LOG'])};DIR {rnd.choice(['UP', 'UDOW'])};POIN 21"
+        c.send(f"SWE{g}:{kind};STAR 0.1MHZ;STOP 2MHZ;STEP 0.1MHZ;LOOP 3;DEL 1;INIT")
         c.send(f"MOD:TYPE {rnd.choice(['FSK', 'BPSK', 'QPSK'])};PATT PRBS7;RATE 5000;COUN {rnd.randrange(50, 800)};STAT 1")
         c.send(f"FREQ{g} {rnd.uniform(0, 20):.6f}MHZ;:PHAS{rnd.randrange(4)} {rnd.randrange(4096)}")
         step = rnd.randrange(6)
