@@ -19,12 +19,7 @@ SetupFiles::~SetupFiles() = default;
 std::string SetupFiles::setupText(scpi::Instrument& instrument, const QString& version, const QDateTime& when) {
     std::string text = "# QZ4471 setup, saved by version " + version.toStdString() + " on " +
                        when.toString(Qt::ISODate).toStdString() + "\n";
-    // Each part that starts from the root goes on a line of its own.
-    const std::string line = scpi::setupLine(instrument);
-    size_t start = 0;
-    for (size_t at; (at = line.find(";:", start)) != std::string::npos; start = at + 2)
-        text += line.substr(start, at - start) + "\n";
-    return text + line.substr(start) + "\n";
+    return text + scpi::setupScript(instrument);
 }
 
 QString SetupFiles::choose(bool save) {

@@ -508,7 +508,7 @@ Outcome saveSetup(Call& c) {
     const Parsed<uint32_t> slot = parseRoundedUnsigned(c.value, kLastSetupSlot);
     if (!slot.ok()) return slot.error;
     if (Outcome o = refuseFilesFromAfar(c); !o.ok()) return o;
-    return c.instrument.storeSetup(int(slot.value), setupLine(c.instrument));
+    return c.instrument.storeSetup(int(slot.value), setupScript(c.instrument));
 }
 
 // The slot's lines, blank and '#' ones skipped, as a fresh client would send them;
@@ -662,6 +662,15 @@ std::string setupLine(Instrument& in) {
     s += ";:" + patternSetting(in.keyingPattern()) + ";:MOD:RATE " + plain(in.keyingRate()) + ";:MOD:COUN " +
          countParameter(in.keyingCount());
     return s + sweepSetup(in);
+}
+
+std::string setupScript(Instrument& in) {
+    const std::string line = setupLine(in);
+    std::string text;
+    size_t start = 0;
+    for (size_t at; (at = line.find(";:", start)) != std::string::npos; start = at + 2)
+        text += line.substr(start, at - start) + "\n";
+    return text + line.substr(start) + "\n";
 }
 
 }  // namespace scpi

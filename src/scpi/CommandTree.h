@@ -49,5 +49,8 @@ bool matches(const Node& node, std::string_view mnemonic);
 // One line of commands that brings a freshly started program to the
 // instrument's present chip state (SYSTem:SETup?).
 std::string setupLine(Instrument& instrument);
+// The same commands one a line, each line ending in '\n' and under 4096
+// bytes, so a setup runs as a script (Save Setup, *SAV).
+std::string setupScript(Instrument& instrument);
 
 }  // namespace scpi
