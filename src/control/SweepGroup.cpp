@@ -58,6 +58,7 @@ const char* refusalText(Refusal r) {
     case Refusal::StepNotPositive: return "Freq. Step must be greater than 0";
     case Refusal::StepTooBig: return "Step size is too big for start and stop frequencies";
     case Refusal::LoopsNotWhole: return "No. of Loops must be a whole number";
+    case Refusal::ListRunning: return "A frequency list is running: stop it first";
     case Refusal::NotANumber: break;
     }
     return "";

@@ -26,6 +26,7 @@ enum ErrorCode : int {
     UndefinedHeader = -113,
     HeaderSuffixOutOfRange = -114,
     InvalidSuffix = -131,
+    TriggerIgnored = -211,
     InitIgnored = -213,
     SettingsConflict = -221,
     DataOutOfRange = -222,
@@ -34,6 +35,8 @@ enum ErrorCode : int {
     HardwareError = -240,
     HardwareMissing = -241,
     MassStorageError = -250,
+    FileNameNotFound = -256,
+    FileNameError = -257,
     QueueOverflow = -350,
     InputBufferOverrun = -363,
     QueryInterrupted = -410,
@@ -147,6 +150,37 @@ public:
     // first: a keying then seen running is not yet in that count.
     virtual uint64_t keyingsEnded() = 0;
     virtual bool countedKeyingRunning() = 0;
+
+    // Hop lists: frequencies in Hz and dwells in seconds, the passes (0:
+    // until stopped) and the trigger. Set with `append` to add rows. A list
+    // that cannot start is -221 with the reason; one running already -213.
+    virtual Outcome setListFrequencies(const std::vector<double>&, bool) { return Outcome::error(UndefinedHeader); }
+    virtual std::vector<double> listFrequencies() { return {}; }
+    virtual Outcome setListDwells(const std::vector<double>&, bool) { return Outcome::error(UndefinedHeader); }
+    virtual std::vector<double> listDwells() { return {}; }
+    virtual Outcome setListCount(uint64_t) { return Outcome::error(UndefinedHeader); }
+    virtual uint64_t listCount() { return 1; }
+    virtual Outcome setTriggerBus(bool) { return Outcome::error(UndefinedHeader); }
+    virtual bool triggerBus() { return false; }
+    virtual Outcome startList() { return Outcome::error(UndefinedHeader); }
+    virtual Outcome stopList() { return Outcome::success(); }
+    // *TRG and TRIGger: -211 when no list waits for one.
+    virtual Outcome trigger() { return Outcome::error(TriggerIgnored); }
+    virtual bool listRunning() { return false; }
+    // A bus-triggered list waiting for its next trigger (OPERation bit 5).
+    virtual bool listWaiting() { return false; }
+    // Row k of n in pass i of N (N 0: until stopped); all 0 before any list.
+    struct ListProgress {
+        uint64_t row = 0, rows = 0, pass = 0, passes = 0;
+    };
+    virtual ListProgress listProgress() { return {}; }
+    // Lists ended so far, and whether the running one is counted and free
+    // running: *OPC, *OPC? and *WAI wait for that one only. Read listsEnded() first.
+    virtual uint64_t listsEnded() { return 0; }
+    virtual bool countedFreeListRunning() { return false; }
+    // CSV files in the working folder; the command has checked the name.
+    virtual Outcome loadList(const std::string&) { return Outcome::error(FileNameNotFound); }
+    virtual Outcome saveList(const std::string&) { return Outcome::error(MassStorageError); }
 
     // The port, while words written now would be dropped (QUEStionable bit 9);
     // empty while they reach it.
