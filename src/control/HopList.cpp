@@ -132,7 +132,7 @@ namespace {
 // The shortest text that reads back as the value.
 std::string shortest(double v) {
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
     return std::string(buf, r.ptr);
 }
 }  // namespace
@@ -205,6 +205,7 @@ uint64_t HopList::totalSteps() const {
 }
 
 int64_t HopList::offsetNs(uint64_t index) const {
+    std::lock_guard guard(tx_.port().lock());
     const auto offsets = offsets_;
     if (!offsets || offsets->size() < 2) return 0;
     const uint64_t rows = offsets->size() - 1;
@@ -299,7 +300,6 @@ void HopList::step(uint64_t index) {
     if (total == 0 || next_ < total) hooks_.load(pending_, words_[static_cast<size_t>(next_ % rows)]);
     op.finish();
     if (total != 0 && progress_.trigger == hoplist::Trigger::Immediate) {
-        const auto offsets = offsets_;
         progress_.secondsLeft = static_cast<double>(offsetNs(total) - offsetNs(index)) / 1e9;
     }
 }

@@ -39,8 +39,18 @@ QString PortStatus::keyingText(const keying::Progress& p) {
     return QStringLiteral("Keying %1, %2 of %3 symbols").arg(type).arg(p.sent).arg(p.count);
 }
 
+QString PortStatus::listText(const hoplist::Progress& p) {
+    if (!p.running) return {};
+    QString text = QStringLiteral("List: row %1 of %2, pass %3").arg(p.row).arg(p.rows).arg(p.pass);
+    if (p.passes != 0) text += QStringLiteral(" of %1").arg(p.passes);
+    return text;
+}
+
+void PortStatus::showList(const hoplist::Progress& p) { list_->setText(listText(p)); }
+
 PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer)
-    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel) {
+    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel),
+      list_(new ElidedLabel) {
     label_->setObjectName(QStringLiteral("portStatus"));
     label_->setContentsMargins(4, 0, 4, 0);
     sweeps_->setObjectName(QStringLiteral("sweepStatus"));
@@ -51,6 +61,9 @@ PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine&
     keying_->setObjectName(QStringLiteral("keyingStatus"));
     keying_->setContentsMargins(4, 0, 4, 0);
     window.statusBar()->addPermanentWidget(keying_);
+    list_->setObjectName(QStringLiteral("listStatus"));
+    list_->setContentsMargins(4, 0, 4, 0);
+    window.statusBar()->addPermanentWidget(list_);
     connect(&keyer, &Keyer::progressChanged, this,
             [this](const keying::Progress& p) { keying_->setText(keyingText(p)); });
     connect(&sweeps, &SweepEngine::progressChanged, this, &PortStatus::showSweep);

@@ -3,6 +3,7 @@
 // a warning colour, that they are dropped, and the progress of running
 // sweeps and of a keying. It looks at the port a few times a second, so it
 // follows the port menu, an unplugged adapter and its return.
+#include "control/HopList.h"
 #include "control/Keyer.h"
 #include "control/SweepEngine.h"
 #include "portlib/Parllio.h"
@@ -35,12 +36,17 @@ public:
     // count), or empty when idle.
     static QString keyingText(const keying::Progress& p);
 
+    // "List: row 3 of 10, pass 1 of 2" ("pass 1" until stopped), or empty when idle.
+    static QString listText(const hoplist::Progress& p);
+    void showList(const hoplist::Progress& p);
+
     // Puts the line into the window's status bar; the window grows by its height.
     PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer);
     void refresh();
     const QLabel& label() const { return *label_; }
     const QLabel& sweepLabel() const { return *sweeps_; }
     const QLabel& keyingLabel() const { return *keying_; }
+    const QLabel& listLabel() const { return *list_; }
 
 private:
     void showSweep(int group, const sweep::Progress& p);
@@ -49,6 +55,7 @@ private:
     QLabel* label_;
     QLabel* sweeps_;
     QLabel* keying_;
+    QLabel* list_;
     QString sweepTexts_[2];
     QTimer timer_;
     Line shown_;
