@@ -7,8 +7,12 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -64,7 +68,8 @@ CsvRead parseCsv(const std::string& text, double maxHz, double minDwellS) {
     CsvRead r;
     auto refuse = [&r](size_t line, std::string why) {
         r.table = {};
-        r.error = "line " + std::to_string(line) + ": " + std::move(why);
+        const bool column = why.rfind("column", 0) == 0;
+        r.error = "line " + std::to_string(line) + (column ? ", " : ": ") + std::move(why);
         return r;
     };
     // A list written whole ends with a line end: one without was cut short.

@@ -27,13 +27,13 @@ struct CsvCase {
 const CsvCase kCsv[] = {
     {"Plain", "frequency_hz,dwell_s\n1000000,0.001\n2.5e6,0.5\n", {1e6, 2.5e6}, {0.001, 0.5}, nullptr},
     {"AnyOrderCrlfQuotesBlanks", "\"dwell_s\" , Frequency_Hz\r\n0.01, 3\r\n\r\n1,\"4\"\r\n", {3, 4}, {0.01, 1}, nullptr},
-    {"OtherColumn", "frequency_hz,dwell_s,amplitude\n1,1,1\n", {}, {}, "line 1: column 3: \"amplitude\""},
+    {"OtherColumn", "frequency_hz,dwell_s,amplitude\n1,1,1\n", {}, {}, "line 1, column 3: \"amplitude\""},
     {"HeaderMissingDwell", "frequency_hz\n1\n", {}, {}, "line 1: the header must name"},
-    {"BadNumber", "frequency_hz,dwell_s\n1,0.1\n2,abc\n", {}, {}, "line 3: column 2 (dwell_s): \"abc\" is not a number"},
-    {"BadNumberSwapped", "dwell_s,frequency_hz\n0.1,1x\n", {}, {}, "line 2: column 2 (frequency_hz)"},
-    {"TooHigh", "frequency_hz,dwell_s\n25000001,1\n", {}, {}, "line 2: column 1 (frequency_hz): 25000001 is outside"},
-    {"DwellTooShort", "frequency_hz,dwell_s\n1,1\n1,0.0001\n", {}, {}, "line 3: column 2 (dwell_s): dwell 0.1 ms"},
-    {"ShortRow", "frequency_hz,dwell_s\n1,1\n2\n", {}, {}, "line 3: column 2: 1 values"},
+    {"BadNumber", "frequency_hz,dwell_s\n1,0.1\n2,abc\n", {}, {}, "line 3, column 2 (dwell_s): \"abc\" is not a number"},
+    {"BadNumberSwapped", "dwell_s,frequency_hz\n0.1,1x\n", {}, {}, "line 2, column 2 (frequency_hz)"},
+    {"TooHigh", "frequency_hz,dwell_s\n25000001,1\n", {}, {}, "line 2, column 1 (frequency_hz): 25000001 is outside"},
+    {"DwellTooShort", "frequency_hz,dwell_s\n1,1\n1,0.0001\n", {}, {}, "line 3, column 2 (dwell_s): dwell 0.1 ms"},
+    {"ShortRow", "frequency_hz,dwell_s\n1,1\n2\n", {}, {}, "line 3, column 2: 1 values"},
     {"LastLineCutShort", "frequency_hz,dwell_s\n1,1\n2,0.", {}, {}, "line 3: the last line has no line end"},
     {"Empty", "", {}, {}, "line 1: the header"},
 };
@@ -104,7 +104,7 @@ protected:
     void dueStep(uint64_t k, const std::vector<double>& dwell, size_t rows) {
         double t = 0;
         for (uint64_t i = 0; i < k; ++i) t += dwell.size() == 1 ? dwell[0] : dwell[i % rows];
-        now = std::chrono::nanoseconds(std::llround(t * 1e9));
+        now = std::chrono::nanoseconds(std::llround(t * 1e9) + 1000);  // a microsecond past: sums round apart
         waitFor([&] { return stepsDone() > k || !chip.listRunning(); });
     }
     static void waitFor(const std::function<bool()>& done) {
