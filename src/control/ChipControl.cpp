@@ -136,7 +136,7 @@ Outcome ChipControl::commitClockMHz(double mhz) {
     std::lock_guard guard(tx_.port().lock());
     if (!clockInRange(mhz)) {
         showText(Field::Clock, clockText());
-        return Outcome{true, {}};
+        return Outcome{true, {}, false, {}};
     }
     // The clock is kept as its field shows it, so a load computes from what the user sees.
     regs_.MasterClock = numeric::parseDouble(numeric::format_clock(static_cast<float>(mhz))).value_or(mhz);
@@ -525,7 +525,7 @@ Outcome ChipControl::initialise() {
     try {
         op.finish();
     } catch (const PortError& e) {
-        out.merge(Outcome{false, e.what()});
+        out.merge(Outcome{false, e.what(), false, {}});
     }
     return out;
 }
