@@ -154,14 +154,27 @@ public:
     // Hop lists: frequencies in Hz and dwells in seconds, the passes (0:
     // until stopped) and the trigger. Set with `append` to add rows. A list
     // that cannot start is -221 with the reason; one running already -213.
-    virtual Outcome setListFrequencies(const std::vector<double>&, bool) { return Outcome::error(UndefinedHeader); }
-    virtual std::vector<double> listFrequencies() { return {}; }
-    virtual Outcome setListDwells(const std::vector<double>&, bool) { return Outcome::error(UndefinedHeader); }
-    virtual std::vector<double> listDwells() { return {}; }
-    virtual Outcome setListCount(uint64_t) { return Outcome::error(UndefinedHeader); }
-    virtual uint64_t listCount() { return 1; }
-    virtual Outcome setTriggerBus(bool) { return Outcome::error(UndefinedHeader); }
-    virtual bool triggerBus() { return false; }
+    // Here the settings are only kept; an implementation runs them.
+    virtual Outcome setListFrequencies(const std::vector<double>& hz, bool append) {
+        keep(listHz_, hz, append);
+        return Outcome::success();
+    }
+    virtual std::vector<double> listFrequencies() { return listHz_; }
+    virtual Outcome setListDwells(const std::vector<double>& s, bool append) {
+        keep(listDwellS_, s, append);
+        return Outcome::success();
+    }
+    virtual std::vector<double> listDwells() { return listDwellS_; }
+    virtual Outcome setListCount(uint64_t passes) {
+        listCount_ = passes;
+        return Outcome::success();
+    }
+    virtual uint64_t listCount() { return listCount_; }
+    virtual Outcome setTriggerBus(bool bus) {
+        triggerBus_ = bus;
+        return Outcome::success();
+    }
+    virtual bool triggerBus() { return triggerBus_; }
     virtual Outcome startList() { return Outcome::error(UndefinedHeader); }
     virtual Outcome stopList() { return Outcome::success(); }
     // *TRG and TRIGger: -211 when no list waits for one.
@@ -226,7 +239,14 @@ protected:
     }
 
 private:
+    static void keep(std::vector<double>& to, const std::vector<double>& v, bool append) {
+        if (!append) to.clear();
+        to.insert(to.end(), v.begin(), v.end());
+    }
     std::map<int, std::string> setups_;
+    std::vector<double> listHz_, listDwellS_;
+    uint64_t listCount_ = 1;
+    bool triggerBus_ = false;
     std::vector<std::pair<int, std::function<void()>>> watchers_;
     int lastWatcher_ = 0;
 };
