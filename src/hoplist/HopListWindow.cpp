@@ -176,11 +176,15 @@ void HopListWindow::showSettings() {
 }
 
 // Beside the main window, as the modulation window, so the main window's
-// fields can be watched while the list runs.
+// fields can be watched while the list runs, bottom edges level so the Board
+// Monitor on that side keeps its readings in view.
 void HopListWindow::setVisible(bool visible) {
     if (visible && !placed_ && parentWidget()) {
         placed_ = true;
         widgets::placeBeside(*this, *parentWidget());
+        const QRect main = parentWidget()->frameGeometry();
+        const QMargins frame = widgets::frameMargins(*this);
+        move(x(), std::max(main.top(), main.bottom() + 1 - (height() + frame.top() + frame.bottom())));
         QDialog::setVisible(true);
         widgets::placeBesideOnceFramed(*this, *parentWidget());
         return;
