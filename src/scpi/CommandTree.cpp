@@ -302,11 +302,20 @@ Outcome setListDwells(Call& c) {
     return c.instrument.setListDwells(s, Append);
 }
 
+// The shortest plain decimal that reads back as the double: unlike plain(),
+// a row's value that happens to be a single-precision number keeps its digits.
+std::string exact(double v) {
+    if (v == 0) v = 0;
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    return std::string(buf, r.ptr);
+}
+
 std::string joined(const std::vector<double>& values) {
     std::string s;
     for (double v : values) {
         if (!s.empty()) s += ',';
-        s += plain(v);
+        s += exact(v);
     }
     return s;
 }
@@ -389,7 +398,7 @@ void appendListParts(std::string& s, const char* header, const std::vector<doubl
         part.clear();
     };
     for (double v : values) {
-        const std::string t = plain(v);
+        const std::string t = exact(v);
         if (!part.empty() && part.size() + t.size() + 1 > kSetupChunk) flush();
         if (!part.empty()) part += ',';
         part += t;

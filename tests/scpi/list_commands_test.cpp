@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
 #include <sstream>
 
 namespace {
@@ -156,6 +158,106 @@ TEST_F(ListCommands, CsvFilesInTheWorkingFolder) {
     session.execute("LIST:SAVE \"b.csv\"");
     EXPECT_EQ(error(), "-221,\"Settings conflict;files only from this computer\"");
     EXPECT_FALSE(QFile::exists(dir.filePath("b.csv")));
+    QDir::setCurrent(was);
+}
+
+// The longest list: read from a file, carried through a setup in short
+// lines, written back the same, and run to its end on a clock that jumps past
+// it, every select word in place (the board decodes them; nothing is kept
+// but what is checked, as 100000 rows are 26 million port writes).
+TEST(HundredThousandRows, ImportRunSetupAndExport) {
+    constexpr int kRows = 100000;
+    QTemporaryDir dir;
+    const QString was = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    std::string csv = "frequency_hz,dwell_s\n";
+    auto hzOf = [](int k) { return 1000000.0 + (k % 20000) * 1000.0 + (k % 7) * 0.25; };
+    for (int k = 0; k < kRows; ++k) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.2f,0.0002\n", hzOf(k));
+        csv += line;
+    }
+    {
+        QFile f(dir.filePath("long.csv"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(csv.data(), static_cast<qint64>(csv.size()));
+    }
+
+    std::atomic<int64_t> now{0};
+    auto board = std::make_unique<SimulatedBoard>();
+    uint64_t selects = 0, misplaced = 0, words = 0;
+    std::vector<uint16_t> last, before;  // the words from the last select word, and from the one before
+    int expectReg = 1;           // the main window selects FREQ0: the list starts on FREQ1
+    board->addWordObserver([&](uint16_t w) {
+        ++words;
+        if ((w & 0xF000) == 0x5000) {
+            misplaced += ((w >> 11) & 1) != expectReg;
+            expectReg = 1 - expectReg;
+            ++selects;
+            before.swap(last);
+            last.clear();
+        }
+        last.push_back(w);
+    });
+    SimulatedBoard& sim = *board;
+    portlib::Parllio port;
+    port.setBackend(std::move(board));
+    port.setPortAddress(SimulatedBoard::kBase);
+    Transmitter tx(port);
+    control::ChipControl chip(tx, nullptr, [&] { return SweepTimer::Clock::time_point(std::chrono::nanoseconds(now.load())); });
+    chip.startUp();
+    scpi::ChipInstrument instrument(chip);
+    scpi::Session session(instrument);
+
+    session.execute("LIST:LOAD \"long.csv\"");
+    ASSERT_EQ(session.execute("SYST:ERR?;:LIST:POIN?").reply, "0,\"No error\";100000");
+
+    // Through a setup: every part under 4096 bytes rebuilds the same list.
+    const std::string setup = session.execute("SYST:SET?").reply;
+    WireHarness other;
+    scpi::ChipInstrument fresh(other.chip);
+    scpi::Session restore(fresh);
+    size_t parts = 0;
+    for (size_t start = 0, at = 0; start < setup.size(); start = at + 2) {
+        at = setup.find(";:", start);
+        if (at == std::string::npos) at = setup.size();
+        const std::string part = setup.substr(start, at - start);
+        ASSERT_LT(part.size(), 4096u);
+        ASSERT_TRUE(restore.execute(part).errors.empty()) << part.substr(0, 60);
+        ++parts;
+    }
+    EXPECT_GT(parts, 300u);
+    EXPECT_EQ(restore.execute("LIST:FREQ?;DWEL?").reply, session.execute("LIST:FREQ?;DWEL?").reply);
+
+    // Exported as read.
+    restore.execute("LIST:SAVE \"copy.csv\"");
+    ASSERT_EQ(restore.execute("SYST:ERR?").reply, "0,\"No error\"");
+    QFile copy(dir.filePath("copy.csv"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    const std::string exported = copy.readAll().toStdString();
+    EXPECT_EQ(exported.substr(0, 36), "frequency_hz,dwell_s\n1000000,0.0002\n");
+    EXPECT_EQ(static_cast<size_t>(std::count(exported.begin(), exported.end(), '\n')), kRows + 1u);
+    EXPECT_EQ(hoplist::parseCsv(exported, 25e6, 0.0002).table.hz, hoplist::parseCsv(csv, 25e6, 0.0002).table.hz);
+
+    // Run: the clock jumps past the last dwell, so every row is due at once.
+    session.execute("LIST:STAT ON");
+    now = 30'000'000'000;
+    ASSERT_TRUE(waitUntil([&] { return !chip.listRunning(); }, 7000));
+    EXPECT_EQ(session.execute("LIST:PROG?;:SYST:ERR?").reply, "100000,100000,1,1;0,\"No error\"");
+    EXPECT_EQ(selects, static_cast<uint64_t>(kRows));
+    EXPECT_EQ(misplaced, 0u);
+    EXPECT_EQ(words, 3u + 4 + 1 + 5u * kRows - 4) << "start-up, row 0 and SELSRC, then a select and a load a row, "
+                                                      "no load after the last";
+    EXPECT_EQ(last.size(), 1u);
+    EXPECT_EQ(sim.framingErrors(), 0u);
+    // The last row went into FREQ0 after the select word of the row before it.
+    const double lastMHz = static_cast<float>(hzOf(kRows - 1) / 1e6);
+    const auto w = static_cast<uint32_t>(std::nearbyint(4294967296.0 * lastMHz / 50.0));
+    EXPECT_EQ(hexWords(before), hexWords({0x5800, static_cast<uint16_t>(0x3000 | (w & 0xFF)),
+                                          static_cast<uint16_t>(0x2100 | (w >> 8 & 0xFF)),
+                                          static_cast<uint16_t>(0x3200 | (w >> 16 & 0xFF)),
+                                          static_cast<uint16_t>(0x2300 | w >> 24)}));
+    EXPECT_EQ(hexWords(last), "0x5000");
     QDir::setCurrent(was);
 }
 
