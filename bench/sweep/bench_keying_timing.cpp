@@ -55,20 +55,19 @@ Run keyOnce(double rate, uint64_t symbols, const std::string& path, bool withMon
     if (withMonitor) monitor.reset(openBoardMonitor(attachChipModel(*sim), nullptr));
     QCoreApplication::processEvents();  // first paint and font loading before the clock starts
 
-    Keyer& keyer = chip.keying();
-    keyer.setType(keying::Type::FSK);
-    keyer.setPattern("01");
-    if (!keyer.setRate(rate)) {
-        std::fprintf(stderr, "rate %.2f refused (limit %.2f)\n", rate, keyer.maxRate());
+    chip.setKeyingType(keying::Type::FSK);
+    chip.setKeyingPattern("01");
+    if (!chip.setKeyingRate(rate)) {
+        std::fprintf(stderr, "rate %.2f refused (limit %.2f)\n", rate, chip.maxKeyingRate());
         std::exit(2);
     }
-    keyer.setCount(symbols);
+    chip.setKeyingCount(symbols);
     chip.startKeying();
-    const double start = std::chrono::duration<double>(keyer.startedAt() - origin).count();
+    const double start = std::chrono::duration<double>(chip.keyingStartedAt() - origin).count();
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!keyer.running()) loop.quit();
+        if (!chip.keyingRunning()) loop.quit();
     });
     poll.start(5);
     loop.exec();

@@ -66,9 +66,9 @@ double sweepOnce(int periodMs, int ticks, const std::string& path, bool withMoni
     QCoreApplication::processEvents();  // first paint and font loading before the clock starts
 
     // One long loop: 25 MHz in 10000 steps outlasts any run here.
-    chip.sweeps().start(0, {"0", "25", "0.0025", "1", std::to_string(periodMs)});
+    chip.startSweep(0, {"0", "25", "0.0025", "1", std::to_string(periodMs)});
     const double firstDue =
-        std::chrono::duration<double>(chip.sweeps().Countup1.firstDue() - origin).count();
+        std::chrono::duration<double>(chip.sweepTimer(0).firstDue() - origin).count();
     const uint64_t target = 4 * static_cast<uint64_t>(ticks);
     QEventLoop loop;
     QTimer poll;
@@ -77,7 +77,7 @@ double sweepOnce(int periodMs, int ticks, const std::string& path, bool withMoni
     });
     poll.start(5);
     loop.exec();
-    chip.sweeps().stopAll();
+    chip.stopSweeps();
     return firstDue;
 }
 

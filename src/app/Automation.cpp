@@ -27,8 +27,8 @@ QHostAddress listenAddress(const std::string& text) {
 
 Automation::Automation(const CommandLineOptions& options, control::ChipControl& chip)
     : options_(options), chip_(chip), instrument_(chip) {
-    connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, this, &Automation::maybeEnd);
-    connect(&chip_.keying(), &Keyer::runningChanged, this, &Automation::maybeEnd);
+    connect(&chip_, &control::ChipControl::sweepingChanged, this, &Automation::maybeEnd);
+    connect(&chip_, &control::ChipControl::keyingRunningChanged, this, &Automation::maybeEnd);
     connect(&chip_, &control::ChipControl::listRunningChanged, this, &Automation::maybeEnd);
 }
 
@@ -120,7 +120,7 @@ bool Automation::start() {
 // user ends the program.
 void Automation::maybeEnd() {
     if (!options_.headless || server_ || !scriptDone_) return;
-    if (chip_.sweeps().sweeping(0) || chip_.sweeps().sweeping(1) || chip_.keying().running()) return;
+    if (chip_.sweeping(0) || chip_.sweeping(1) || chip_.keyingRunning()) return;
     if (chip_.listRunning() && !chip_.listWaiting()) return;
     QCoreApplication::exit(status_);
 }

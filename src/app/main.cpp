@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     if (held.holding()) {
         if (!port.writesReach()) {
             platform::sayLine("port " + cmd.options.port + " cannot be used: " + held.reason());
-            end.endProgram(exitstatus::kPortUnusable);
+            return end.finish(exitstatus::kPortUnusable);
         }
         held.release();
     }
@@ -181,8 +181,8 @@ int main(int argc, char** argv) {
     // The rpcbind entry goes at every end, a signal's included.
     end.addExitHook([&automation] { automation.stop(); });
     if (headless) {
-        if (!automation.start()) end.endProgram(exitstatus::kScpiPortInUse);
-        end.endProgram(app->exec());
+        if (!automation.start()) return end.finish(exitstatus::kScpiPortInUse);
+        return end.finish(end.ended() ? 0 : app->exec());
     }
 
     MainForm mainForm(chip, startup, seams);
@@ -200,6 +200,7 @@ int main(int argc, char** argv) {
         });
     }
 
-    if (!automation.start()) end.endProgram(exitstatus::kScpiPortInUse);
-    end.endProgram(app->exec());
+    if (!automation.start()) return end.finish(exitstatus::kScpiPortInUse);
+    // An end asked for before the loop starts (a signal during start-up) is kept.
+    return end.finish(end.ended() ? 0 : app->exec());
 }

@@ -45,6 +45,14 @@ ChipControl::ChipControl(Transmitter& transmitter, QObject* parent, SweepTimer::
       list_(transmitter, notices_, listHooks(), std::move(keyingClock)) {
     sweeps_.setLimit([this] { return maxFreq(); });
     sweeps_.setGate([this] { return list_.running(); });
+    // The engines announce on this object's thread, after the lock is free;
+    // the views hear it from here.
+    connect(&sweeps_, &SweepEngine::settingsChanged, this, &ChipControl::sweepSettingsChanged);
+    connect(&sweeps_, &SweepEngine::sweepingChanged, this, &ChipControl::sweepingChanged);
+    connect(&sweeps_, &SweepEngine::progressChanged, this, &ChipControl::sweepProgressChanged);
+    connect(&keyer_, &Keyer::settingsChanged, this, &ChipControl::keyingSettingsChanged);
+    connect(&keyer_, &Keyer::runningChanged, this, &ChipControl::keyingRunningChanged);
+    connect(&keyer_, &Keyer::progressChanged, this, &ChipControl::keyingProgressChanged);
     connect(&list_, &HopList::settingsChanged, this, &ChipControl::listSettingsChanged);
     connect(&list_, &HopList::runningChanged, this, &ChipControl::listRunningChanged);
     connect(&list_, &HopList::progressChanged, this, &ChipControl::listProgressChanged);
@@ -61,7 +69,7 @@ Outcome ChipControl::act(Fn&& fn) {
     Notices::Operation said(notices_);  // after the scope: its lock is released first
     try {
         portlib::OperationScope op(tx_.port());
-        fn(out);
+        if (!halted_) fn(out);
         op.finish();
     } catch (const PortError& e) {
         out.portFailure = e.what();
@@ -340,6 +348,10 @@ Outcome ChipControl::selectPhase(int reg) {
 }
 
 void ChipControl::halt() {
+    {
+        std::lock_guard guard(tx_.port().lock());
+        halted_ = true;
+    }
     list_.halt();
     keyer_.halt();
     sweeps_.halt();
@@ -528,6 +540,40 @@ Outcome ChipControl::initialise() {
         out.merge(Outcome{false, e.what(), false, {}});
     }
     return out;
+}
+
+const SweepTimer& ChipControl::sweepTimer(int t) const {
+    const SweepTimer* const timers[] = {&sweeps_.Countup1, &sweeps_.Countdown1, &sweeps_.Countup2,
+                                        &sweeps_.countdown2};
+    return *timers[t];
+}
+
+void ChipControl::sweepTick(int t) {
+    switch (t) {
+        case 0: sweeps_.countup1_Timer(); break;
+        case 1: sweeps_.countdown1_Timer(); break;
+        case 2: sweeps_.countup2_Timer(); break;
+        default: sweeps_.countdown2_Timer(); break;
+    }
+}
+
+SweepGroup ChipControl::sweepGroup(int g) { return sweeps_.group(g).group(); }
+
+void ChipControl::restoreSweepGroup(int g, const SweepGroup& group) { sweeps_.group(g).restore(group); }
+
+PortState ChipControl::portState() const {
+    portlib::Parllio& port = tx_.port();
+    std::lock_guard guard(port.lock());
+    PortState s;
+    PortBackend* backend = port.backend();
+    s.present = backend != nullptr;
+    s.writesReach = port.writesReach();
+    s.recordFailure = port.recordFailure();
+    if (backend) {
+        s.instrumentName = backend->instrumentName();
+        s.status = backend->statusLine(port.portAddress());
+    }
+    return s;
 }
 
 }  // namespace control

@@ -9,6 +9,7 @@
 #include "control/Keyer.h"
 #include "control/Notices.h"
 #include "control/SweepEngine.h"
+#include "portlib/PortBackend.h"
 #include "registers/ChipRegisters.h"
 
 #include <QObject>
@@ -41,6 +42,15 @@ struct ChipState {
     double clockMHz = ChipRegisters::kDefaultClockMHz;
     // What each frequency register makes at the committed clock, MHz.
     double frequencyMHz(int reg) const;
+};
+
+// The port words go to, as one locked look.
+struct PortState {
+    bool present = false;      // a back end is claimed
+    bool writesReach = false;  // words reach a chip (or the simulated board)
+    std::string instrumentName;
+    StatusLine status;  // the back end's status line; empty without one
+    std::string recordFailure;  // why the trace or dump file stopped; empty while whole
 };
 
 class ChipControl : public QObject {
@@ -165,14 +175,53 @@ public:
     int selectedFrequency() const { return state().freqSelect; }
     int selectedPhase() const { return state().phaseSelect; }
 
-    // The program ends: sweeps and keying stop where they are, sending
-    // nothing more, so the chip keeps its last state.
+    // The program ends: sweeps and keying stop where they are, and no action
+    // sends anything more, so the chip keeps its last state.
     void halt();
 
-    SweepEngine& sweeps() { return sweeps_; }
-    Keyer& keying() { return keyer_; }
-    portlib::Parllio& port() { return tx_.port(); }
-    Transmitter& transmitter() { return tx_; }
+    // Sweeps: group 0 sweeps FREQ0, group 1 FREQ1, with or without a sweep window.
+    // Each group's five field texts, as the sweep fields show them.
+    sweep::FieldTexts sweepSettings(int g) const { return sweeps_.settings(g); }
+    void setSweepSettings(int g, const sweep::FieldTexts& texts) { sweeps_.setSettings(g, texts); }
+    // Starts a group with `texts` (a refused Start changes nothing), or with its settings.
+    sweep::StartCheck startSweep(int g, const sweep::FieldTexts& texts) { return sweeps_.start(g, texts); }
+    sweep::StartCheck startSweep(int g) { return sweeps_.start(g, sweeps_.settings(g)); }
+    void stopSweep(int g) { sweeps_.stop(g); }
+    // Both groups, in the order of their timers.
+    void stopSweeps() { sweeps_.stopAll(); }
+    bool sweeping(int g) { return sweeps_.sweeping(g); }
+    uint64_t sweepsEnded(int g) { return sweeps_.ended(g); }
+    sweep::Progress sweepProgress(int g) { return sweeps_.progress(g); }
+    // The timers by number: Countup1, Countdown1, Countup2, countdown2.
+    const SweepTimer& sweepTimer(int t) const;
+    // One step now, as timer `t` would take it when due.
+    void sweepTick(int t);
+    // A group's counters, and putting them back (a sweep resumed where it was).
+    SweepGroup sweepGroup(int g);
+    void restoreSweepGroup(int g, const SweepGroup& group);
+
+    // Keying settings, set and read on this object's thread; a running keying
+    // keeps the ones it started with.
+    keying::Type keyingType() const { return keyer_.type(); }
+    void setKeyingType(keying::Type t) { keyer_.setType(t); }
+    std::string keyingPattern() const { return keyer_.pattern().text; }
+    // Empty when taken; else the refusal, and the pattern stays.
+    std::string setKeyingPattern(const std::string& text) { return keyer_.setPattern(text); }
+    double keyingRate() const { return keyer_.rate(); }
+    double maxKeyingRate() { return keyer_.maxRate(); }
+    bool setKeyingRate(double symbolsPerSecond) { return keyer_.setRate(symbolsPerSecond); }
+    uint64_t keyingCount() const { return keyer_.count(); }  // 0: until stopped
+    bool setKeyingCount(uint64_t symbols) { return keyer_.setCount(symbols); }
+    bool keyingRunning() const { return keyer_.running(); }
+    uint64_t keyingsEnded() const { return keyer_.ended(); }
+    keying::Progress keyingProgress() const { return keyer_.progress(); }
+    // Why the last keying ended early on the port; empty otherwise.
+    std::string keyingFailure() const { return keyer_.lastFailure(); }
+    // When symbol 0 of the running (or last) keying was due.
+    SweepTimer::Clock::time_point keyingStartedAt() const { return keyer_.startedAt(); }
+
+    // The port as one locked look.
+    PortState portState() const;
 
 signals:
     // `own`: the text a field's own commit writes; otherwise another door
@@ -185,6 +234,13 @@ signals:
     void selectionChanged();
     // The committed master clock changed.
     void clockChanged(double mhz);
+    // The sweeps and the keying, as their engines announce them.
+    void sweepSettingsChanged(int group);
+    void sweepingChanged(int group, bool sweeping);
+    void sweepProgressChanged(int group, const sweep::Progress& progress);
+    void keyingSettingsChanged();
+    void keyingRunningChanged(bool running);
+    void keyingProgressChanged(const keying::Progress& progress);
     // The hop list's rows, count or trigger changed; it started or ended; it moved on.
     void listSettingsChanged();
     void listRunningChanged(bool running);
@@ -224,6 +280,7 @@ private:
     double loadedClock_[2] = {ChipRegisters::kDefaultClockMHz, ChipRegisters::kDefaultClockMHz};
     uint16_t loadedPhase_[4] = {};
     bool selsrcForKeying_ = false;  // SELSRC was raised by the keying, which lowers it again
+    bool halted_ = false;  // the program is ending: actions send nothing
     Keyer keyer_;  // last but one: its schedule ends before anything it sends through
     HopList list_;  // last: as the keyer
 };

@@ -57,8 +57,8 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     });
     connect(&chip_, &control::ChipControl::bitsChanged, this, &MainForm::showBits);
     connect(&chip_, &control::ChipControl::selectionChanged, this, &MainForm::showSelection);
-    connect(&chip_.sweeps(), &SweepEngine::progressChanged, this, &MainForm::showSweepProgress);
-    connect(&chip_.keying(), &Keyer::progressChanged, this, &MainForm::showKeying);
+    connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &MainForm::showSweepProgress);
+    connect(&chip_, &control::ChipControl::keyingProgressChanged, this, &MainForm::showKeying);
     connect(&chip_, &control::ChipControl::listProgressChanged, this, &MainForm::showList);
     ui->Text7->setText(QString::fromStdString(chip_.clockText()));
     lastShown_[static_cast<int>(control::Field::Clock)] = ui->Text7->text();
@@ -100,8 +100,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     });
     ui->MnuMonitor->setEnabled(false);
 
-    status_ = new PortStatus(*this, chip_.port(), chip_.sweeps(), chip_.keying());
-    connect(&chip_, &control::ChipControl::listProgressChanged, status_, &PortStatus::showList);
+    new PortStatus(*this, chip_);
     ui->Command7->setFocus();  // "&Quit" holds the focus when the window opens
 }
 
@@ -385,7 +384,7 @@ void MainForm::openModal(QDialog& dialog) {
 }
 
 void MainForm::Command12_Click() {
-    Sweep w(chip_.sweeps(), seams_.notice, this);
+    Sweep w(chip_, seams_.notice, this);
     openModal(w);
 }
 

@@ -16,7 +16,6 @@ namespace Ui { class MainForm; }
 class FieldEntry;
 class HopListWindow;
 class Modulation;
-class PortStatus;
 class QDialog;
 class QLineEdit;
 class QRadioButton;
@@ -144,5 +143,4 @@ private:
     Modulation* modulation_ = nullptr;  // the last text the program put in each field
     HopListWindow* list_ = nullptr;
     bool listRunning_ = false;  // as last announced
-    PortStatus* status_ = nullptr;
 };

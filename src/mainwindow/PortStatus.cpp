@@ -46,10 +46,8 @@ QString PortStatus::listText(const hoplist::Progress& p) {
     return text;
 }
 
-void PortStatus::showList(const hoplist::Progress& p) { list_->setText(listText(p)); }
-
-PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer)
-    : QObject(&window), port_(port), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel),
+PortStatus::PortStatus(QMainWindow& window, control::ChipControl& chip)
+    : QObject(&window), chip_(chip), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel),
       list_(new ElidedLabel) {
     label_->setObjectName(QStringLiteral("portStatus"));
     label_->setContentsMargins(4, 0, 4, 0);
@@ -64,9 +62,11 @@ PortStatus::PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine&
     list_->setObjectName(QStringLiteral("listStatus"));
     list_->setContentsMargins(4, 0, 4, 0);
     window.statusBar()->addPermanentWidget(list_);
-    connect(&keyer, &Keyer::progressChanged, this,
+    connect(&chip_, &control::ChipControl::listProgressChanged, this,
+            [this](const hoplist::Progress& p) { list_->setText(listText(p)); });
+    connect(&chip_, &control::ChipControl::keyingProgressChanged, this,
             [this](const keying::Progress& p) { keying_->setText(keyingText(p)); });
-    connect(&sweeps, &SweepEngine::progressChanged, this, &PortStatus::showSweep);
+    connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &PortStatus::showSweep);
     connect(&timer_, &QTimer::timeout, this, &PortStatus::refresh);
     timer_.start(kRefreshMs);
     refresh();
@@ -82,12 +82,9 @@ void PortStatus::showSweep(int group, const sweep::Progress& p) {
 }
 
 void PortStatus::refresh() {
-    Line line;
-    {
-        // The sweep's thread may be writing: the port is looked at between operations.
-        std::lock_guard guard(port_.lock());
-        line = lineFor(port_.backend(), port_.portAddress());
-    }
+    const control::PortState port = chip_.portState();
+    const Line line = port.present ? Line{QString::fromStdString(port.status.text), port.status.warning}
+                                   : lineFor(nullptr, 0);
     if (line.text == shown_.text && line.warning == shown_.warning && !label_->text().isEmpty()) return;
     shown_ = line;
     label_->setText(line.text);

@@ -3,10 +3,7 @@
 // a warning colour, that they are dropped, and the progress of running
 // sweeps and of a keying. It looks at the port a few times a second, so it
 // follows the port menu, an unplugged adapter and its return.
-#include "control/HopList.h"
-#include "control/Keyer.h"
-#include "control/SweepEngine.h"
-#include "portlib/Parllio.h"
+#include "control/ChipControl.h"
 
 #include <QObject>
 #include <QString>
@@ -38,10 +35,9 @@ public:
 
     // "List: row 3 of 10, pass 1 of 2" ("pass 1" until stopped), or empty when idle.
     static QString listText(const hoplist::Progress& p);
-    void showList(const hoplist::Progress& p);
 
     // Puts the line into the window's status bar; the window grows by its height.
-    PortStatus(QMainWindow& window, portlib::Parllio& port, SweepEngine& sweeps, Keyer& keyer);
+    PortStatus(QMainWindow& window, control::ChipControl& chip);
     void refresh();
     const QLabel& label() const { return *label_; }
     const QLabel& sweepLabel() const { return *sweeps_; }
@@ -51,7 +47,7 @@ public:
 private:
     void showSweep(int group, const sweep::Progress& p);
 
-    portlib::Parllio& port_;
+    control::ChipControl& chip_;
     QLabel* label_;
     QLabel* sweeps_;
     QLabel* keying_;

@@ -45,21 +45,21 @@ Modulation::Modulation(control::ChipControl& chip, platform::UserNotice& notice,
     const std::pair<QRadioButton*, keying::Type> types[] = {
         {ui_->TypeFSK, keying::Type::FSK}, {ui_->TypeBPSK, keying::Type::BPSK}, {ui_->TypeQPSK, keying::Type::QPSK}};
     for (auto [option, type] : types)
-        connect(option, &QRadioButton::clicked, this, [this, t = type] { keyer().setType(t); });
+        connect(option, &QRadioButton::clicked, this, [this, t = type] { chip_.setKeyingType(t); });
     connect(ui_->Prbs, &QComboBox::activated, this, &Modulation::choosePrbs);
     connect(ui_->Continuous, &QCheckBox::clicked, this, &Modulation::setContinuous);
     connect(ui_->Start, &QPushButton::clicked, this, &Modulation::startClick);
     connect(ui_->Stop, &QPushButton::clicked, this, &Modulation::stopClick);
-    connect(&keyer(), &Keyer::runningChanged, this, &Modulation::showRunning);
-    connect(&keyer(), &Keyer::progressChanged, this, &Modulation::showProgress);
+    connect(&chip_, &control::ChipControl::keyingRunningChanged, this, &Modulation::showRunning);
+    connect(&chip_, &control::ChipControl::keyingProgressChanged, this, &Modulation::showProgress);
     // Whichever door changed them (SCPI, a script, a setup file).
-    connect(&keyer(), &Keyer::settingsChanged, this, &Modulation::showSettings);
+    connect(&chip_, &control::ChipControl::keyingSettingsChanged, this, &Modulation::showSettings);
 
     ui_->Rate->setToolTip(QStringLiteral("Symbols a second, %1 to %2 (this port's limit)")
-                              .arg(rateText(Keyer::kMinRate), rateText(keyer().maxRate())));
+                              .arg(rateText(Keyer::kMinRate), rateText(chip_.maxKeyingRate())));
     showSettings();
-    showRunning(keyer().running());
-    if (keyer().running() || keyer().ended() > 0) showProgress(keyer().progress());
+    showRunning(chip_.keyingRunning());
+    if (chip_.keyingRunning() || chip_.keyingsEnded() > 0) showProgress(chip_.keyingProgress());
     ui_->Pattern->setFocus();
 }
 
@@ -76,24 +76,24 @@ void Modulation::applyFonts() {
 // A field the user has changed since it was last written (isModified) keeps
 // the user's text until it commits.
 void Modulation::showSettings() {
-    const keying::Type t = keyer().type();
+    const keying::Type t = chip_.keyingType();
     (t == keying::Type::FSK ? ui_->TypeFSK : t == keying::Type::BPSK ? ui_->TypeBPSK : ui_->TypeQPSK)
         ->setChecked(true);
     showPattern();
     showRate();
-    if (keyer().count() > 0) lastCount_ = keyer().count();
+    if (chip_.keyingCount() > 0) lastCount_ = chip_.keyingCount();
     if (!ui_->Count->isModified()) ui_->Count->setText(QString::number(lastCount_));
-    ui_->Continuous->setChecked(keyer().count() == 0);
+    ui_->Continuous->setChecked(chip_.keyingCount() == 0);
 }
 
 void Modulation::showPattern() {
-    const QString text = QString::fromStdString(keyer().pattern().text);
+    const QString text = QString::fromStdString(chip_.keyingPattern());
     if (!ui_->Pattern->isModified()) ui_->Pattern->setText(text);
     ui_->Prbs->setCurrentIndex(ui_->Prbs->findText(text));  // -1 (the placeholder) for bits and hex
 }
 
 void Modulation::showRate() {
-    if (!ui_->Rate->isModified()) ui_->Rate->setText(rateText(keyer().rate()));
+    if (!ui_->Rate->isModified()) ui_->Rate->setText(rateText(chip_.keyingRate()));
 }
 
 // Beside the main window, so its options can be watched while keying, with
@@ -137,9 +137,9 @@ void Modulation::refuse(QLineEdit* field, const QString& why, const QString& goo
 }
 
 void Modulation::commitPattern() {
-    const std::string why = keyer().setPattern(ui_->Pattern->text().toStdString());
+    const std::string why = chip_.setKeyingPattern(ui_->Pattern->text().toStdString());
     if (!why.empty())
-        return refuse(ui_->Pattern, QString::fromStdString(why), QString::fromStdString(keyer().pattern().text));
+        return refuse(ui_->Pattern, QString::fromStdString(why), QString::fromStdString(chip_.keyingPattern()));
     refused_ = nullptr;
     ui_->Pattern->setModified(false);
     showPattern();
@@ -155,22 +155,22 @@ void Modulation::choosePrbs(int index) {
 // limit is taken, and the user is told.
 void Modulation::commitRate() {
     const std::optional<double> v = numeric::parseDouble(ui_->Rate->text().toStdString());
-    const double max = keyer().maxRate();
+    const double max = chip_.maxKeyingRate();
     if (!v || !(*v >= Keyer::kMinRate)) {
         return refuse(ui_->Rate,
                       QStringLiteral("The rate must be a number of symbols a second from %1 to %2.")
                           .arg(rateText(Keyer::kMinRate), rateText(max)),
-                      rateText(keyer().rate()));
+                      rateText(chip_.keyingRate()));
     }
     refused_ = nullptr;
     if (*v > max) {
-        keyer().setRate(max);
+        chip_.setKeyingRate(max);
         ui_->Rate->setModified(false);
         showRate();
         tell(QStringLiteral("The rate is limited to %1 symbols a second on this port.").arg(rateText(max)));
         return;
     }
-    keyer().setRate(*v);
+    chip_.setKeyingRate(*v);
     ui_->Rate->setModified(false);
     showRate();
 }
@@ -181,7 +181,7 @@ void Modulation::commitCount() {
     bool ok = !text.isEmpty();
     for (QChar c : text) ok = ok && c.isDigit() && c.unicode() < 128;
     const qulonglong n = ok ? text.toULongLong(&ok) : 0;
-    if (!ok || n < 1 || !keyer().setCount(n)) {
+    if (!ok || n < 1 || !chip_.setKeyingCount(n)) {
         return refuse(ui_->Count,
                       QStringLiteral("The count must be a whole number of symbols from 1 to %1; "
                                      "tick Continuous to key until Stop.")
@@ -194,7 +194,7 @@ void Modulation::commitCount() {
     ui_->Continuous->setChecked(false);
 }
 
-void Modulation::setContinuous(bool on) { keyer().setCount(on ? 0 : lastCount_); }
+void Modulation::setContinuous(bool on) { chip_.setKeyingCount(on ? 0 : lastCount_); }
 
 // ---- Start and Stop ------------------------------------------------------------
 
@@ -221,7 +221,7 @@ void Modulation::showRunning(bool running) {
     on->setEnabled(true);
     if (off->hasFocus()) entry_->moveFocus(on);
     off->setEnabled(false);
-    ui_->Frame1->setTitle(running ? kRunningCaption + QString::fromLatin1(keying::typeName(keyer().progress().type))
+    ui_->Frame1->setTitle(running ? kRunningCaption + QString::fromLatin1(keying::typeName(chip_.keyingProgress().type))
                                   : kIdleCaption);
 }
 

@@ -51,7 +51,6 @@ private:
     void refuse(QLineEdit* field, const QString& why, const QString& good);
     void tell(const QString& text);
     void reportPortFailure(const control::Outcome& r);
-    Keyer& keyer() { return chip_.keying(); }
 
     std::unique_ptr<Ui::Modulation> ui_;
     control::ChipControl& chip_;

@@ -34,8 +34,8 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 }  // namespace
 
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
-    sweepWatch_ = QObject::connect(&chip_.sweeps(), &SweepEngine::sweepingChanged, [this](int, bool) { sweepsChanged(); });
-    keyingWatch_ = QObject::connect(&chip_.keying(), &Keyer::runningChanged, [this](bool) { sweepsChanged(); });
+    sweepWatch_ = QObject::connect(&chip_, &control::ChipControl::sweepingChanged, [this](int, bool) { sweepsChanged(); });
+    keyingWatch_ = QObject::connect(&chip_, &control::ChipControl::keyingRunningChanged, [this](bool) { sweepsChanged(); });
     // A bus-triggered list's waiting changes with every trigger: its progress says so.
     listWatch_ = QObject::connect(&chip_, &control::ChipControl::listProgressChanged,
                                   [this](const hoplist::Progress&) { sweepsChanged(); });
@@ -49,7 +49,7 @@ ChipInstrument::~ChipInstrument() {
 
 // The sweep window's defaults.
 void ChipInstrument::defaultSweeps() {
-    for (int g = 0; g < 2; ++g) chip_.sweeps().setSettings(g, sweep::kDefaultTexts);
+    for (int g = 0; g < 2; ++g) chip_.setSweepSettings(g, sweep::kDefaultTexts);
 }
 
 namespace {
@@ -60,10 +60,9 @@ std::string& fieldOf(sweep::FieldTexts& t, SweepField f) {
 }  // namespace
 
 std::string ChipInstrument::missingHardware() {
-    portlib::Parllio& port = chip_.port();
-    if (port.writesReach()) return {};
-    const PortBackend* backend = port.backend();
-    return backend ? backend->instrumentName() : "NONE";
+    const control::PortState port = chip_.portState();
+    if (port.writesReach) return {};
+    return port.present ? port.instrumentName : "NONE";
 }
 
 Outcome ChipInstrument::portMissing() {
@@ -98,24 +97,23 @@ Outcome ChipInstrument::result(const control::Outcome& r) const {
 Instrument::Identity ChipInstrument::identity() {
     // NONE while words would be dropped.
     std::string port = missingHardware();
-    if (port.empty()) port = chip_.port().backend()->instrumentName();
+    if (port.empty()) port = chip_.portState().instrumentName;
     else port = "NONE";
     return {"the Bench Signal Design Group", port, QCoreApplication::applicationVersion().toStdString()};
 }
 
 void ChipInstrument::defaultKeying() {
-    Keyer& k = chip_.keying();
-    k.setType(keying::Type::FSK);
-    k.setPattern("PRBS7");
-    if (!k.setRate(1000)) k.setRate(k.maxRate());  // a port slower than the default
-    k.setCount(0);
+    chip_.setKeyingType(keying::Type::FSK);
+    chip_.setKeyingPattern("PRBS7");
+    if (!chip_.setKeyingRate(1000)) chip_.setKeyingRate(chip_.maxKeyingRate());  // a port slower than the default
+    chip_.setKeyingCount(0);
 }
 
 // The master clock belongs to the board: it stays. A keying's end words go
 // out before Initialise's.
 Outcome ChipInstrument::reset() {
     if (Outcome m = portMissing(); !m.ok()) return m;
-    chip_.sweeps().stopAll();
+    chip_.stopSweeps();
     Outcome stopped = result(chip_.stopList());
     if (const Outcome k = result(chip_.stopKeying()); stopped.ok()) stopped = k;
     defaultSweeps();
@@ -206,14 +204,14 @@ Outcome ChipInstrument::setSweep(int group, SweepField field, double value) {
     const auto entry =
         sweep::enterField(kindOf(group, field), typed(frequency ? value / 1e6 : value), chip_.maxFreq());
     if (!entry) return Outcome::error(DataOutOfRange);
-    sweep::FieldTexts t = chip_.sweeps().settings(group);
+    sweep::FieldTexts t = chip_.sweepSettings(group);
     fieldOf(t, field) = entry->shown;
-    chip_.sweeps().setSettings(group, t);
+    chip_.setSweepSettings(group, t);
     return Outcome::success();
 }
 
 double ChipInstrument::sweep(int group, SweepField field) {
-    sweep::FieldTexts t = chip_.sweeps().settings(group);
+    sweep::FieldTexts t = chip_.sweepSettings(group);
     const double v = numeric::parseDouble(fieldOf(t, field)).value_or(0);
     const bool frequency = field == SweepField::Start || field == SweepField::Stop || field == SweepField::Step;
     return frequency ? v * 1e6 : v;
@@ -221,7 +219,7 @@ double ChipInstrument::sweep(int group, SweepField field) {
 
 Outcome ChipInstrument::startSweep(int group) {
     if (Outcome m = portMissing(); !m.ok()) return m;
-    const sweep::StartCheck check = chip_.sweeps().start(group, chip_.sweeps().settings(group));
+    const sweep::StartCheck check = chip_.startSweep(group);
     if (check.plan) return Outcome::success();
     if (check.refusal == sweep::Refusal::NotANumber) return Outcome::error(SettingsConflict);
     if (check.refusal == sweep::Refusal::ListRunning) return Outcome::error(SettingsConflict, "list");
@@ -229,26 +227,26 @@ Outcome ChipInstrument::startSweep(int group) {
 }
 
 Instrument::SweepProgress ChipInstrument::sweepProgress(int group) {
-    const sweep::Progress p = chip_.sweeps().progress(group);
+    const sweep::Progress p = chip_.sweepProgress(group);
     return {p.step, p.steps, p.loop, p.loops};
 }
 
 Outcome ChipInstrument::stopSweep(int group) {
-    chip_.sweeps().stop(group);
+    chip_.stopSweep(group);
     return Outcome::success();
 }
 
 // ---- keying ----
 
 Outcome ChipInstrument::setKeyingType(KeyingType type) {
-    chip_.keying().setType(type == KeyingType::FSK    ? keying::Type::FSK
+    chip_.setKeyingType(type == KeyingType::FSK    ? keying::Type::FSK
                            : type == KeyingType::BPSK ? keying::Type::BPSK
                                                       : keying::Type::QPSK);
     return Outcome::success();
 }
 
 KeyingType ChipInstrument::keyingType() {
-    switch (chip_.keying().type()) {
+    switch (chip_.keyingType()) {
     case keying::Type::FSK: return KeyingType::FSK;
     case keying::Type::BPSK: return KeyingType::BPSK;
     case keying::Type::QPSK: return KeyingType::QPSK;
@@ -257,20 +255,20 @@ KeyingType ChipInstrument::keyingType() {
 }
 
 Outcome ChipInstrument::setKeyingPattern(const std::string& text) {
-    const std::string refusal = chip_.keying().setPattern(text);
+    const std::string refusal = chip_.setKeyingPattern(text);
     return refusal.empty() ? Outcome::success() : Outcome::error(IllegalParameterValue, refusal);
 }
 
 Outcome ChipInstrument::setKeyingRate(double rate) {
-    return chip_.keying().setRate(rate) ? Outcome::success() : Outcome::error(DataOutOfRange);
+    return chip_.setKeyingRate(rate) ? Outcome::success() : Outcome::error(DataOutOfRange);
 }
 
 Outcome ChipInstrument::setKeyingCount(uint64_t count) {
-    return chip_.keying().setCount(count) ? Outcome::success() : Outcome::error(DataOutOfRange);
+    return chip_.setKeyingCount(count) ? Outcome::success() : Outcome::error(DataOutOfRange);
 }
 
 Outcome ChipInstrument::startKeying() {
-    if (chip_.keying().running()) return Outcome::error(InitIgnored);
+    if (chip_.keyingRunning()) return Outcome::error(InitIgnored);
     if (Outcome m = portMissing(); !m.ok()) return m;
     const control::Outcome r = chip_.startKeying();
     if (r.busy) return Outcome::error(InitIgnored);
@@ -279,14 +277,14 @@ Outcome ChipInstrument::startKeying() {
 
 // The schedule ends even when its end words would be dropped; that is said.
 Outcome ChipInstrument::stopKeying() {
-    if (!chip_.keying().running()) return Outcome::success();
+    if (!chip_.keyingRunning()) return Outcome::success();
     const Outcome missing = portMissing();
     const Outcome stopped = result(chip_.stopKeying());
     return missing.ok() ? stopped : missing;
 }
 
 bool ChipInstrument::countedKeyingRunning() {
-    const keying::Progress p = chip_.keying().progress();
+    const keying::Progress p = chip_.keyingProgress();
     return p.running && p.count != 0;
 }
 

@@ -42,24 +42,24 @@ public:
     double sweep(int group, SweepField field) override;
     Outcome startSweep(int group) override;
     Outcome stopSweep(int group) override;
-    bool sweepRunning(int group) override { return chip_.sweeps().sweeping(group); }
+    bool sweepRunning(int group) override { return chip_.sweeping(group); }
     SweepProgress sweepProgress(int group) override;
-    uint64_t sweepsEnded(int group) override { return chip_.sweeps().ended(group); }
+    uint64_t sweepsEnded(int group) override { return chip_.sweepsEnded(group); }
     Outcome setKeyingType(KeyingType type) override;
     KeyingType keyingType() override;
     Outcome setKeyingPattern(const std::string& text) override;
-    std::string keyingPattern() override { return chip_.keying().pattern().text; }
+    std::string keyingPattern() override { return chip_.keyingPattern(); }
     Outcome setKeyingRate(double rate) override;
-    double keyingRate() override { return chip_.keying().rate(); }
+    double keyingRate() override { return chip_.keyingRate(); }
     double minKeyingRate() override { return Keyer::kMinRate; }
-    double maxKeyingRate() override { return chip_.keying().maxRate(); }
+    double maxKeyingRate() override { return chip_.maxKeyingRate(); }
     Outcome setKeyingCount(uint64_t count) override;
-    uint64_t keyingCount() override { return chip_.keying().count(); }
+    uint64_t keyingCount() override { return chip_.keyingCount(); }
     uint64_t maxKeyingCount() override { return Keyer::kMaxCount; }
     Outcome startKeying() override;
     Outcome stopKeying() override;
-    bool keyingRunning() override { return chip_.keying().running(); }
-    uint64_t keyingsEnded() override { return chip_.keying().ended(); }
+    bool keyingRunning() override { return chip_.keyingRunning(); }
+    uint64_t keyingsEnded() override { return chip_.keyingsEnded(); }
     bool countedKeyingRunning() override;
     Outcome setListFrequencies(const std::vector<double>& hz, bool append) override;
     std::vector<double> listFrequencies() override { return chip_.listFrequencies(); }
@@ -80,7 +80,7 @@ public:
     Outcome loadList(const std::string& name) override;
     Outcome saveList(const std::string& name) override;
     std::string missingHardware() override;
-    bool recordIncomplete() override { return !chip_.port().recordFailure().empty(); }
+    bool recordIncomplete() override { return !chip_.portState().recordFailure.empty(); }
     int selfTest() override;
     Outcome storeSetup(int slot, const std::string& text) override { return setupSlots_.store(slot, text); }
     Outcome loadSetup(int slot, std::string& text) override { return setupSlots_.load(slot, text); }

@@ -24,14 +24,14 @@ constexpr int kGroupFields[2][5] = {{1, 2, 3, 4, 5}, {10, 9, 8, 7, 6}};
 
 }  // namespace
 
-Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
+Sweep::Sweep(control::ChipControl& chip, platform::UserNotice& notice, QWidget* parent)
     : QDialog(parent),
-      Countup1(engine.Countup1),
-      Countdown1(engine.Countdown1),
-      Countup2(engine.Countup2),
-      countdown2(engine.countdown2),
+      Countup1(chip.sweepTimer(0)),
+      Countdown1(chip.sweepTimer(1)),
+      Countup2(chip.sweepTimer(2)),
+      countdown2(chip.sweepTimer(3)),
       ui_(std::make_unique<Ui::Sweep>()),
-      engine_(engine),
+      chip_(chip),
       notice_(notice) {
     ui_->setupUi(this);
     widgets::fixWindowFrame(*this, false);
@@ -71,12 +71,12 @@ Sweep::Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent)
     // The fields show the settings in force; a group already sweeping says so.
     showSettings(0);
     showSettings(1);
-    connect(&engine_, &SweepEngine::settingsChanged, this, &Sweep::showSettings);
-    connect(&engine_, &SweepEngine::sweepingChanged, this, &Sweep::showState);
-    connect(&engine_, &SweepEngine::progressChanged, this, &Sweep::showProgress);
+    connect(&chip_, &control::ChipControl::sweepSettingsChanged, this, &Sweep::showSettings);
+    connect(&chip_, &control::ChipControl::sweepingChanged, this, &Sweep::showState);
+    connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &Sweep::showProgress);
     for (int g = 0; g < 2; ++g) {
-        showState(g, engine_.sweeping(g));
-        showProgress(g, engine_.progress(g));
+        showState(g, chip_.sweeping(g));
+        showProgress(g, chip_.sweepProgress(g));
     }
 
     ui_->Text1->setFocus();
@@ -86,7 +86,7 @@ Sweep::~Sweep() = default;
 
 // A field the user has changed since it was last written keeps the user's text.
 void Sweep::showSettings(int group) {
-    const sweep::FieldTexts& t = engine_.settings(group);
+    const sweep::FieldTexts t = chip_.sweepSettings(group);
     const std::string* const texts[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
     for (int i = 0; i < 5; ++i) {
         QLineEdit* f = field(kGroupFields[group][i]);
@@ -134,14 +134,14 @@ void Sweep::showEvent(QShowEvent* e) {
 }
 
 void Sweep::Back_Click() {
-    engine_.stopAll();
+    chip_.stopSweeps();
     done(QDialog::Rejected);
 }
 
 void Sweep::done(int result) {
     // Back, the close box and any other way out stop both groups, whoever
     // started them.
-    engine_.stopAll();
+    chip_.stopSweeps();
     QDialog::done(result);
 }
 
@@ -173,7 +173,7 @@ QZ_SWEEP_FIELD(10)
 
 void Sweep::entry(int n) {
     QLineEdit* f = field(n);
-    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString(), engine_.maxFreq());
+    const auto entered = sweep::enterField(kKinds[n - 1], f->text().toStdString(), chip_.maxFreq());
     if (!entered) {
         notice_.beep();
         entry_->refuse(f);
@@ -181,12 +181,12 @@ void Sweep::entry(int n) {
     }
     f->setText(QString::fromStdString(entered->shown));
     for (int g = 0; g < 2; ++g) {
-        sweep::FieldTexts t = engine_.settings(g);
+        sweep::FieldTexts t = chip_.sweepSettings(g);
         std::string* const texts[] = {&t.start, &t.stop, &t.step, &t.loops, &t.delay};
         for (int i = 0; i < 5; ++i)
             if (kGroupFields[g][i] == n) {
                 *texts[i] = entered->shown;
-                engine_.setSettings(g, t);
+                chip_.setSweepSettings(g, t);
             }
     }
 }
@@ -196,7 +196,7 @@ void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* 
     const sweep::FieldTexts texts{start->text().toStdString(), stop->text().toStdString(),
                                   step->text().toStdString(), loops->text().toStdString(),
                                   delay->text().toStdString()};
-    const sweep::StartCheck check = engine_.start(group, texts);
+    const sweep::StartCheck check = chip_.startSweep(group, texts);
     if (check.plan) return;
     // A text that is no number was refused by the field's own entry rule already.
     if (check.refusal == sweep::Refusal::NotANumber) return;
@@ -207,9 +207,9 @@ void Sweep::startGroup(int group, QLineEdit* start, QLineEdit* stop, QLineEdit* 
 
 void Sweep::Command1_Click() { startGroup(0, ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text5); }
 void Sweep::Command4_Click() { startGroup(1, ui_->Text10, ui_->Text9, ui_->Text8, ui_->Text7, ui_->Text6); }
-void Sweep::Command2_Click() { engine_.stop(0); }
-void Sweep::Command3_Click() { engine_.stop(1); }
-void Sweep::countup1_Timer() { engine_.countup1_Timer(); }
-void Sweep::countdown1_Timer() { engine_.countdown1_Timer(); }
-void Sweep::countup2_Timer() { engine_.countup2_Timer(); }
-void Sweep::countdown2_Timer() { engine_.countdown2_Timer(); }
+void Sweep::Command2_Click() { chip_.stopSweep(0); }
+void Sweep::Command3_Click() { chip_.stopSweep(1); }
+void Sweep::countup1_Timer() { chip_.sweepTick(0); }
+void Sweep::countdown1_Timer() { chip_.sweepTick(1); }
+void Sweep::countup2_Timer() { chip_.sweepTick(2); }
+void Sweep::countdown2_Timer() { chip_.sweepTick(3); }

@@ -1,7 +1,7 @@
 #pragma once
 // The sweep window: two groups of sweep fields with Start and Stop, and Back.
-// A face over the sweep engine, which runs with or without it.
-#include "control/SweepEngine.h"
+// A face over the chip control's sweeps, which run with or without it.
+#include "control/ChipControl.h"
 
 #include <QDialog>
 
@@ -20,11 +20,11 @@ class Sweep;
 class Sweep : public QDialog {
     Q_OBJECT
 public:
-    Sweep(SweepEngine& engine, platform::UserNotice& notice, QWidget* parent = nullptr);
+    Sweep(control::ChipControl& chip, platform::UserNotice& notice, QWidget* parent = nullptr);
     ~Sweep() override;
 
-    // The engine's four timers; idle until a Start arms one.
-    SweepTimer &Countup1, &Countdown1, &Countup2, &countdown2;
+    // The sweeps' four timers; idle until a Start arms one.
+    const SweepTimer &Countup1, &Countdown1, &Countup2, &countdown2;
 
     void Command1_Click();  // group 0 Start
     void Command2_Click();  // group 0 Stop
@@ -58,9 +58,6 @@ public:
     void Text9_LostFocus();
     void Text10_LostFocus();
 
-    // Group 0 sweeps FREQ0, group 1 FREQ1.
-    SweepRunner& group(int n) { return engine_.group(n); }
-
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -81,6 +78,6 @@ private:
     std::array<QLineEdit*, 10> fields_{};
     FieldEntry* entry_;
     bool loaded_ = false;
-    SweepEngine& engine_;
+    control::ChipControl& chip_;
     platform::UserNotice& notice_;
 };

@@ -143,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
 // A sweep step computes from the committed clock, whatever a window shows.
 TEST_F(ChipControlTest, SweepStepsUseTheCommittedClock) {
     chip.commitClock("60");
-    ASSERT_TRUE(chip.sweeps().start(0, {"1", "3", "1", "1", "1"}).plan);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !chip.sweeps().sweeping(0); }, 5000));
+    ASSERT_TRUE(chip.startSweep(0, {"1", "3", "1", "1", "1"}).plan);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !chip.sweeping(0); }, 5000));
     const auto w = wire.words();
     ASSERT_GE(w.size(), 4u);
     EXPECT_EQ(hexWords({w.begin(), w.begin() + 4}), hexWords({0x3044, 0x2144, 0x3244, 0x2304}));
@@ -174,6 +174,19 @@ TEST_F(ChipControlTest, ARawWordLeavesTheStoredStateAlone) {
     EXPECT_EQ(hexWords(wire.words()), hexWords({0xB000, 0xA000}));
 }
 
+// The program ends: a field committed while the windows close sends nothing,
+// nor does any other door, and a keying or sweep start is a no-op.
+TEST_F(ChipControlTest, AfterHaltNothingIsSent) {
+    chip.halt();
+    chip.commitFrequency(0, "2");
+    chip.toggleSync();
+    chip.initialise();
+    chip.startKeying();
+    chip.resendFrequency(1);
+    EXPECT_TRUE(wire.words().empty());
+    EXPECT_FALSE(chip.keyingRunning());
+}
+
 TEST_F(ChipControlTest, APortThatFailsIsReportedAndTheChipGoesOn) {
     struct Dead : PortBackendDecorator {
         using PortBackendDecorator::PortBackendDecorator;
@@ -187,10 +200,10 @@ TEST_F(ChipControlTest, APortThatFailsIsReportedAndTheChipGoesOn) {
 }
 
 TEST_F(ChipControlTest, ASweepRunsToItsEndWithNoWindow) {
-    QSignalSpy state(&chip.sweeps(), &SweepEngine::sweepingChanged);
-    ASSERT_TRUE(chip.sweeps().start(1, {"0", "10", "5", "2", "0"}).plan);
-    for (int i = 0; i < 2000 && chip.sweeps().sweeping(1); ++i) QTest::qWait(1);
-    EXPECT_FALSE(chip.sweeps().sweeping(1));
+    QSignalSpy state(&chip, &control::ChipControl::sweepingChanged);
+    ASSERT_TRUE(chip.startSweep(1, {"0", "10", "5", "2", "0"}).plan);
+    for (int i = 0; i < 2000 && chip.sweeping(1); ++i) QTest::qWait(1);
+    EXPECT_FALSE(chip.sweeping(1));
     std::vector<uint32_t> tuning;
     const auto w = wire.words();
     for (size_t i = 0; i + 3 < w.size(); i += 4)

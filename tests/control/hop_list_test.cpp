@@ -207,8 +207,8 @@ TEST_F(HopLists, RunningListRefusesFrequencyChangesAndEndsBeforeClear) {
     EXPECT_EQ(chip.commitFrequency(0, "3").conflict, "list");
     EXPECT_EQ(chip.loadTuningWord(1, 5).conflict, "list");
     EXPECT_EQ(chip.selectFrequency(0).conflict, "list");
-    EXPECT_EQ(chip.sweeps().start(0, {"1", "2", "1", "1", "1"}).refusal, sweep::Refusal::ListRunning);
-    chip.keying().setType(keying::Type::FSK);
+    EXPECT_EQ(chip.startSweep(0, {"1", "2", "1", "1", "1"}).refusal, sweep::Refusal::ListRunning);
+    chip.setKeyingType(keying::Type::FSK);
     EXPECT_EQ(chip.startKeying().conflict, "list");
     EXPECT_EQ(hexWords(wire.words()), "") << "nothing of the refused actions";
     EXPECT_TRUE(chip.commitPhase(1, "7").ok());

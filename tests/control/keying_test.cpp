@@ -136,11 +136,11 @@ protected:
     // Moves the clock to each symbol's due time in turn, waiting for it to be
     // sent; `symbols` of them, or until the keying ends.
     void run(uint64_t symbols) {
-        for (uint64_t k = 0; k < symbols && chip.keying().running(); ++k) step(k);
+        for (uint64_t k = 0; k < symbols && chip.keyingRunning(); ++k) step(k);
     }
     void step(uint64_t k) {
-        now = std::chrono::nanoseconds(std::llround(static_cast<double>(k) * 1e9 / chip.keying().rate()));
-        waitFor([&] { return chip.keying().progress().sent > k || !chip.keying().running(); });
+        now = std::chrono::nanoseconds(std::llround(static_cast<double>(k) * 1e9 / chip.keyingRate()));
+        waitFor([&] { return chip.keyingProgress().sent > k || !chip.keyingRunning(); });
     }
     static void waitFor(const std::function<bool()>& done) {
         for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -188,15 +188,14 @@ TEST_F(Keying, SendsTheSelectWordOfEachChangeBetweenItsStartAndEndWords) {
         chip.setSelsrc(c.selsrc);
         if (c.type == Type::FSK) chip.selectFrequency(c.selected);
         else chip.selectPhase(c.selected);
-        Keyer& k = chip.keying();
-        k.setType(c.type);
-        ASSERT_EQ(k.setPattern(c.pattern), "");
-        ASSERT_TRUE(k.setRate(1000));
-        ASSERT_TRUE(k.setCount(c.count));
+        chip.setKeyingType(c.type);
+        ASSERT_EQ(chip.setKeyingPattern(c.pattern), "");
+        ASSERT_TRUE(chip.setKeyingRate(1000));
+        ASSERT_TRUE(chip.setKeyingCount(c.count));
         wire.clear();
         ASSERT_TRUE(chip.startKeying().ok());
         run(c.count + 1);  // the last period ends at count / rate
-        EXPECT_FALSE(k.running());
+        EXPECT_FALSE(chip.keyingRunning());
 
         const uint16_t control = static_cast<uint16_t>(0x8000 | (c.sync ? 0x2000 : 0));
         std::vector<uint16_t> want;
@@ -205,7 +204,7 @@ TEST_F(Keying, SendsTheSelectWordOfEachChangeBetweenItsStartAndEndWords) {
         want.push_back(static_cast<uint16_t>(c.type == Type::FSK ? 0x5000 | c.selected << 11 : 0x4000 | c.selected << 9));
         if (!c.selsrc) want.push_back(control);
         EXPECT_EQ(hexWords(wire.words()), hexWords(want));
-        EXPECT_EQ(k.progress().sent, c.count);
+        EXPECT_EQ(chip.keyingProgress().sent, c.count);
         EXPECT_EQ(chip.selsrc(), c.selsrc);
     }
 }
@@ -229,20 +228,19 @@ TEST_F(Keying, EndsBeforeTheActionsThatNeedTheSelectionBack) {
         SCOPED_TRACE(c.name);
         now = SweepTimer::Clock::duration::zero();
         chip.setSelsrc(false);
-        Keyer& k = chip.keying();
-        k.setType(Type::FSK);
-        k.setPattern("1");
-        k.setRate(1000);
-        k.setCount(0);
-        const uint64_t ended = k.ended();
+        chip.setKeyingType(Type::FSK);
+        chip.setKeyingPattern("1");
+        chip.setKeyingRate(1000);
+        chip.setKeyingCount(0);
+        const uint64_t ended = chip.keyingsEnded();
         wire.clear();
         ASSERT_TRUE(chip.startKeying().ok());
         EXPECT_TRUE(chip.startKeying().busy);  // one at a time
         run(3);
-        EXPECT_TRUE(k.running());
+        EXPECT_TRUE(chip.keyingRunning());
         EXPECT_TRUE(c.act(chip).ok());
-        EXPECT_FALSE(k.running());
-        EXPECT_EQ(k.ended(), ended + 1);
+        EXPECT_FALSE(chip.keyingRunning());
+        EXPECT_EQ(chip.keyingsEnded(), ended + 1);
         std::vector<uint16_t> want = {0x9000, 0x5800, 0x5000, 0x8000};
         want.insert(want.end(), c.after.begin(), c.after.end());
         std::vector<uint16_t> words = wire.words();
@@ -253,8 +251,8 @@ TEST_F(Keying, EndsBeforeTheActionsThatNeedTheSelectionBack) {
 
 TEST_F(Keying, SelectingTheKeyedKindOnlyKeepsTheChoiceForTheEnd) {
     chip.setSelsrc(true);
-    chip.keying().setPattern("0");
-    chip.keying().setCount(0);
+    chip.setKeyingPattern("0");
+    chip.setKeyingCount(0);
     chip.startKeying();
     run(2);
     wire.clear();
@@ -267,9 +265,9 @@ TEST_F(Keying, SelectingTheKeyedKindOnlyKeepsTheChoiceForTheEnd) {
 // Progress comes at most ten times a second, but the last symbol always
 // shows, however long the next one is in coming.
 TEST_F(Keying, TheLastSymbolIsAlwaysAnnounced) {
-    QSignalSpy spy(&chip.keying(), &Keyer::progressChanged);
-    chip.keying().setPattern("0111");
-    chip.keying().setCount(0);
+    QSignalSpy spy(&chip, &control::ChipControl::keyingProgressChanged);
+    chip.setKeyingPattern("0111");
+    chip.setKeyingCount(0);
     chip.startKeying();
     const auto last = [&] { return spy.isEmpty() ? -1 : spy.last().at(0).value<keying::Progress>().symbol; };
     step(0);
@@ -283,19 +281,18 @@ TEST_F(Keying, TheLastSymbolIsAlwaysAnnounced) {
 }
 
 TEST_F(Keying, RefusedSettingsChangeNothing) {
-    Keyer& k = chip.keying();
-    ASSERT_TRUE(k.setRate(250));
-    ASSERT_TRUE(k.setCount(7));
-    ASSERT_EQ(k.setPattern("0110"), "");
-    for (double r : {0.0, 0.009, -1.0, k.maxRate() * 1.01, std::nan("")}) EXPECT_FALSE(k.setRate(r)) << r;
-    EXPECT_TRUE(k.setRate(Keyer::kMinRate));
-    EXPECT_TRUE(k.setRate(k.maxRate()));
-    EXPECT_TRUE(k.setRate(250));
-    EXPECT_FALSE(k.setCount(Keyer::kMaxCount + 1));
-    EXPECT_NE(k.setPattern("01a"), "");
-    EXPECT_EQ(k.rate(), 250);
-    EXPECT_EQ(k.count(), 7u);
-    EXPECT_EQ(k.pattern().text, "0110");
+    ASSERT_TRUE(chip.setKeyingRate(250));
+    ASSERT_TRUE(chip.setKeyingCount(7));
+    ASSERT_EQ(chip.setKeyingPattern("0110"), "");
+    for (double r : {0.0, 0.009, -1.0, chip.maxKeyingRate() * 1.01, std::nan("")}) EXPECT_FALSE(chip.setKeyingRate(r)) << r;
+    EXPECT_TRUE(chip.setKeyingRate(Keyer::kMinRate));
+    EXPECT_TRUE(chip.setKeyingRate(chip.maxKeyingRate()));
+    EXPECT_TRUE(chip.setKeyingRate(250));
+    EXPECT_FALSE(chip.setKeyingCount(Keyer::kMaxCount + 1));
+    EXPECT_NE(chip.setKeyingPattern("01a"), "");
+    EXPECT_EQ(chip.keyingRate(), 250);
+    EXPECT_EQ(chip.keyingCount(), 7u);
+    EXPECT_EQ(chip.keyingPattern(), "0110");
 }
 
 // A slow port that fails after a number of writes: its capacity bounds the
@@ -318,18 +315,17 @@ TEST(KeyingOnAPort, RateIsBoundByThePortAndAFailureEndsTheKeying) {
     port.setPortAddress(0x378);
     Transmitter tx(port);
     control::ChipControl chip(tx);
-    Keyer& k = chip.keying();
-    EXPECT_EQ(k.maxRate(), 200);
-    EXPECT_FALSE(k.setRate(201));
-    ASSERT_TRUE(k.setRate(200));
-    k.setPattern("01");
-    k.setCount(0);
+    EXPECT_EQ(chip.maxKeyingRate(), 200);
+    EXPECT_FALSE(chip.setKeyingRate(201));
+    ASSERT_TRUE(chip.setKeyingRate(200));
+    chip.setKeyingPattern("01");
+    chip.setKeyingCount(0);
     ASSERT_TRUE(chip.startKeying().ok());
-    for (int i = 0; i < 5000 && k.running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_FALSE(k.running());
-    EXPECT_EQ(k.ended(), 1u);
-    EXPECT_EQ(k.lastFailure(), "cable pulled");
-    EXPECT_EQ(k.progress().sent, 2u);
+    for (int i = 0; i < 5000 && chip.keyingRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(chip.keyingRunning());
+    EXPECT_EQ(chip.keyingsEnded(), 1u);
+    EXPECT_EQ(chip.keyingFailure(), "cable pulled");
+    EXPECT_EQ(chip.keyingProgress().sent, 2u);
     EXPECT_FALSE(chip.selsrc()) << "the SELSRC the keying raised is the window's again";
 }
 

@@ -41,7 +41,6 @@ protected:
     }
     // Waits for what a keying's thread announces; the cap only ends a hung run.
     static bool eventually(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
-    Keyer& keyer() { return chip.keying(); }
     std::unique_ptr<ModulationControls> mod;
 };
 
@@ -65,7 +64,7 @@ TEST_P(ModulationEntries, KeepTheLastGoodSettingOrTakeTheLimit) {
     const EntryCase& c = GetParam();
     openWindow();
     QLineEdit* field = c.field == Entry::Pattern ? mod->Pattern : c.field == Entry::Rate ? mod->Rate : mod->Count;
-    const QString max = QString::number(keyer().maxRate(), 'g', 7);
+    const QString max = QString::number(chip.maxKeyingRate(), 'g', 7);
     const QString shown = QString(c.shownAfter) == "max" ? max : QString(c.shownAfter);
     typeInto(field, c.typed);
     QTest::keyClick(field, c.leaveBy);
@@ -79,9 +78,9 @@ TEST_P(ModulationEntries, KeepTheLastGoodSettingOrTakeTheLimit) {
     EXPECT_EQ(field->text(), shown);
     EXPECT_EQ(focus() == field, c.keepsFocus) << (focus() ? focus()->objectName().toStdString() : "none");
     // The setting is what the field shows.
-    const QString setting = c.field == Entry::Pattern ? QString::fromStdString(keyer().pattern().text)
-                            : c.field == Entry::Rate  ? QString::number(keyer().rate(), 'g', 7)
-                                                      : QString::number(keyer().count());
+    const QString setting = c.field == Entry::Pattern ? QString::fromStdString(chip.keyingPattern())
+                            : c.field == Entry::Rate  ? QString::number(chip.keyingRate(), 'g', 7)
+                                                      : QString::number(chip.keyingCount());
     EXPECT_EQ(setting, c.field == Entry::Count && shown == "1000" ? "0" : shown) << "continuous by default";
     EXPECT_TRUE(words().empty()) << "settings send nothing";
 }
@@ -109,11 +108,11 @@ TEST_F(ModulationTest, ACountEndsContinuousAndTheBoxBringsItBack) {
     typeInto(mod->Count, "8");
     pressEnter();
     EXPECT_FALSE(mod->Continuous->isChecked());
-    EXPECT_EQ(keyer().count(), 8u);
+    EXPECT_EQ(chip.keyingCount(), 8u);
     clickOn(mod->Continuous);
-    EXPECT_EQ(keyer().count(), 0u);
+    EXPECT_EQ(chip.keyingCount(), 0u);
     clickOn(mod->Continuous);
-    EXPECT_EQ(keyer().count(), 8u);
+    EXPECT_EQ(chip.keyingCount(), 8u);
 }
 
 // ---- the Tools menu ---------------------------------------------------------------

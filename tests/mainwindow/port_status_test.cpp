@@ -62,7 +62,7 @@ TEST_P(PortStatusLine, NamesTheLivePortOrSaysWordsAreDropped) {
         QMainWindow window;
         window.setCentralWidget(new QWidget);
         window.centralWidget()->setFixedSize(547, 40);
-        PortStatus status(window, wire.port, wire.chip.sweeps(), wire.chip.keying());
+        PortStatus status(window, wire.chip);
         window.show();
         QTest::qWait(100);
         EXPECT_TRUE(window.grab().save(dir + "/" + c.name + ".png"));
@@ -100,7 +100,7 @@ TEST(PortStatusBar, FollowsAnUnplugAndTheReturnInAWindowThatGrowsByTheBarOnly) {
     window.setCentralWidget(central);
     const int before = window.sizeHint().height();
     // As the main window does: the bar before the window shows.
-    auto* status = new PortStatus(window, wire.port, wire.chip.sweeps(), wire.chip.keying());
+    auto* status = new PortStatus(window, wire.chip);
     window.show();
     window.layout()->activate();
     EXPECT_EQ(status->label().text(), "FTDI FT232H s:0x0403:0x6014:FT5ABC at 1,000,000 writes/s");
@@ -126,16 +126,15 @@ TEST(PortStatusBar, ShowsTheProgressOfRunningSweeps) {
     WireHarness wire;
     QMainWindow window;
     window.setCentralWidget(new QWidget);
-    PortStatus status(window, wire.port, wire.chip.sweeps(), wire.chip.keying());
-    SweepEngine& sweeps = wire.chip.sweeps();
-    ASSERT_TRUE(sweeps.start(0, {"0", "10", "0.1", "2", "100000"}).plan);
-    ASSERT_TRUE(sweeps.start(1, {"5", "1", "1", "1", "100000"}).plan);
-    sweeps.countup1_Timer();
-    sweeps.countup1_Timer();
+    PortStatus status(window, wire.chip);
+    ASSERT_TRUE(wire.chip.startSweep(0, {"0", "10", "0.1", "2", "100000"}).plan);
+    ASSERT_TRUE(wire.chip.startSweep(1, {"5", "1", "1", "1", "100000"}).plan);
+    wire.chip.sweepTick(0);
+    wire.chip.sweepTick(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return status.sweepLabel().text().contains("step 2"); }, 2000));
     EXPECT_EQ(status.sweepLabel().text(), "Sweep 0: 0.100000 MHz, step 2 of 102, loop 1 of 2; "
                                           "Sweep 1: 5.000000 MHz, step 0 of 6, loop 1 of 1");
-    sweeps.stopAll();
+    wire.chip.stopSweeps();
     EXPECT_EQ(status.sweepLabel().text(), "");
 }
 

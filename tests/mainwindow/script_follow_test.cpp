@@ -65,7 +65,7 @@ TEST_F(ScriptWithWindow, ASweepNeverComputesWithAHalfTypedClock) {
     typeInto(ui().Text7, "60");
     ASSERT_TRUE(run("SWE0:STAR 1 MHZ;:SWE0:STOP 3 MHZ;:SWE0:STEP 1 MHZ;:SWE0:LOOP 1;:SWE0:DEL 10\nSWE0:INIT\n"))
         << err.str();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !chip.sweeps().sweeping(0); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !chip.sweeping(0); }, 5000));
     const auto w = words();
     ASSERT_GE(w.size(), 4u);
     EXPECT_EQ(hexWords({w.begin(), w.begin() + 4}), hexWords({0x3052, 0x21B8, 0x321E, 0x2305})) << "1 MHz at 50 MHz";

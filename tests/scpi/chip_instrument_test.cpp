@@ -71,10 +71,10 @@ TEST(SweepProgress, AnswersTheEnginesFigures) {
     EXPECT_EQ(session.execute("SWE0:PROG?").reply, "0,0,0,0") << "before any sweep";
     session.execute("SWE1:STAR 0;STOP 2 MHZ;STEP 1 MHZ;LOOP 2;DEL 100 S");
     session.execute("SWE1:INIT");
-    wire.chip.sweeps().countup2_Timer();
-    wire.chip.sweeps().countup2_Timer();
+    wire.chip.sweepTick(2);
+    wire.chip.sweepTick(2);
     EXPECT_EQ(session.execute("SWE1:PROG?").reply, "2,4,1,2") << "0 and 1 MHz loaded of 0, 1, 2, 2";
-    for (int i = 0; i < 6; ++i) wire.chip.sweeps().countup2_Timer();
+    for (int i = 0; i < 6; ++i) wire.chip.sweepTick(2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.execute("SWE1:STAT?").reply == "IDLE"; }, 2000));
     EXPECT_EQ(session.execute("SWE1:PROG?").reply, "4,4,2,2") << "the last sweep's figures when idle";
     EXPECT_EQ(session.execute("SYST:ERR?").reply, "0,\"No error\"");
@@ -132,7 +132,7 @@ TEST(KeyingReset, EndsTheKeyingWithItsEndWordsThenRestoresTheDefaults) {
     scpi::ChipInstrument instrument(wire.chip);
     scpi::Session session(instrument);
     session.execute("MOD:COUN 9;:" + kBpskRunning);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return wire.chip.keying().progress().sent >= 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wire.chip.keyingProgress().sent >= 1; }, 5000));
     wire.clear();
     session.execute("*RST");
     const std::vector<uint16_t> words = wire.words();

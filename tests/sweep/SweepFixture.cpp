@@ -28,7 +28,7 @@ std::vector<double> mhzOf(const std::vector<FreqLoad>& loads, int reg) {
 }
 
 void SweepFixture::SetUp() {
-    w = std::make_unique<Sweep>(wire.chip.sweeps(), notice);
+    w = std::make_unique<Sweep>(wire.chip, notice);
     w->show();
     QApplication::setActiveWindow(w.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));

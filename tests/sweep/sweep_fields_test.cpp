@@ -129,7 +129,7 @@ TEST_F(SweepFixture, ReopeningAfterBackShowsTheSettingsInForce) {
     w->Command1_Click();
     click("Back");
     EXPECT_FALSE(w->isVisible());
-    w = std::make_unique<Sweep>(wire.chip.sweeps(), notice);
+    w = std::make_unique<Sweep>(wire.chip, notice);
     EXPECT_EQ(text(1)->text(), QStringLiteral("03.0000000000"));
     EXPECT_EQ(text(7)->text(), QStringLiteral("4"));
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));

@@ -34,7 +34,7 @@ TEST_P(Examples, EachTickLoadsTheNextValueAndTheLastLoopEndsTheSweep) {
     EXPECT_EQ(frame(e.group + 1)->title(), QStringLiteral("Sweeping"));
     EXPECT_TRUE(wire.words().empty()) << "Start loads nothing";
     const bool up = std::atof(e.start) < std::atof(e.stop);
-    SweepTimer& timer = e.group == 0 ? (up ? w->Countup1 : w->Countdown1) : (up ? w->Countup2 : w->countdown2);
+    const SweepTimer& timer = e.group == 0 ? (up ? w->Countup1 : w->Countdown1) : (up ? w->Countup2 : w->countdown2);
     EXPECT_TRUE(timer.isEnabled());
     EXPECT_EQ(timer.interval(), 100000);
     for (size_t i = 0; i < e.values.size(); ++i) {
@@ -89,16 +89,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SweepFixture, ALongLoopKeepsAdvancingPastTwoToTheTwentyFourSteps) {
     fillGroup(0, "0", "20", "0.000001", "1", kLong);
     click("Command1");
-    SweepGroup far = w->group(0).group();
+    SweepGroup far = wire.chip.sweepGroup(0);
     far.StepIndex = 16777215;
-    w->group(0).restore(far);
+    wire.chip.restoreSweepGroup(0, far);
     for (int i = 0; i < 3; ++i) w->countup1_Timer();
     const auto mhz = mhzOf(freqLoads(wire.words()), 0);
     ASSERT_EQ(mhz.size(), 3u);
     const float step = 0.000001f;
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(mhz[i], static_cast<float>((16777215.0 + i) * step), 1e-6);
     EXPECT_LT(mhz[0], mhz[2]) << "the frequency keeps advancing";
-    EXPECT_EQ(w->group(0).group().StepIndex, 16777218);
+    EXPECT_EQ(wire.chip.sweepGroup(0).StepIndex, 16777218);
     EXPECT_TRUE(w->Countup1.isEnabled());
 }
 
@@ -113,7 +113,7 @@ TEST_F(SweepFixture, StopKeepsTheLastFrequencyAndSendsNothing) {
     EXPECT_FALSE(w->Countdown1.isEnabled());
     EXPECT_EQ(frame(1)->title(), QStringLiteral("Freq. 0 Controls"));
     EXPECT_TRUE(wire.words().empty());
-    EXPECT_EQ(w->group(0).group().StepIndex, 2.0f) << "Stop does not touch the counters";
+    EXPECT_EQ(wire.chip.sweepGroup(0).StepIndex, 2.0f) << "Stop does not touch the counters";
 }
 
 TEST_F(SweepFixture, BackWhileSweepingStopsEveryTimerAndCloses) {
@@ -162,7 +162,7 @@ TEST_F(SweepFixture, RefusedStartChangesNothing) {
     std::unique_lock steps(wire.port.lock());
     w->countup1_Timer();
     w->countup1_Timer();
-    const SweepGroup before = w->group(0).group();
+    const SweepGroup before = wire.chip.sweepGroup(0);
     enter(3, "20");  // step 20 over a span of 10
     enter(5, kLong);
     wire.clear();
@@ -171,7 +171,7 @@ TEST_F(SweepFixture, RefusedStartChangesNothing) {
     EXPECT_EQ(notices[0].text, QStringLiteral("Step size is too big for start and stop frequencies"));
     EXPECT_EQ(notices[0].title, QStringLiteral("QZ4471"));
     EXPECT_EQ(notices[0].icon, platform::MessageIcon::None);
-    const SweepGroup& after = w->group(0).group();
+    const SweepGroup& after = wire.chip.sweepGroup(0);
     EXPECT_EQ(after.StepIndex, before.StepIndex);
     EXPECT_EQ(after.StepFreq, before.StepFreq);
     EXPECT_EQ(after.DelayMs, before.DelayMs);
@@ -197,8 +197,8 @@ TEST_F(SweepFixture, StartOnAnEmptyFieldIsRefusedQuietly) {
     text(4)->setText(QString());
     click("Command1");
     EXPECT_TRUE(notices.empty());
-    EXPECT_EQ(w->group(0).group().StepIndex, 1);
-    EXPECT_EQ(w->group(0).group().Loops, 1.0f);
+    EXPECT_EQ(wire.chip.sweepGroup(0).StepIndex, 1);
+    EXPECT_EQ(wire.chip.sweepGroup(0).Loops, 1.0f);
     EXPECT_TRUE(w->Countup1.isEnabled());
     w->Command2_Click();
 }
