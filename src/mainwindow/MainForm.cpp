@@ -255,19 +255,21 @@ void MainForm::showSweepProgress(int group, const sweep::Progress& p) {
         ->setText(QStringLiteral("%1").arg(chip_.loadedWord(group), 8, 16, QChar('0')).toUpper());
 }
 
+// One locked look at the chip: the list moves on between separate reads, and
+// a field must never show one row while its word or option shows the next.
 void MainForm::showList(const hoplist::Progress& p) {
     listRunning_ = p.running;
+    const control::ChipState s = chip_.state();
     for (int reg = 0; reg < 2; ++reg) {
         const auto f = reg == 0 ? control::Field::Freq0 : control::Field::Freq1;
-        const double mhz = numeric::wordMHz(chip_.loadedWord(reg), chip_.clockMHz());
         if (p.running) edited_[static_cast<int>(f)] = false;  // no edit can be kept: the field is locked
-        showFieldText(f, QString::fromStdString(numeric::format_0_10(mhz)));
-        (reg == 0 ? ui->Label11 : ui->Label12)
-            ->setText(QStringLiteral("%1").arg(chip_.loadedWord(reg), 8, 16, QChar('0')).toUpper());
+        showFieldText(f, QString::fromStdString(numeric::format_0_10(s.frequencyMHz(reg))));
+        (reg == 0 ? ui->Label11 : ui->Label12)->setText(QStringLiteral("%1").arg(s.word[reg], 8, 16, QChar('0')).toUpper());
         fieldFor(f)->setReadOnly(p.running);
     }
     showBits();
-    showSelection();
+    (s.freqSelect == 0 ? ui->Option3D1 : ui->Option3D2)->setChecked(true);
+    lockKeyed();
 }
 
 void MainForm::afterLoad(QLineEdit* field, const control::Outcome& r) {
