@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --tests
 source scripts/ccache-env.sh
-qz_configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TESTS=ON -DQZ_BENCH=ON
+qz_configure build "${QZ_RELEASE[@]}" -DQZ_TESTS=ON -DQZ_BENCH=ON
 qz_build build -j"$(nproc)" --target benches
 [ $# -eq 0 ] && { find build/bench -maxdepth 2 -type f -executable -name 'bench_*' | sort; exit 0; }
 name=$1; shift

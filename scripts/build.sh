@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/ccache-env.sh
-qz_configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+qz_configure build "${QZ_RELEASE[@]}"
 qz_build build -j"$(nproc)" --target qz4471

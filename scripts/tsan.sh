@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --tests
 source scripts/ccache-env.sh
-qz_configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TESTS=ON -DQZ_BENCH=OFF -DQZ_TSAN=ON
+qz_configure build-tsan "${QZ_RELEASE[@]}" -DQZ_TESTS=ON -DQZ_BENCH=OFF -DQZ_TSAN=ON
 tests=(control_test sweep_engine_test sweep_timer_test sweep_run_test scpi_server_test scpi_chip_instrument_test
        scpi_script_test)
 cmake --build build-tsan -j"$(nproc)" --target qz4471 "${tests[@]}"
