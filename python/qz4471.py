@@ -9,10 +9,17 @@
 Every setting is followed by SYSTem:ERRor?: an error the instrument reports
 raises QZ4471Error, and a value outside what the instrument takes raises
 ValueError before anything is sent. The frequency limit is half the clock the
-instrument has committed, read when a frequency is set. Hop lists are not
-covered yet.
+instrument has committed, read when a frequency is set.
+
+    dds.list_frequencies = [1e6, 2e6, 3e6]   # any length: sent in lines under 4096 bytes
+    dds.list_dwells = 0.001                  # seconds: one for every row, or one a row
+    dds.list_count = 2                       # passes; None: until stopped
+    dds.start_list(); dds.wait()             # or trigger_source = "BUS", then trigger()
 """
 import math
+
+# A line the instrument takes is at most 4096 bytes with its newline.
+_LINE_LIMIT = 4000
 
 from pymeasure.instruments import Instrument
 
@@ -162,7 +169,7 @@ class QZ4471(Instrument):
         self.command(f"WORD #H{int(word):04X}")
 
     def wait(self):
-        """Returns when the sweeps and counted keyings running now have ended."""
+        """Returns when the sweeps, counted keyings and counted free-running lists running now have ended."""
         self.ask("*OPC?")
 
     # ---- sweeps ----
@@ -263,3 +270,88 @@ class QZ4471(Instrument):
         """*RCL: a slot saved before; an empty one raises QZ4471Error (-221)."""
         _in_range("slot", slot, 0, 9)
         self.command(f"*RCL {int(slot)}")
+
+    # ---- hop lists ----
+    def _send_values(self, header, values):
+        """LIST:<header> then LIST:<header>:APP, each line under the instrument's 4096-byte limit."""
+        texts = [_number(v) for v in values]
+        if not texts:
+            raise ValueError("a list needs one value or more")
+        first, chunk = True, []
+        for t in texts + [None]:
+            if t is None or (chunk and len(header) + 12 + sum(len(c) + 1 for c in chunk) + len(t) > _LINE_LIMIT):
+                self.command(f"LIST:{header}{'' if first else ':APP'} {','.join(chunk)}")
+                first, chunk = False, []
+            if t is not None:
+                chunk.append(t)
+
+    @property
+    def list_frequencies(self):
+        """The list's frequencies in Hz (0 to half the committed clock), up to 100000 rows."""
+        reply = self.ask("LIST:FREQ?").strip()
+        return [float(v) for v in reply.split(",")] if reply else []
+
+    @list_frequencies.setter
+    def list_frequencies(self, hz):
+        high = self.clock / 2
+        for v in hz:
+            _in_range("list frequency", v, 0, high)
+        self._send_values("FREQ", hz)
+
+    @property
+    def list_dwells(self):
+        """The dwells in seconds: one for every row, or one a row."""
+        reply = self.ask("LIST:DWEL?").strip()
+        return [float(v) for v in reply.split(",")] if reply else []
+
+    @list_dwells.setter
+    def list_dwells(self, seconds):
+        values = [seconds] if isinstance(seconds, (int, float)) else list(seconds)
+        for v in values:
+            _in_range("dwell", v, 0, 1000)
+        self._send_values("DWEL", values)
+
+    @property
+    def list_points(self):
+        return int(self.ask("LIST:POIN?"))
+
+    @property
+    def list_count(self):
+        """Passes through the list; None: until stopped."""
+        value = float(self.ask("LIST:COUN?"))
+        return None if value >= 9.9e37 else int(value)
+
+    @list_count.setter
+    def list_count(self, count):
+        if count is not None and (int(count) != count or not 1 <= count <= 0xFFFFFFFF):
+            raise ValueError(f"list count {count} is not 1 to 4294967295 or None")
+        self.command("LIST:COUN INF" if count is None else f"LIST:COUN {int(count)}")
+
+    @property
+    def trigger_source(self):
+        """IMM: each row's dwell runs on the program's clock; BUS: each trigger() hops."""
+        return self.ask("TRIG:SOUR?").strip()
+
+    @trigger_source.setter
+    def trigger_source(self, source):
+        if source not in ("IMM", "BUS"):
+            raise ValueError(f"trigger source {source!r} is not IMM or BUS")
+        self.command(f"TRIG:SOUR {source}")
+
+    def start_list(self):
+        self.command("LIST:STAT ON")
+
+    def stop_list(self):
+        self.command("LIST:STAT OFF")
+
+    def trigger(self):
+        """*TRG: the next row of a list waiting for bus triggers (QZ4471Error -211 when none waits)."""
+        self.command("*TRG")
+
+    @property
+    def list_running(self):
+        return self.ask("LIST:STAT?").strip() == "1"
+
+    def list_progress(self):
+        """(row, rows, pass, passes) of the running or the last list; passes 0: until stopped."""
+        return tuple(int(v) for v in self.ask("LIST:PROG?").split(","))

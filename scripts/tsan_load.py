@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Drives the program under load for the ThreadSanitizer stage: two SCPI
-clients setting and querying while 1 ms sweeps run and counted keyings at
-5,000 symbols/s end on their own, with Stop, *RST and ABORt between. With
+clients setting and querying while 1 ms sweeps run, counted keyings at
+5,000 symbols/s and hop lists of 0.5 ms dwells end on their own, and lists
+step on bus triggers, with Stop, *RST and ABORt between. With
 --windows the program runs with its windows, and the Printer Port menu is
 chosen (xdotool) during a sweep and a keying. Fails on any sanitizer report
 or when the program does not end cleanly on SIGTERM.
@@ -71,6 +72,10 @@ def driver(port, until, key):
             c.ask("*RST;*OPC?")
         elif step == 3:
             c.ask("*OPC?")  # the sweeps and the keying end on their own
+        elif step == 4:  # a free-running list, refused while a sweep or an FSK keying runs
+            c.send("LIST:FREQ 1MHZ,2MHZ,3MHZ,4MHZ;DWEL 0.5MS;COUN 30;:TRIG:SOUR IMM;:LIST:STAT 1")
+        elif step == 5:  # one on bus triggers, stepped and stopped
+            c.send("TRIG:SOUR BUS;:LIST:STAT 1;*TRG;*TRG;:LIST:STAT 0;:TRIG:SOUR IMM")
         c.ask("SYST:ERR?")
     print(f"tsan_load: driver ran {rounds} rounds", flush=True)
 

@@ -29,6 +29,7 @@ Automation::Automation(const CommandLineOptions& options, control::ChipControl& 
     : options_(options), chip_(chip), instrument_(chip) {
     connect(&chip_, &control::ChipControl::sweepingChanged, this, &Automation::maybeEnd);
     connect(&chip_, &control::ChipControl::keyingRunningChanged, this, &Automation::maybeEnd);
+    connect(&chip_, &control::ChipControl::listRunningChanged, this, &Automation::maybeEnd);
 }
 
 Automation::~Automation() { stop(); }
@@ -114,10 +115,12 @@ bool Automation::start() {
 }
 
 // Headless runs end by themselves when nothing is left to do (a keying
-// without a count keys until the program is stopped); with windows the user
-// ends the program.
+// without a count keys until the program is stopped, and a list runs until
+// stopped, or waits for triggers no script can still send); with windows the
+// user ends the program.
 void Automation::maybeEnd() {
     if (!options_.headless || server_ || !scriptDone_) return;
     if (chip_.sweeping(0) || chip_.sweeping(1) || chip_.keyingRunning()) return;
+    if (chip_.listRunning() && !chip_.listWaiting()) return;
     QCoreApplication::exit(status_);
 }

@@ -4,9 +4,12 @@
 #include "numeric/TuningWord.h"
 #include "registers/ChipWords.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <QThread>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace control {
@@ -28,6 +31,7 @@ void Outcome::merge(const Outcome& o) {
     badEntry = badEntry || o.badEntry;
     busy = busy || o.busy;
     if (portFailure.empty()) portFailure = o.portFailure;
+    if (conflict.empty()) conflict = o.conflict;
 }
 
 ChipControl::ChipControl(Transmitter& transmitter, QObject* parent, SweepTimer::TimeSource keyingClock)
@@ -37,8 +41,10 @@ ChipControl::ChipControl(Transmitter& transmitter, QObject* parent, SweepTimer::
       regs_(transmitter),
       sweeps_(transmitter.port().lock(), notices_, [this](int reg, float mhz) { sweepStep(reg, mhz); }),
       keyer_(transmitter, notices_, {[this] { keyingBegins(); }, [this](keying::Type t) { keyingEnds(t); }}, nullptr,
-             std::move(keyingClock)) {
+             keyingClock),
+      list_(transmitter, notices_, listHooks(), std::move(keyingClock)) {
     sweeps_.setLimit([this] { return maxFreq(); });
+    sweeps_.setGate([this] { return list_.running(); });
     // The engines announce on this object's thread, after the lock is free;
     // the views hear it from here.
     connect(&sweeps_, &SweepEngine::settingsChanged, this, &ChipControl::sweepSettingsChanged);
@@ -47,6 +53,9 @@ ChipControl::ChipControl(Transmitter& transmitter, QObject* parent, SweepTimer::
     connect(&keyer_, &Keyer::settingsChanged, this, &ChipControl::keyingSettingsChanged);
     connect(&keyer_, &Keyer::runningChanged, this, &ChipControl::keyingRunningChanged);
     connect(&keyer_, &Keyer::progressChanged, this, &ChipControl::keyingProgressChanged);
+    connect(&list_, &HopList::settingsChanged, this, &ChipControl::listSettingsChanged);
+    connect(&list_, &HopList::runningChanged, this, &ChipControl::listRunningChanged);
+    connect(&list_, &HopList::progressChanged, this, &ChipControl::listProgressChanged);
 }
 
 ChipControl::~ChipControl() = default;
@@ -135,7 +144,7 @@ Outcome ChipControl::commitClockMHz(double mhz) {
     std::lock_guard guard(tx_.port().lock());
     if (!clockInRange(mhz)) {
         showText(Field::Clock, clockText());
-        return Outcome{true, {}};
+        return Outcome{true, {}, false, {}};
     }
     // The clock is kept as its field shows it, so a load computes from what the user sees.
     regs_.MasterClock = numeric::parseDouble(numeric::format_clock(static_cast<float>(mhz))).value_or(mhz);
@@ -202,7 +211,8 @@ void ChipControl::sweepStep(int reg, float mhz) {
 }
 
 Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {
-    return act([this, reg, word](Outcome&) {
+    return act([this, reg, word](Outcome& out) {
+        if (listHolds(out)) return;
         noteLoad(reg, word);
         regs_.FreqWord = static_cast<int32_t>(word);
         notify([this, reg, hex = QString::fromStdString(regs_.fill_string())] { emit tuningWordChanged(reg, hex); });
@@ -212,7 +222,8 @@ Outcome ChipControl::loadTuningWord(int reg, uint32_t word) {
 }
 
 Outcome ChipControl::resendFrequency(int reg) {
-    return act([this, reg](Outcome&) {
+    return act([this, reg](Outcome& out) {
+        if (listHolds(out)) return;
         for (uint16_t w : chip::freqLoadWords(reg, loadedWord_[reg])) tx_.send(w);
     });
 }
@@ -239,6 +250,10 @@ void ChipControl::resendState() {
 
 Outcome ChipControl::commitFrequency(int reg, const std::string& text) {
     return act([&](Outcome& out) {
+        if (listHolds(out)) {
+            showRegister(reg);  // the field shows the register the list left, not the refused entry
+            return;
+        }
         try {
             loadFrequency(reg, text);
         } catch (const numeric::ConversionError&) {
@@ -290,7 +305,8 @@ Outcome ChipControl::setBit(int32_t& state, int32_t bit, bool on, bool syncWord)
 
 Outcome ChipControl::setSync(bool on) { return setBit(regs_.SyncBit, chip::kSyncBit, on, true); }
 Outcome ChipControl::setSelsrc(bool on) {
-    Outcome out = stopKeying();
+    Outcome out = stopList();
+    out.merge(stopKeying());
     out.merge(setBit(regs_.SelsrcBit, chip::kSelsrcBit, on, true));
     return out;
 }
@@ -300,7 +316,8 @@ Outcome ChipControl::setSleep(bool on) { return setBit(regs_.SleepBit, chip::kSl
 // Sync and SELSRC are forgotten without a word of their own; the Clear bit
 // is never stored, so the next Sleep/Reset word releases it.
 Outcome ChipControl::clear() {
-    Outcome out = stopKeying();
+    Outcome out = stopList();
+    out.merge(stopKeying());
     out.merge(act([this](Outcome&) {
         regs_.SyncBit = 0;
         regs_.SelsrcBit = 0;
@@ -311,7 +328,11 @@ Outcome ChipControl::clear() {
 }
 
 Outcome ChipControl::selectFrequency(int reg) {
-    return act([this, reg](Outcome&) {
+    return act([this, reg](Outcome& out) {
+        if (listHolds(out)) {
+            notify([this] { emit selectionChanged(); });  // the options show the list's choice again
+            return;
+        }
         freqSelect_ = reg;
         notify([this] { emit selectionChanged(); });
         if (!keyingFrequency()) regs_.sendFreqSelect(reg);
@@ -331,6 +352,7 @@ void ChipControl::halt() {
         std::lock_guard guard(tx_.port().lock());
         halted_ = true;
     }
+    list_.halt();
     keyer_.halt();
     sweeps_.halt();
 }
@@ -338,7 +360,10 @@ void ChipControl::halt() {
 // ---- keying ------------------------------------------------------------------
 
 Outcome ChipControl::startKeying() {
-    return act([this](Outcome& out) { out.busy = !keyer_.start(); });
+    return act([this](Outcome& out) {
+        if (keying::keysFrequency(keyer_.type()) && listHolds(out)) return;
+        out.busy = !keyer_.start();
+    });
 }
 
 Outcome ChipControl::stopKeying() {
@@ -368,7 +393,7 @@ void ChipControl::keyingBegins() {
 // the chip is left as the window shows it. The stored SELSRC is the
 // window's again even when the port fails here.
 void ChipControl::keyingEnds(keying::Type type) {
-    const bool lower = selsrcForKeying_;
+    const bool lower = selsrcForKeying_ && !list_.running();  // a list needs SELSRC still
     selsrcForKeying_ = false;
     if (lower) {
         regs_.SelsrcBit = 0;
@@ -377,6 +402,104 @@ void ChipControl::keyingEnds(keying::Type type) {
     if (keying::keysFrequency(type)) regs_.sendFreqSelect(freqSelect_);
     else regs_.sendPhaseSelect(phaseSelect_);
     if (lower) regs_.sendSyncSelsrc();
+}
+
+// ---- hop lists ---------------------------------------------------------------
+
+bool ChipControl::listHolds(Outcome& out) const {
+    if (!list_.running()) return false;
+    out.conflict = "list";
+    return true;
+}
+
+// The list's words go through the stored state, so the windows show what
+// the chip holds. Select words are not announced one by one: the list's
+// progress (ten times a second at most) and its end are.
+HopList::Hooks ChipControl::listHooks() {
+    HopList::Hooks h;
+    h.idleRegister = [this] { return 1 - freqSelect_; };
+    h.load = [this](int reg, uint32_t word) {
+        noteLoad(reg, word);
+        for (uint16_t w : chip::freqLoadWords(reg, word)) tx_.send(w);
+    };
+    h.raiseSelsrc = [this] {
+        selsrcForKeying_ = false;  // the list keeps it: a phase keying ending now must not lower it
+        if (regs_.SelsrcBit) return;
+        regs_.SelsrcBit = chip::kSelsrcBit;
+        announceBits();
+        regs_.sendSyncSelsrc();
+    };
+    h.select = [this](int reg) {
+        freqSelect_ = reg;
+        regs_.sendFreqSelect(reg);
+    };
+    h.ended = [this] {
+        announceBits();
+        notify([this] { emit selectionChanged(); });
+        for (int reg = 0; reg < 2; ++reg) {
+            showRegister(reg);
+            char hex[9];
+            std::snprintf(hex, sizeof hex, "%08X", loadedWord_[reg]);
+            notify([this, reg, h = QString::fromLatin1(hex)] { emit tuningWordChanged(reg, h); });
+        }
+    };
+    h.clockMHz = [this] { return regs_.MasterClock; };
+    return h;
+}
+
+Outcome ChipControl::startList() {
+    return act([this](Outcome& out) {
+        if (list_.running()) {
+            out.busy = true;
+            return;
+        }
+        if (sweeps_.sweeping(0) || sweeps_.sweeping(1)) {
+            out.conflict = "sweep";
+            return;
+        }
+        if (keyingFrequency()) {
+            out.conflict = "keying";
+            return;
+        }
+        out.conflict = list_.start();
+    });
+}
+
+Outcome ChipControl::stopList() {
+    return act([this](Outcome&) { list_.stop(); });
+}
+
+Outcome ChipControl::triggerList(bool& fired) {
+    fired = false;
+    return act([this, &fired](Outcome&) { fired = list_.fire(); });
+}
+
+ChipControl::FileOutcome ChipControl::loadListFile(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) return {FileError::NotFound, "no file " + path.toStdString()};
+    if (!file.open(QIODevice::ReadOnly)) return {FileError::Storage, file.errorString().toStdString()};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return {FileError::Storage, file.errorString().toStdString()};
+    const hoplist::CsvRead read = hoplist::parseCsv(bytes.toStdString(), clockMHz() * 1e6 / 2, list_.minDwell());
+    if (!read.error.empty()) return {FileError::Content, read.error};
+    list_.setTable(read.table);
+    return {};
+}
+
+// A full disk must not leave a cut list in place of a good one.
+ChipControl::FileOutcome ChipControl::saveListFile(const QString& path) {
+    const size_t rows = list_.frequencies().size(), dwells = list_.dwells().size();
+    if (dwells != 1 && dwells != rows)
+        return {FileError::Content, std::to_string(rows) + " frequencies but " + std::to_string(dwells) + " dwells"};
+    const std::string text = hoplist::formatCsv({list_.frequencies(), list_.dwells()});
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(text.size());
+    qint64 written = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        for (qint64 n = 0; written < size && (n = file.write(text.data() + written, size - written)) > 0;) written += n;
+    }
+    if (written != size || !file.commit()) return {FileError::Storage, file.errorString().toStdString()};
+    return {};
 }
 
 // A keying ends on its schedule's thread too; the windows hear of it on ours.
@@ -392,7 +515,8 @@ Outcome ChipControl::sendWord(uint16_t word) {
 // and PHASE0 selected; the words are those of the single actions, in order.
 Outcome ChipControl::initialise() {
     Notices::Operation said(notices_);
-    Outcome out = stopKeying();
+    Outcome out = stopList();
+    out.merge(stopKeying());
     portlib::OperationScope op(tx_.port());
     for (Field f : {Field::Freq0, Field::Freq1, Field::Phase0, Field::Phase1, Field::Phase2, Field::Phase3})
         showText(f, "0");
@@ -413,7 +537,7 @@ Outcome ChipControl::initialise() {
     try {
         op.finish();
     } catch (const PortError& e) {
-        out.merge(Outcome{false, e.what()});
+        out.merge(Outcome{false, e.what(), false, {}});
     }
     return out;
 }

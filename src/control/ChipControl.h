@@ -5,6 +5,7 @@
 // Windows, scripts and the SCPI server all act through one of these, built in
 // main. Nothing here shows anything: changes are announced by signals,
 // failures are returned to the caller.
+#include "control/HopList.h"
 #include "control/Keyer.h"
 #include "control/Notices.h"
 #include "control/SweepEngine.h"
@@ -27,7 +28,8 @@ struct Outcome {
     bool badEntry = false;    // the entry was refused (no number, or out of range for the clock)
     std::string portFailure;  // the port failed; words before it are sent
     bool busy = false;        // refused: what it would start is already running
-    bool ok() const { return !badEntry && portFailure.empty() && !busy; }
+    std::string conflict;     // refused: what it conflicts with ("list"), or why a list cannot start
+    bool ok() const { return !badEntry && portFailure.empty() && !busy && conflict.empty(); }
     void merge(const Outcome& o);
 };
 
@@ -113,6 +115,41 @@ public:
     // frequency registers, the four phase registers and the selections. It
     // runs inside a port write, so it only sends; failures go to that write.
     void resendState();
+
+    // ---- hop lists (see HopList) ----
+    // While a list runs, frequency loads, frequency selection, sweeps and FSK
+    // keying are refused (conflict "list"); Clear, Initialise and SELSRC
+    // changes stop it first. Settings are set and read on this object's thread.
+    const std::vector<double>& listFrequencies() const { return list_.frequencies(); }
+    const std::vector<double>& listDwells() const { return list_.dwells(); }
+    // Empty when taken; else why not, and nothing changes.
+    std::string setListFrequencies(std::vector<double> hz, bool append) { return list_.setFrequencies(std::move(hz), append); }
+    std::string setListDwells(std::vector<double> s, bool append) { return list_.setDwells(std::move(s), append); }
+    uint64_t listCount() const { return list_.count(); }  // passes; 0: until stopped
+    void setListCount(uint64_t passes) { list_.setCount(passes); }
+    hoplist::Trigger listTrigger() const { return list_.trigger(); }
+    void setListTrigger(hoplist::Trigger t) { list_.setTrigger(t); }
+    double minListDwell() { return list_.minDwell(); }
+    // busy while one runs; conflict with the reason it cannot start.
+    Outcome startList();
+    Outcome stopList();
+    // The next row of a bus-triggered list; `fired` false when none waits.
+    Outcome triggerList(bool& fired);
+    bool listRunning() const { return list_.running(); }
+    bool listWaiting() const { return list_.waiting(); }
+    hoplist::Progress listProgress() const { return list_.progress(); }
+    uint64_t listsEnded() const { return list_.ended(); }
+    // When row 0's select word was due, and row k's offset from it (timing).
+    SweepTimer::Clock::time_point listStartedAt() const { return list_.startedAt(); }
+    int64_t listOffsetNs(uint64_t k) const { return list_.offsetNs(k); }
+    // CSV files of rows: read whole or not at all, written atomically.
+    enum class FileError { None, NotFound, Storage, Content };
+    struct FileOutcome {
+        FileError error = FileError::None;
+        std::string text;  // what went wrong, naming the line and column of bad content
+    };
+    FileOutcome loadListFile(const QString& path);
+    FileOutcome saveListFile(const QString& path);
 
     // Sends a register's stored word again (a field left unedited): never a
     // word reconverted from the text a view wrote.
@@ -204,6 +241,10 @@ signals:
     void keyingSettingsChanged();
     void keyingRunningChanged(bool running);
     void keyingProgressChanged(const keying::Progress& progress);
+    // The hop list's rows, count or trigger changed; it started or ended; it moved on.
+    void listSettingsChanged();
+    void listRunningChanged(bool running);
+    void listProgressChanged(const hoplist::Progress& progress);
 
 private:
     template <typename Fn>
@@ -222,6 +263,9 @@ private:
     Outcome setBit(int32_t& state, int32_t bit, bool on, bool syncWord);
     void keyingBegins();
     void keyingEnds(keying::Type type);
+    HopList::Hooks listHooks();
+    // Under the lock: true (and the conflict set) while a list owns the frequency registers.
+    bool listHolds(Outcome& out) const;
     void announceBits();
 
     Transmitter& tx_;
@@ -235,9 +279,10 @@ private:
     uint32_t loadedWord_[2] = {};
     double loadedClock_[2] = {ChipRegisters::kDefaultClockMHz, ChipRegisters::kDefaultClockMHz};
     uint16_t loadedPhase_[4] = {};
-    bool selsrcForKeying_ = false;
-    bool halted_ = false;  // the program is ending: actions send nothing  // SELSRC was raised by the keying, which lowers it again
-    Keyer keyer_;  // last: its schedule ends before anything it sends through
+    bool selsrcForKeying_ = false;  // SELSRC was raised by the keying, which lowers it again
+    bool halted_ = false;  // the program is ending: actions send nothing
+    Keyer keyer_;  // last but one: its schedule ends before anything it sends through
+    HopList list_;  // last: as the keyer
 };
 
 }  // namespace control

@@ -40,6 +40,7 @@ void SweepEngine::setSettings(int g, const sweep::FieldTexts& texts) {
 
 sweep::StartCheck SweepEngine::start(int g, const sweep::FieldTexts& texts) {
     control::Notices::Operation said(notices_);
+    if (gate_ && gate_()) return {std::nullopt, sweep::Refusal::ListRunning};
     const sweep::StartCheck check = group(g).start(texts);
     if (check.plan) {
         started_[g] = true;

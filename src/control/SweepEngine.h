@@ -53,6 +53,8 @@ public:
     // The upper limit of the frequency fields (half the committed master clock).
     void setLimit(std::function<float()> maxMHz) { limit_ = std::move(maxMHz); }
     float maxFreq() const { return limit_ ? limit_() : 25.0f; }
+    // While it holds, a Start is refused (a frequency list owns the registers).
+    void setGate(std::function<bool()> closed) { gate_ = std::move(closed); }
 
     // One step now, as a due tick would take it (the tick handlers by name).
     void countup1_Timer() { tickNow(group0_, Countup1, &sweep::stepUp); }
@@ -80,6 +82,7 @@ private:
     SweepRunner group0_;
     SweepRunner group1_;
     std::function<float()> limit_;
+    std::function<bool()> gate_;
     bool started_[2] = {false, false};  // the engine's thread only
     sweep::FieldTexts settings_[2] = {sweep::kDefaultTexts, sweep::kDefaultTexts};  // the engine's thread only
     std::atomic<bool> posted_[2] = {false, false};

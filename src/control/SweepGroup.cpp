@@ -83,6 +83,7 @@ const char* refusalText(Refusal r) {
     case Refusal::LoopsNotWhole: return "No. of Loops must be a whole number";
     case Refusal::PointsOutOfRange: return "No. of Points must be a whole number from 2 to 100000";
     case Refusal::LogNotPositive: return "Start and stop frequencies must be above 0 for a log sweep";
+    case Refusal::ListRunning: return "A frequency list is running: stop it first";
     case Refusal::NotANumber: break;
     }
     return "";

@@ -48,7 +48,7 @@ struct StartPlan {
 
 // Why a Start is refused; every refusal leaves the group as it was. A step of
 // 0 or a loop count that is no whole number would sweep until Stop.
-enum class Refusal { NotANumber, StepNotPositive, StepTooBig, LoopsNotWhole, PointsOutOfRange, LogNotPositive };
+enum class Refusal { NotANumber, StepNotPositive, StepTooBig, LoopsNotWhole, PointsOutOfRange, LogNotPositive, ListRunning };
 
 // Reads and checks a Start without touching any state; either a plan or why not.
 struct StartCheck {

@@ -72,7 +72,7 @@ private:
                 else wake.wait_until(lock, due);
                 continue;
             }
-            const auto behind = static_cast<uint64_t>(
+            const auto behind = next->offsets_ ? 0 : static_cast<uint64_t>(
                 static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - due).count()) /
                 next->armedPeriodNs_);
             if (behind > static_cast<uint64_t>(next->maxBehind_)) next->index_ += behind;
@@ -117,6 +117,7 @@ void SweepTimer::setInterval(int ms) {
         std::lock_guard lock(mutex_);
         intervalMs_ = ms < 0 ? 0 : ms;
         periodNs_ = 0;
+        offsets_ = nullptr;
         tickAtArm_ = false;
         enabled = enabled_;
     }
@@ -128,8 +129,22 @@ void SweepTimer::setRate(double perSecond, int catchUp) {
     {
         std::lock_guard lock(mutex_);
         periodNs_ = perSecond > 0 ? 1e9 / perSecond : 0;
+        offsets_ = nullptr;
         intervalMs_ = periodNs_ > 0 ? 1 : 0;  // never the owner thread's zero period
         catchUp_ = catchUp < 0 ? 0 : catchUp;
+        tickAtArm_ = true;
+        enabled = enabled_;
+    }
+    if (enabled) rearm();
+}
+
+void SweepTimer::setSchedule(std::function<int64_t(uint64_t)> offsetNs) {
+    bool enabled;
+    {
+        std::lock_guard lock(mutex_);
+        offsets_ = std::move(offsetNs);
+        periodNs_ = 0;
+        intervalMs_ = 1;  // never the owner thread's zero period
         tickAtArm_ = true;
         enabled = enabled_;
     }
@@ -165,6 +180,7 @@ SweepTimer::Clock::time_point SweepTimer::now() const { return now_ ? now_() : C
 // Each due time is reckoned from the first, so a period that is no whole
 // number of nanoseconds never drifts.
 SweepTimer::Clock::time_point SweepTimer::dueAt(uint64_t index) const {
+    if (offsets_) return firstDue_ + std::chrono::nanoseconds(offsets_(index));
     return firstDue_ + std::chrono::nanoseconds(std::llround(static_cast<double>(index) * armedPeriodNs_));
 }
 
@@ -180,8 +196,8 @@ void SweepTimer::rearm() {
         ++generation_;
         armed_ = enabled_ && intervalMs_ > 0;
         if (armed_) {
-            const bool byRate = periodNs_ > 0;
-            armedPeriodNs_ = byRate ? periodNs_ : intervalMs_ * 1e6;
+            const bool byRate = periodNs_ > 0 || offsets_;
+            armedPeriodNs_ = periodNs_ > 0 ? periodNs_ : intervalMs_ * 1e6;
             index_ = 0;
             firstDue_ = now();
             if (!tickAtArm_) firstDue_ += std::chrono::nanoseconds(static_cast<int64_t>(armedPeriodNs_));

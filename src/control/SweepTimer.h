@@ -41,6 +41,11 @@ public:
     // a tick more than `catchUp` periods late skips ahead to the one due last
     // (0: always, as a keyed symbol stream keeps to the clock).
     void setRate(double perSecond, int catchUp);
+    // A schedule of uneven periods: tick k due `offsetNs(k)` after the first,
+    // which is due when enabled. Called on the schedule's thread, so it reads
+    // only what stays fixed while the timer runs. No tick is skipped: a late
+    // one runs at once, and the next keeps its own due time.
+    void setSchedule(std::function<int64_t(uint64_t index)> offsetNs);
     bool isEnabled() const;
     // Enabling an enabled timer changes nothing; disabling ends the schedule:
     // a tick already under way finds current() false.
@@ -79,6 +84,7 @@ private:
     // All below guarded by mutex_.
     int intervalMs_ = 0;
     double periodNs_ = 0;  // 0: the whole-millisecond interval rules
+    std::function<int64_t(uint64_t)> offsets_;  // set: an uneven schedule rules
     int catchUp_ = 3;
     bool tickAtArm_ = false;
     bool enabled_ = false;

@@ -1,8 +1,10 @@
 #include "mainwindow/MainForm.h"
 
 #include "about/frmAbout.h"
+#include "hoplist/HopListWindow.h"
 #include "mainwindow/MainFormStyle.h"
 #include "numeric/NumberText.h"
+#include "numeric/TuningWord.h"
 #include "mainwindow/PortStatus.h"
 #include "mainwindow/SetupFiles.h"
 #include "modulation/Modulation.h"
@@ -57,6 +59,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     connect(&chip_, &control::ChipControl::selectionChanged, this, &MainForm::showSelection);
     connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &MainForm::showSweepProgress);
     connect(&chip_, &control::ChipControl::keyingProgressChanged, this, &MainForm::showKeying);
+    connect(&chip_, &control::ChipControl::listProgressChanged, this, &MainForm::showList);
     ui->Text7->setText(QString::fromStdString(chip_.clockText()));
     lastShown_[static_cast<int>(control::Field::Clock)] = ui->Text7->text();
 
@@ -88,6 +91,7 @@ MainForm::MainForm(control::ChipControl& chip, const Startup& startup, platform:
     });
     connect(ui->MnuAbout, &QAction::triggered, this, &MainForm::MnuAbout_Click);
     connect(ui->MnuModulation, &QAction::triggered, this, &MainForm::MnuModulation_Click);
+    connect(ui->MnuList, &QAction::triggered, this, &MainForm::MnuList_Click);
     connect(ui->MnuLpt1, &QAction::triggered, this, &MainForm::MnuLpt1_Click);
     connect(ui->MnuLpt2, &QAction::triggered, this, &MainForm::MnuLpt2_Click);
     connect(ui->Mnuprn, &QAction::triggered, this, &MainForm::Mnuprn_Click);
@@ -220,6 +224,10 @@ void MainForm::showKeying(const keying::Progress& p) {
 
 void MainForm::lockKeyed() {
     ui->Command11->setEnabled(!keying_.running);
+    if (listRunning_) {
+        ui->Option3D1->setEnabled(false);
+        ui->Option3D2->setEnabled(false);
+    }
     if (!keying_.running) return;
     // FREQ0, FREQ1, then PHASE0 to PHASE3.
     QRadioButton* const options[] = {ui->Option3D1, ui->Option3D2, ui->Option3D3,
@@ -245,6 +253,23 @@ void MainForm::showSweepProgress(int group, const sweep::Progress& p) {
     showFieldText(f, QString::fromStdString(numeric::format_0_10(p.mhz)));
     (group == 0 ? ui->Label11 : ui->Label12)
         ->setText(QStringLiteral("%1").arg(chip_.loadedWord(group), 8, 16, QChar('0')).toUpper());
+}
+
+// One locked look at the chip: the list moves on between separate reads, and
+// a field must never show one row while its word or option shows the next.
+void MainForm::showList(const hoplist::Progress& p) {
+    listRunning_ = p.running;
+    const control::ChipState s = chip_.state();
+    for (int reg = 0; reg < 2; ++reg) {
+        const auto f = reg == 0 ? control::Field::Freq0 : control::Field::Freq1;
+        if (p.running) edited_[static_cast<int>(f)] = false;  // no edit can be kept: the field is locked
+        showFieldText(f, QString::fromStdString(numeric::format_0_10(s.frequencyMHz(reg))));
+        (reg == 0 ? ui->Label11 : ui->Label12)->setText(QStringLiteral("%1").arg(s.word[reg], 8, 16, QChar('0')).toUpper());
+        fieldFor(f)->setReadOnly(p.running);
+    }
+    showBits();
+    (s.freqSelect == 0 ? ui->Option3D1 : ui->Option3D2)->setChecked(true);
+    lockKeyed();
 }
 
 void MainForm::afterLoad(QLineEdit* field, const control::Outcome& r) {
@@ -374,6 +399,15 @@ void MainForm::MnuModulation_Click() {
     modulation_->show();
     modulation_->raise();
     modulation_->activateWindow();
+}
+
+void MainForm::MnuList_Click() {
+    entry_->commitPending();
+    if (!list_) list_ = new HopListWindow(chip_, seams_.notice, this);
+    else if (!list_->isVisible()) list_->showSettings();
+    list_->show();
+    list_->raise();
+    list_->activateWindow();
 }
 
 void MainForm::MnuAbout_Click() {

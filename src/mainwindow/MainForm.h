@@ -14,6 +14,7 @@
 
 namespace Ui { class MainForm; }
 class FieldEntry;
+class HopListWindow;
 class Modulation;
 class QDialog;
 class QLineEdit;
@@ -60,6 +61,8 @@ public:
     void Mnuprn_Click();
     // "&Modulation...": one modeless window, raised when chosen again.
     void MnuModulation_Click();
+    // "&List...": the hop list's window, likewise.
+    void MnuList_Click();
 
     // Field keys: code 13 commits.
     void text1_keypress(int keyAscii);
@@ -112,6 +115,9 @@ private:
     void showSelection();
     void showSweepProgress(int group, const sweep::Progress& progress);
     void showKeying(const keying::Progress& progress);
+    // A running list: both frequency fields, their words and the selection
+    // show what the chip holds, and none of them can be changed.
+    void showList(const hoplist::Progress& progress);
     // While a keying runs: SELSRC and the keyed kind's options are locked,
     // the option of the symbol on the output checked.
     void lockKeyed();
@@ -135,4 +141,6 @@ private:
     bool edited_[7] = {};
     keying::Progress keying_;  // as last announced
     Modulation* modulation_ = nullptr;  // the last text the program put in each field
+    HopListWindow* list_ = nullptr;
+    bool listRunning_ = false;  // as last announced
 };

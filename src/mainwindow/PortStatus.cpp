@@ -39,8 +39,16 @@ QString PortStatus::keyingText(const keying::Progress& p) {
     return QStringLiteral("Keying %1, %2 of %3 symbols").arg(type).arg(p.sent).arg(p.count);
 }
 
+QString PortStatus::listText(const hoplist::Progress& p) {
+    if (!p.running) return {};
+    QString text = QStringLiteral("List: row %1 of %2, pass %3").arg(p.row).arg(p.rows).arg(p.pass);
+    if (p.passes != 0) text += QStringLiteral(" of %1").arg(p.passes);
+    return text;
+}
+
 PortStatus::PortStatus(QMainWindow& window, control::ChipControl& chip)
-    : QObject(&window), chip_(chip), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel) {
+    : QObject(&window), chip_(chip), label_(new QLabel), sweeps_(new ElidedLabel), keying_(new ElidedLabel),
+      list_(new ElidedLabel) {
     label_->setObjectName(QStringLiteral("portStatus"));
     label_->setContentsMargins(4, 0, 4, 0);
     sweeps_->setObjectName(QStringLiteral("sweepStatus"));
@@ -51,6 +59,11 @@ PortStatus::PortStatus(QMainWindow& window, control::ChipControl& chip)
     keying_->setObjectName(QStringLiteral("keyingStatus"));
     keying_->setContentsMargins(4, 0, 4, 0);
     window.statusBar()->addPermanentWidget(keying_);
+    list_->setObjectName(QStringLiteral("listStatus"));
+    list_->setContentsMargins(4, 0, 4, 0);
+    window.statusBar()->addPermanentWidget(list_);
+    connect(&chip_, &control::ChipControl::listProgressChanged, this,
+            [this](const hoplist::Progress& p) { list_->setText(listText(p)); });
     connect(&chip_, &control::ChipControl::keyingProgressChanged, this,
             [this](const keying::Progress& p) { keying_->setText(keyingText(p)); });
     connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &PortStatus::showSweep);

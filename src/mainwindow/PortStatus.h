@@ -33,12 +33,16 @@ public:
     // count), or empty when idle.
     static QString keyingText(const keying::Progress& p);
 
+    // "List: row 3 of 10, pass 1 of 2" ("pass 1" until stopped), or empty when idle.
+    static QString listText(const hoplist::Progress& p);
+
     // Puts the line into the window's status bar; the window grows by its height.
     PortStatus(QMainWindow& window, control::ChipControl& chip);
     void refresh();
     const QLabel& label() const { return *label_; }
     const QLabel& sweepLabel() const { return *sweeps_; }
     const QLabel& keyingLabel() const { return *keying_; }
+    const QLabel& listLabel() const { return *list_; }
 
 private:
     void showSweep(int group, const sweep::Progress& p);
@@ -47,6 +51,7 @@ private:
     QLabel* label_;
     QLabel* sweeps_;
     QLabel* keying_;
+    QLabel* list_;
     QString sweepTexts_[2];
     QTimer timer_;
     Line shown_;

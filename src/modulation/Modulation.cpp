@@ -201,7 +201,9 @@ void Modulation::setContinuous(bool on) { chip_.setKeyingCount(on ? 0 : lastCoun
 void Modulation::startClick() {
     // The field a refusal sent the user back to is put right first.
     if (refused_ && refused_->hasFocus()) return;
-    reportPortFailure(chip_.startKeying());
+    const control::Outcome r = chip_.startKeying();
+    if (!r.conflict.empty()) return tell(QStringLiteral("A frequency list is running: stop it before FSK keying."));
+    reportPortFailure(r);
 }
 
 void Modulation::stopClick() { reportPortFailure(chip_.stopKeying()); }

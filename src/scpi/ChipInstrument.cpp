@@ -6,6 +6,7 @@
 #include "portlib/Parllio.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <charconv>
 #include <cmath>
@@ -36,11 +37,15 @@ sweep::FieldKind kindOf(int group, SweepField f) {
 ChipInstrument::ChipInstrument(control::ChipControl& chip) : chip_(chip) {
     sweepWatch_ = QObject::connect(&chip_, &control::ChipControl::sweepingChanged, [this](int, bool) { sweepsChanged(); });
     keyingWatch_ = QObject::connect(&chip_, &control::ChipControl::keyingRunningChanged, [this](bool) { sweepsChanged(); });
+    // A bus-triggered list's waiting changes with every trigger: its progress says so.
+    listWatch_ = QObject::connect(&chip_, &control::ChipControl::listProgressChanged,
+                                  [this](const hoplist::Progress&) { sweepsChanged(); });
 }
 
 ChipInstrument::~ChipInstrument() {
     QObject::disconnect(sweepWatch_);
     QObject::disconnect(keyingWatch_);
+    QObject::disconnect(listWatch_);
 }
 
 // The sweep window's defaults.
@@ -85,6 +90,7 @@ int ChipInstrument::selfTest() {
 
 Outcome ChipInstrument::result(const control::Outcome& r) const {
     if (!r.portFailure.empty()) return Outcome::hardware(r.portFailure);
+    if (!r.conflict.empty()) return Outcome::error(SettingsConflict, r.conflict);
     if (r.badEntry) return Outcome::error(DataOutOfRange);
     return Outcome::success();
 }
@@ -109,9 +115,13 @@ void ChipInstrument::defaultKeying() {
 Outcome ChipInstrument::reset() {
     if (Outcome m = portMissing(); !m.ok()) return m;
     chip_.stopSweeps();
-    const Outcome stopped = result(chip_.stopKeying());
+    Outcome stopped = result(chip_.stopList());
+    if (const Outcome k = result(chip_.stopKeying()); stopped.ok()) stopped = k;
     defaultSweeps();
     defaultKeying();
+    // The rows stay, as the board's clock does: only how a list runs goes back.
+    chip_.setListCount(1);
+    chip_.setListTrigger(hoplist::Trigger::Immediate);
     const Outcome out = initialise();
     return stopped.ok() ? out : stopped;
 }
@@ -231,6 +241,7 @@ Outcome ChipInstrument::startSweep(int group) {
     const sweep::StartCheck check = chip_.startSweep(group);
     if (check.plan) return Outcome::success();
     if (check.refusal == sweep::Refusal::NotANumber) return Outcome::error(SettingsConflict);
+    if (check.refusal == sweep::Refusal::ListRunning) return Outcome::error(SettingsConflict, "list");
     return Outcome::error(SettingsConflict, sweep::refusalText(check.refusal));
 }
 
@@ -294,6 +305,87 @@ Outcome ChipInstrument::stopKeying() {
 bool ChipInstrument::countedKeyingRunning() {
     const keying::Progress p = chip_.keyingProgress();
     return p.running && p.count != 0;
+}
+
+}  // namespace scpi
+
+// ---- hop lists ----
+
+namespace scpi {
+
+Outcome ChipInstrument::setListFrequencies(const std::vector<double>& hz, bool append) {
+    const std::string why = chip_.setListFrequencies(hz, append);
+    return why.empty() ? Outcome::success() : Outcome::error(TooMuchData, why);
+}
+
+// Free-running only, a dwell shorter than the port can keep is refused
+// naming its row (from 1, counting rows already there when appending).
+Outcome ChipInstrument::setListDwells(const std::vector<double>& s, bool append) {
+    const size_t first = append ? chip_.listDwells().size() + 1 : 1;
+    const std::string bad = hoplist::checkDwells(s, chip_.minListDwell(), first);
+    if (!bad.empty()) return Outcome::error(DataOutOfRange, bad);
+    const std::string why = chip_.setListDwells(s, append);
+    return why.empty() ? Outcome::success() : Outcome::error(TooMuchData, why);
+}
+
+Outcome ChipInstrument::setListCount(uint64_t passes) {
+    chip_.setListCount(passes);
+    return Outcome::success();
+}
+
+Outcome ChipInstrument::setTriggerBus(bool bus) {
+    chip_.setListTrigger(bus ? hoplist::Trigger::Bus : hoplist::Trigger::Immediate);
+    return Outcome::success();
+}
+
+Outcome ChipInstrument::startList() {
+    if (chip_.listRunning()) return Outcome::error(InitIgnored);
+    if (Outcome m = portMissing(); !m.ok()) return m;
+    const control::Outcome r = chip_.startList();
+    if (r.busy) return Outcome::error(InitIgnored);
+    return result(r);
+}
+
+Outcome ChipInstrument::stopList() { return result(chip_.stopList()); }
+
+Outcome ChipInstrument::trigger() {
+    if (!chip_.listWaiting()) return Outcome::error(TriggerIgnored);
+    if (Outcome m = portMissing(); !m.ok()) return m;
+    bool fired = false;
+    const Outcome r = result(chip_.triggerList(fired));
+    if (!r.ok()) return r;
+    return fired ? Outcome::success() : Outcome::error(TriggerIgnored);
+}
+
+Instrument::ListProgress ChipInstrument::listProgress() {
+    const hoplist::Progress p = chip_.listProgress();
+    return {p.row, p.rows, p.pass, p.passes};
+}
+
+bool ChipInstrument::countedFreeListRunning() {
+    const hoplist::Progress p = chip_.listProgress();
+    return p.running && p.passes != 0 && p.trigger == hoplist::Trigger::Immediate;
+}
+
+namespace {
+Outcome fileOutcome(const control::ChipControl::FileOutcome& r) {
+    using E = control::ChipControl::FileError;
+    switch (r.error) {
+    case E::None: return Outcome::success();
+    case E::NotFound: return Outcome::error(FileNameNotFound);
+    case E::Storage: return Outcome::error(MassStorageError, r.text);
+    case E::Content: return Outcome::error(SettingsConflict, r.text);
+    }
+    return Outcome::error(MassStorageError);
+}
+}  // namespace
+
+Outcome ChipInstrument::loadList(const std::string& name) {
+    return fileOutcome(chip_.loadListFile(QDir::current().filePath(QString::fromStdString(name))));
+}
+
+Outcome ChipInstrument::saveList(const std::string& name) {
+    return fileOutcome(chip_.saveListFile(QDir::current().filePath(QString::fromStdString(name))));
 }
 
 }  // namespace scpi

@@ -65,6 +65,24 @@ public:
     bool keyingRunning() override { return chip_.keyingRunning(); }
     uint64_t keyingsEnded() override { return chip_.keyingsEnded(); }
     bool countedKeyingRunning() override;
+    Outcome setListFrequencies(const std::vector<double>& hz, bool append) override;
+    std::vector<double> listFrequencies() override { return chip_.listFrequencies(); }
+    Outcome setListDwells(const std::vector<double>& s, bool append) override;
+    std::vector<double> listDwells() override { return chip_.listDwells(); }
+    Outcome setListCount(uint64_t passes) override;
+    uint64_t listCount() override { return chip_.listCount(); }
+    Outcome setTriggerBus(bool bus) override;
+    bool triggerBus() override { return chip_.listTrigger() == hoplist::Trigger::Bus; }
+    Outcome startList() override;
+    Outcome stopList() override;
+    Outcome trigger() override;
+    bool listRunning() override { return chip_.listRunning(); }
+    bool listWaiting() override { return chip_.listWaiting(); }
+    ListProgress listProgress() override;
+    uint64_t listsEnded() override { return chip_.listsEnded(); }
+    bool countedFreeListRunning() override;
+    Outcome loadList(const std::string& name) override;
+    Outcome saveList(const std::string& name) override;
     std::string missingHardware() override;
     bool recordIncomplete() override { return !chip_.portState().recordFailure.empty(); }
     int selfTest() override;
@@ -77,9 +95,11 @@ private:
     Outcome portMissing();
     void defaultSweeps();
     void defaultKeying();
+    // A list's start or end words: the outcome with -221 naming a conflict.
+    Outcome listResult(const control::Outcome& r) const;
 
     control::ChipControl& chip_;
-    QMetaObject::Connection sweepWatch_, keyingWatch_;
+    QMetaObject::Connection sweepWatch_, keyingWatch_, listWatch_;
     SetupSlots setupSlots_{SetupSlots::defaultFolder()};
 };
 

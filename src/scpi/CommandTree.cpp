@@ -293,6 +293,149 @@ Outcome setKeyingState(Call& c) {
     return c.instrument.startKeying();
 }
 
+// ---- hop lists ----
+
+constexpr double kMaxListPasses = 4294967295.0;
+// Each LIST:FREQ or LIST:DWEL line a setup writes stays under the 4096-byte line limit.
+constexpr size_t kSetupChunk = 3800;
+
+// Values separated by commas, each parsed in the unit and checked against
+// [min, max]; the first bad one gives the error, naming its place.
+Outcome listValues(Call& c, Unit unit, double min, double max, std::vector<double>& out) {
+    size_t start = 0, n = 0;
+    for (;;) {
+        const size_t comma = c.value.find(',', start);
+        const std::string_view item = trimBlanks(c.value.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        ++n;
+        const Parsed<double> p = parseReal(item, unit);
+        if (!p.ok()) return p.error;
+        if (!(p.value >= min && p.value <= max))
+            return Outcome::error(DataOutOfRange, "value " + std::to_string(n));
+        out.push_back(p.value);
+        if (comma == std::string_view::npos) return Outcome::success();
+        start = comma + 1;
+    }
+}
+
+template <bool Append>
+Outcome setListFrequencies(Call& c) {
+    std::vector<double> hz;
+    if (Outcome o = listValues(c, Unit::Frequency, 0, c.instrument.clock() / 2, hz); !o.ok()) return o;
+    return c.instrument.setListFrequencies(hz, Append);
+}
+
+// Seconds; the instrument checks each dwell against what the port keeps.
+template <bool Append>
+Outcome setListDwells(Call& c) {
+    std::vector<double> s;
+    if (Outcome o = listValues(c, Unit::Seconds, 0, 1e300, s); !o.ok()) return o;
+    return c.instrument.setListDwells(s, Append);
+}
+
+// The shortest plain decimal that reads back as the double: unlike plain(),
+// a row's value that happens to be a single-precision number keeps its digits.
+std::string exact(double v) {
+    if (v == 0) v = 0;
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    return std::string(buf, r.ptr);
+}
+
+std::string joined(const std::vector<double>& values) {
+    std::string s;
+    for (double v : values) {
+        if (!s.empty()) s += ',';
+        s += exact(v);
+    }
+    return s;
+}
+
+Range listCountRange(Call&) { return {1, kMaxListPasses, 1}; }
+
+// A whole number of passes, or INFinity (also as 9.9E37): until stopped.
+Outcome setListCount(Call& c) {
+    if (const std::optional<Limit> l = parseLimit(c.value))
+        return c.instrument.setListCount(*l == Limit::Max ? static_cast<uint64_t>(kMaxListPasses) : 1);
+    if (isCharacterData(c.value)) {
+        const std::string word = upper(c.value);
+        if (word == "INF" || word == "INFINITY") return c.instrument.setListCount(0);
+        return Outcome::error(DataTypeError);
+    }
+    const Parsed<double> p = parseReal(c.value, Unit::None);
+    if (!p.ok()) return p.error;
+    if (p.value == kInfinity) return c.instrument.setListCount(0);
+    if (!(p.value >= 1 && p.value <= kMaxListPasses) || p.value != std::floor(p.value))
+        return Outcome::error(DataOutOfRange);
+    return c.instrument.setListCount(static_cast<uint64_t>(p.value));
+}
+
+Outcome queryListCount(Call& c) {
+    if (c.value.empty()) return reply(c, countParameter(c.instrument.listCount()));
+    const std::optional<Limit> l = parseLimit(c.value);
+    if (!l) return Outcome::error(ParameterNotAllowed);
+    return reply(c, countParameter(*l == Limit::Max ? static_cast<uint64_t>(kMaxListPasses) : 1));
+}
+
+Outcome setListState(Call& c) {
+    const Parsed<bool> on = parseBoolean(c.value);
+    if (!on.ok()) return on.error;
+    if (!on.value) return c.instrument.stopList();
+    if (c.instrument.listRunning()) return Outcome::error(InitIgnored);
+    return c.instrument.startList();
+}
+
+Outcome setTriggerSource(Call& c) {
+    if (!isCharacterData(c.value)) return Outcome::error(wrongKind(c.value));
+    const std::string word = upper(c.value);
+    if (word == "IMM" || word == "IMMEDIATE") return c.instrument.setTriggerBus(false);
+    if (word == "BUS") return c.instrument.setTriggerBus(true);
+    return Outcome::error(IllegalParameterValue);
+}
+
+// A file name of the working folder: no folder part, nothing that climbs out.
+Outcome listFileName(Call& c, std::string& name) {
+    const Parsed<std::string> p = parseString(c.value);
+    if (!p.ok()) return p.error;
+    if (p.value.empty() || p.value.find_first_of("/\\") != std::string::npos || p.value.find("..") != std::string::npos)
+        return Outcome::error(FileNameError);
+    name = p.value;
+    return Outcome::success();
+}
+
+Outcome refuseFilesFromAfar(Call& c);
+
+Outcome loadList(Call& c) {
+    std::string name;
+    if (Outcome o = listFileName(c, name); !o.ok()) return o;
+    if (Outcome o = refuseFilesFromAfar(c); !o.ok()) return o;
+    return c.instrument.loadList(name);
+}
+
+Outcome saveList(Call& c) {
+    std::string name;
+    if (Outcome o = listFileName(c, name); !o.ok()) return o;
+    if (Outcome o = refuseFilesFromAfar(c); !o.ok()) return o;
+    return c.instrument.saveList(name);
+}
+
+// "LIST:FREQ a,b" then "LIST:FREQ:APP c,d" parts, each under kSetupChunk bytes.
+void appendListParts(std::string& s, const char* header, const std::vector<double>& values) {
+    std::string part;
+    bool first = true;
+    auto flush = [&] {
+        s += std::string(";:LIST:") + header + (first ? " " : ":APP ") + part;
+        first = false;
+        part.clear();
+    };
+    for (double v : values) {
+        const std::string t = exact(v);
+        if (!part.empty() && part.size() + t.size() + 1 > kSetupChunk) flush();
+        if (!part.empty()) part += ',';
+        part += t;
+    }
+    if (!part.empty()) flush();
+}
+
 Outcome errorNext(Call& c) { return reply(c, formatError(c.queue.next())); }
 Outcome errorCode(Call& c) { return reply(c, std::to_string(c.queue.next().code)); }
 // Every entry, oldest first; 0,"No error" when there is none.
@@ -432,11 +575,35 @@ Node buildRoot() {
             {"COUNt", -1, &setKeyingCount, true, &queryKeyingCount, {}, &keyingCountRange},
             {"STATe", -1, &setKeyingState, true,
              [](V c) { return reply(c, c.instrument.keyingRunning() ? "1" : "0"); }, {}}}},
-        // Stops every sweep and keying.
+        {"LIST", -1, nullptr, false, nullptr, {
+            {"FREQuency", -1, &setListFrequencies<false>, true,
+             [](V c) { return reply(c, joined(c.instrument.listFrequencies())); },
+             {{"APPend", -1, &setListFrequencies<true>, true, nullptr, {}, nullptr, true}}, nullptr, true},
+            {"DWELl", -1, &setListDwells<false>, true, [](V c) { return reply(c, joined(c.instrument.listDwells())); },
+             {{"APPend", -1, &setListDwells<true>, true, nullptr, {}, nullptr, true}}, nullptr, true},
+            {"POINts", -1, nullptr, false,
+             [](V c) { return reply(c, std::to_string(c.instrument.listFrequencies().size())); }, {}},
+            {"COUNt", -1, &setListCount, true, &queryListCount, {}, &listCountRange},
+            {"STATe", -1, &setListState, true, [](V c) { return reply(c, c.instrument.listRunning() ? "1" : "0"); }, {}},
+            {"PROGress", -1, nullptr, false,
+             [](V c) {
+                 const Instrument::ListProgress p = c.instrument.listProgress();
+                 return reply(c, std::to_string(p.row) + "," + std::to_string(p.rows) + "," + std::to_string(p.pass) +
+                                     "," + std::to_string(p.passes));
+             },
+             {}},
+            {"LOAD", -1, &loadList, true, nullptr, {}},
+            {"SAVE", -1, &saveList, true, nullptr, {}}}},
+        {"TRIGger", -1, [](V c) { return c.instrument.trigger(); }, false, nullptr, {
+            {"IMMediate", -1, [](V c) { return c.instrument.trigger(); }, false, nullptr, {}},
+            {"SOURce", -1, &setTriggerSource, true,
+             [](V c) { return reply(c, c.instrument.triggerBus() ? "BUS" : "IMM"); }, {}}}},
+        // Stops every sweep, keying and list.
         {"ABORt", -1,
          [](V c) {
              for (int g = 0; g < 2; ++g)
                  if (Outcome o = c.instrument.stopSweep(g); !o.ok()) return o;
+             if (Outcome o = c.instrument.stopList(); !o.ok()) return o;
              return c.instrument.stopKeying();
          },
          false, nullptr, {}},
@@ -557,8 +724,8 @@ Node buildCommon() {
         {"*LRN", -1, nullptr, false, [](V c) { return reply(c, setupLine(c.instrument)); }, {}},
         {"*SAV", -1, &saveSetup, true, nullptr, {}},
         {"*RCL", -1, &recallSetup, true, nullptr, {}},
-        // No trigger subsystem: accepted so device_trigger of VXI-11 is no error.
-        {"*TRG", -1, [](V) { return Outcome::success(); }, false, nullptr, {}},
+        // The next row of a bus-triggered list (VXI-11's device_trigger sends it too).
+        {"*TRG", -1, [](V c) { return c.instrument.trigger(); }, false, nullptr, {}},
         {"*TST", -1, nullptr, false, [](V c) { return reply(c, std::to_string(c.instrument.selfTest())); }, {}},
         // Sweeps and counted keyings overlap: these wait for the ones running now.
         {"*OPC", -1, [](V c) { c.session.armOperationComplete(); return Outcome::success(); }, false,
@@ -661,7 +828,12 @@ std::string setupLine(Instrument& in) {
         if (t == type) s += ";:MOD:TYPE " + std::string(name);
     s += ";:" + patternSetting(in.keyingPattern()) + ";:MOD:RATE " + plain(in.keyingRate()) + ";:MOD:COUN " +
          countParameter(in.keyingCount());
-    return s + sweepSetup(in);
+    s += sweepSetup(in);
+    // The hop list's rows, passes and trigger, not whether one runs.
+    appendListParts(s, "FREQ", in.listFrequencies());
+    appendListParts(s, "DWEL", in.listDwells());
+    s += ";:LIST:COUN " + countParameter(in.listCount()) + ";:TRIG:SOUR " + (in.triggerBus() ? "BUS" : "IMM");
+    return s;
 }
 
 std::string setupScript(Instrument& in) {

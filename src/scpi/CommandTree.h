@@ -38,6 +38,7 @@ struct Node {
     Handler query = nullptr;  // the query form, if any
     std::vector<Node> children;
     RangeOf range = nullptr;  // a numeric setting: takes MIN|MAX|DEF, and so does its query
+    bool takesList = false;   // the command form takes one value or more, separated by commas
 };
 
 const Node& commandRoot();

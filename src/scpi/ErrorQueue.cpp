@@ -14,6 +14,7 @@ std::string_view errorText(int code) {
     case UndefinedHeader: return "Undefined header";
     case HeaderSuffixOutOfRange: return "Header suffix out of range";
     case InvalidSuffix: return "Invalid suffix";
+    case TriggerIgnored: return "Trigger ignored";
     case InitIgnored: return "Init ignored";
     case SettingsConflict: return "Settings conflict";
     case DataOutOfRange: return "Data out of range";
@@ -22,6 +23,8 @@ std::string_view errorText(int code) {
     case HardwareError: return "Hardware error";
     case HardwareMissing: return "Hardware missing";
     case MassStorageError: return "Mass storage error";
+    case FileNameNotFound: return "File name not found";
+    case FileNameError: return "File name error";
     case QueueOverflow: return "Queue overflow";
     case InputBufferOverrun: return "Input buffer overrun";
     case QueryInterrupted: return "Query INTERRUPTED";

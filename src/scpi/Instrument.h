@@ -26,6 +26,7 @@ enum ErrorCode : int {
     UndefinedHeader = -113,
     HeaderSuffixOutOfRange = -114,
     InvalidSuffix = -131,
+    TriggerIgnored = -211,
     InitIgnored = -213,
     SettingsConflict = -221,
     DataOutOfRange = -222,
@@ -34,6 +35,8 @@ enum ErrorCode : int {
     HardwareError = -240,
     HardwareMissing = -241,
     MassStorageError = -250,
+    FileNameNotFound = -256,
+    FileNameError = -257,
     QueueOverflow = -350,
     InputBufferOverrun = -363,
     QueryInterrupted = -410,
@@ -154,6 +157,50 @@ public:
     virtual uint64_t keyingsEnded() = 0;
     virtual bool countedKeyingRunning() = 0;
 
+    // Hop lists: frequencies in Hz and dwells in seconds, the passes (0:
+    // until stopped) and the trigger. Set with `append` to add rows. A list
+    // that cannot start is -221 with the reason; one running already -213.
+    // Here the settings are only kept; an implementation runs them.
+    virtual Outcome setListFrequencies(const std::vector<double>& hz, bool append) {
+        keep(listHz_, hz, append);
+        return Outcome::success();
+    }
+    virtual std::vector<double> listFrequencies() { return listHz_; }
+    virtual Outcome setListDwells(const std::vector<double>& s, bool append) {
+        keep(listDwellS_, s, append);
+        return Outcome::success();
+    }
+    virtual std::vector<double> listDwells() { return listDwellS_; }
+    virtual Outcome setListCount(uint64_t passes) {
+        listCount_ = passes;
+        return Outcome::success();
+    }
+    virtual uint64_t listCount() { return listCount_; }
+    virtual Outcome setTriggerBus(bool bus) {
+        triggerBus_ = bus;
+        return Outcome::success();
+    }
+    virtual bool triggerBus() { return triggerBus_; }
+    virtual Outcome startList() { return Outcome::error(UndefinedHeader); }
+    virtual Outcome stopList() { return Outcome::success(); }
+    // *TRG and TRIGger: -211 when no list waits for one.
+    virtual Outcome trigger() { return Outcome::error(TriggerIgnored); }
+    virtual bool listRunning() { return false; }
+    // A bus-triggered list waiting for its next trigger (OPERation bit 5).
+    virtual bool listWaiting() { return false; }
+    // Row k of n in pass i of N (N 0: until stopped); all 0 before any list.
+    struct ListProgress {
+        uint64_t row = 0, rows = 0, pass = 0, passes = 0;
+    };
+    virtual ListProgress listProgress() { return {}; }
+    // Lists ended so far, and whether the running one is counted and free
+    // running: *OPC, *OPC? and *WAI wait for that one only. Read listsEnded() first.
+    virtual uint64_t listsEnded() { return 0; }
+    virtual bool countedFreeListRunning() { return false; }
+    // CSV files in the working folder; the command has checked the name.
+    virtual Outcome loadList(const std::string&) { return Outcome::error(FileNameNotFound); }
+    virtual Outcome saveList(const std::string&) { return Outcome::error(MassStorageError); }
+
     // The port, while words written now would be dropped (QUEStionable bit 9);
     // empty while they reach it.
     virtual std::string missingHardware() { return {}; }
@@ -198,7 +245,14 @@ protected:
     }
 
 private:
+    static void keep(std::vector<double>& to, const std::vector<double>& v, bool append) {
+        if (!append) to.clear();
+        to.insert(to.end(), v.begin(), v.end());
+    }
     std::map<int, std::string> setups_;
+    std::vector<double> listHz_, listDwellS_;
+    uint64_t listCount_ = 1;
+    bool triggerBus_ = false;
     std::vector<std::pair<int, std::function<void()>>> watchers_;
     int lastWatcher_ = 0;
 };

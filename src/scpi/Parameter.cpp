@@ -101,6 +101,11 @@ double suffixScale(Unit unit, std::string_view suffix) {
         if (equalsUpper(suffix, "S")) return 1e3;
         if (equalsUpper(suffix, "US")) return 1e-3;
         return 0;
+    case Unit::Seconds:
+        if (equalsUpper(suffix, "S")) return 1;
+        if (equalsUpper(suffix, "MS")) return 1e-3;
+        if (equalsUpper(suffix, "US")) return 1e-6;
+        return 0;
     case Unit::None: return 0;
     }
     return 0;

@@ -23,6 +23,7 @@ enum class Unit {
     None,       // a bare number
     Frequency,  // Hz; HZ, KHZ, MHZ and MAHZ (megahertz), GHZ
     Delay,      // ms; US, MS, S
+    Seconds,    // s; US, MS, S
 };
 
 // A finite number in the unit's base (Hz, ms).

@@ -128,6 +128,8 @@ void Session::updateConditions() {
     uint16_t oper = 0;
     if (instrument_.sweepRunning(0) || instrument_.sweepRunning(1)) oper |= StatusRegisters::Sweeping;
     if (instrument_.keyingRunning()) oper |= StatusRegisters::Keying;
+    if (instrument_.listRunning() && !instrument_.listWaiting()) oper |= StatusRegisters::Sweeping;
+    if (instrument_.listWaiting()) oper |= StatusRegisters::WaitingForTrigger;
     uint16_t ques = instrument_.missingHardware().empty() ? 0 : StatusRegisters::PortDropped;
     if (instrument_.recordIncomplete()) ques |= StatusRegisters::TraceIncomplete;
     StatusRegisters& r = status_;
@@ -158,7 +160,8 @@ void Session::clearStatus() {
 }
 
 uint64_t Session::ended(size_t what) {
-    return what < 2 ? instrument_.sweepsEnded(static_cast<int>(what)) : instrument_.keyingsEnded();
+    if (what < 2) return instrument_.sweepsEnded(static_cast<int>(what));
+    return what == 2 ? instrument_.keyingsEnded() : instrument_.listsEnded();
 }
 
 Session::Targets Session::runningTargets() {
@@ -167,6 +170,8 @@ Session::Targets Session::runningTargets() {
         if (instrument_.sweepRunning(g)) t[static_cast<size_t>(g)] = instrument_.sweepsEnded(g) + 1;
     const uint64_t keyings = instrument_.keyingsEnded();  // before: see Instrument
     if (instrument_.countedKeyingRunning()) t[2] = keyings + 1;
+    const uint64_t lists = instrument_.listsEnded();
+    if (instrument_.countedFreeListRunning()) t[3] = lists + 1;
     return t;
 }
 
@@ -295,7 +300,7 @@ bool Session::runUnit(std::string_view unit, std::vector<PathStep>& path, LineRe
     const bool wantsValue = !header.query && node->takesValue;
     const size_t params = paramText.empty() ? 0 : splitOutsideQuotes(paramText, ',').size();
     const bool asksLimit = header.query && node->range;  // FREQ0? MAX
-    if (params > (wantsValue || asksLimit ? 1u : 0u)) {
+    if (params > (wantsValue && node->takesList ? params : wantsValue || asksLimit ? 1u : 0u)) {
         fail(result, Outcome::error(ParameterNotAllowed));
         return false;
     }

@@ -6,7 +6,8 @@
 // rest of the line, as the parser can no longer tell where the next command
 // starts. *OPC? and *WAI hold the rest of the line (and the client's later
 // lines) until the sweeps and the counted keying running when they were
-// parsed have ended; a keying until stopped is not waited for.
+// parsed have ended; a keying until stopped and a list on bus triggers are
+// not waited for.
 #include "scpi/CommandTree.h"
 #include "scpi/ErrorQueue.h"
 #include "scpi/Instrument.h"
@@ -30,7 +31,7 @@ struct LineResult {
 struct StatusRegisters {
     enum Esr : uint8_t { OperationComplete = 1, QueryError = 4, DeviceError = 8, ExecutionError = 16,
                          CommandErrorBit = 32, PowerOn = 128 };
-    enum Oper : uint16_t { Sweeping = 1 << 3, Keying = 1 << 8 };
+    enum Oper : uint16_t { Sweeping = 1 << 3, WaitingForTrigger = 1 << 5, Keying = 1 << 8 };
     enum Ques : uint16_t { PortDropped = 1 << 9, TraceIncomplete = 1 << 10 };
     uint8_t esr = PowerOn;  // a new client's register starts with power-on set
     uint8_t ese = 0, sre = 0;
@@ -87,9 +88,9 @@ private:
     // Runs one command; false when the rest of the line must be dropped.
     bool runUnit(std::string_view unit, std::vector<PathStep>& path, LineResult& result);
     void fail(LineResult& result, Outcome error);
-    // The end counts the sweeps (0, 1) and the counted keying (2) running now
-    // must reach; 0 for what is not waited for.
-    using Targets = std::array<uint64_t, 3>;
+    // The end counts the sweeps (0, 1), the counted keying (2) and the counted
+    // free-running list (3) running now must reach; 0 for what is not waited for.
+    using Targets = std::array<uint64_t, 4>;
     Targets runningTargets();
     bool reached(const Targets& targets);
     uint64_t ended(size_t what);

@@ -15,7 +15,7 @@ RANKS = {
     "registers": 4,
     "control": 5,
     "startup": 6, "scpi": 6, "widgets": 6,
-    "about": 7, "sweep": 7, "monitor": 7, "modulation": 7, "vxi11": 7,
+    "about": 7, "sweep": 7, "monitor": 7, "modulation": 7, "hoplist": 7, "vxi11": 7,
     "mainwindow": 8,
     "app": 9,
 }

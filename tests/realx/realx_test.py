@@ -129,6 +129,7 @@ class Form:
 MAIN = Form("src/mainwindow/MainForm.ui")
 SWEEP = Form("src/sweep/Sweep.ui")
 MODULATION = Form("src/modulation/Modulation.ui")
+LIST = Form("src/hoplist/HopListWindow.ui")
 
 
 # ---- the X session ----------------------------------------------------------
@@ -514,6 +515,44 @@ def case_modulation_keys_bpsk(x, binary):
     expect_words(p.stop(), want, "BPSK keying of 0110, 8 symbols at 100 a second")
 
 
+def hop_words(mhz, steps):
+    """A list of `mhz` rows from a window selecting FREQ0 with SELSRC 0, stepped
+    `steps` times in one pass: row 0 loaded into FREQ1, SELSRC raised, then each
+    select word followed by the next row's load into the register just left."""
+    words, reg = freq_load(1, tuning_word(mhz[0])) + [0x9000], 1
+    for k in range(steps):
+        words.append(0x5000 + 0x0800 * reg)
+        reg = 1 - reg
+        if k + 1 < len(mhz):
+            words += freq_load(reg, tuning_word(mhz[k + 1]))
+    return words
+
+
+def case_list_imports_and_steps(x, binary):
+    """Tools, List by keys; a CSV imported through the file dialog, Bus clicked, Start, then Step for each row."""
+    rows = [2.5, 7.75]
+    csv = os.path.join(x.tmp, "hops.csv")
+    with open(csv, "w") as f:
+        f.write("dwell_s,frequency_hz\n" + "".join("0.001,%d\n" % round(m * 1e6) for m in rows))
+    p = Program(x, binary, ["--no-monitor"], "list")
+    p.keys("alt+t", "l")
+    win = p.window("List")
+    p.click(LIST, "Import", win)
+    dialog = p.window("Import List")
+    p.activate(dialog)
+    p.type(csv)
+    p.keys("Return")
+    p.gone("Import List")
+    p.activate(win)
+    p.click(LIST, "TriggerBus", win)
+    p.click(LIST, "Start", win)
+    for _ in rows:
+        p.click(LIST, "Step", win)
+    if x.shots:
+        p.shot(os.path.join(x.shots, "list_after.png"))
+    expect_words(p.stop(), hop_words(rows, len(rows)), "a list of two rows imported and stepped by bus triggers")
+
+
 def pixels(shot):
     """The raw pixels of a (screenshot, rectangle) pair."""
     png, (x, y, w, h) = shot
@@ -589,6 +628,7 @@ CASES = {
     "modulation": case_modulation_keys_bpsk,
     "open_setup": case_open_setup_then_tab,
     "sweep_kinds": case_sweep_kinds,
+    "list": case_list_imports_and_steps,
 }
 
 

@@ -60,6 +60,37 @@ def driver_checks(resource):
     dds.adapter.connection.close()
 
 
+def list_checks(resource):
+    """A list longer than one line goes in chunks and comes back whole; it runs
+    counted to its end, and on bus triggers row by row."""
+    import qz4471
+    dds = qz4471.QZ4471(resource)
+    dds.reset()
+    hz = [1e6 + k * 1234.5 for k in range(600)]  # about 7 kB: three lines
+    dds.list_frequencies = hz
+    dds.list_dwells = 0.0005
+    assert dds.list_frequencies == hz and dds.list_points == 600 and dds.list_dwells == [0.0005]
+    dds.list_count = 1
+    dds.start_list()
+    dds.wait()
+    assert not dds.list_running and dds.list_progress() == (600, 600, 1, 1), dds.list_progress()
+    dds.list_frequencies = [2e6, 3e6]
+    dds.list_count = None
+    dds.trigger_source = "BUS"
+    dds.start_list()
+    dds.trigger()
+    dds.trigger()
+    assert dds.list_progress() == (2, 2, 1, 0), dds.list_progress()
+    dds.stop_list()
+    try:
+        dds.trigger()
+        raise AssertionError("a trigger with no list waiting")
+    except qz4471.QZ4471Error as e:
+        assert e.errors[0][0] == -211, e.errors
+    assert dds.trigger_source == "BUS" and dds.list_count is None
+    dds.adapter.connection.close()
+
+
 def main():
     config = tempfile.mkdtemp(prefix="qz4471-examples-")
     os.environ["XDG_CONFIG_HOME"] = config  # the *SAV slots
@@ -79,6 +110,7 @@ def main():
             assert shown == state, (example, shown, state)
             rm.close()
         driver_checks(f"TCPIP::127.0.0.1::{port}::SOCKET")
+        list_checks(f"TCPIP::127.0.0.1::{port}::SOCKET")
     finally:
         proc.terminate()
         proc.wait(timeout=10)
