@@ -81,6 +81,8 @@ Sweep::Sweep(control::ChipControl& chip, platform::UserNotice& notice, QWidget* 
     showSettings(1);
     connect(&chip_, &control::ChipControl::sweepSettingsChanged, this, &Sweep::showSettings);
     connect(&chip_, &control::ChipControl::sweepingChanged, this, &Sweep::showState);
+    connect(&chip_, &control::ChipControl::listRunningChanged, this, &Sweep::showListRunning);
+    showListRunning(chip_.listRunning());
     connect(&chip_, &control::ChipControl::sweepProgressChanged, this, &Sweep::showProgress);
     for (int g = 0; g < 2; ++g) {
         showState(g, chip_.sweeping(g));
@@ -121,6 +123,13 @@ void Sweep::chooseKind(int group) {
     t.upDown = (group == 0 ? ui_->Check1 : ui_->Check2)->isChecked();
     showKind(group, t);
     chip_.setSweepSettings(group, t);
+}
+
+void Sweep::showListRunning(bool running) {
+    for (QPushButton* start : {ui_->Command1, ui_->Command4}) {
+        start->setEnabled(!running);
+        start->setToolTip(running ? QStringLiteral("A frequency list is running: stop it first") : QString());
+    }
 }
 
 void Sweep::showState(int group, bool sweeping) {

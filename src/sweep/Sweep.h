@@ -72,6 +72,8 @@ private:
     void applyFonts();
     void showSettings(int group);
     void showState(int group, bool sweeping);
+    // A running hop list holds the frequency registers: no sweep starts.
+    void showListRunning(bool running);
     void showProgress(int group, const sweep::Progress& progress);
     void entry(int field);
     void startGroup(int group);

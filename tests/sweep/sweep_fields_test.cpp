@@ -1,5 +1,6 @@
 // The sweep window's fields: patterns, limits, bad text, focus, defaults.
 #include "SweepFixture.h"
+#include "support/Wait.h"
 
 
 #include <QApplication>
@@ -183,3 +184,17 @@ TEST_P(EnterOnButton, ClicksTheFocusedButton) {
 INSTANTIATE_TEST_SUITE_P(ReturnAndKeypad, EnterOnButton, ::testing::Values(Qt::Key_Return, Qt::Key_Enter));
 
 }  // namespace
+
+// A hop list holds the frequency registers while it runs, whichever door
+// started it: the Start buttons wait for its end.
+TEST_F(SweepFixture, StartButtonsWaitWhileAListRuns) {
+    auto* start0 = w->findChild<QPushButton*>(QStringLiteral("Command1"));
+    auto* start1 = w->findChild<QPushButton*>(QStringLiteral("Command4"));
+    ASSERT_EQ(wire.chip.setListFrequencies({1e6, 2e6}, false), "");
+    ASSERT_EQ(wire.chip.setListDwells({1.0}, false), "");
+    wire.chip.setListTrigger(hoplist::Trigger::Bus);  // it waits for triggers, so it stays running
+    ASSERT_TRUE(wire.chip.startList().ok());
+    EXPECT_TRUE(waitUntil([&] { return !start0->isEnabled() && !start1->isEnabled(); }, 2000));
+    wire.chip.stopList();
+    EXPECT_TRUE(waitUntil([&] { return start0->isEnabled() && start1->isEnabled(); }, 2000));
+}
