@@ -16,11 +16,6 @@
 
 namespace {
 
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // "0.2 ms", "1.5 s": a dwell as a person reads it.
 std::string dwellText(double s) {
     char buf[64];
@@ -364,23 +359,13 @@ std::string HopList::lastFailure() const {
 // waits at most one announcement at a time, no closer than kProgressInterval
 // to the last, so the last row always shows.
 void HopList::changed(bool announceState) {
-    const auto announceAll = [this] {
-        lastAnnounced_ = nowNs();
-        emit runningChanged(running_);
-        emit progressChanged(progress());
-    };
     if (announceState) {
-        notices_.later(announceAll);
-        return;
-    }
-    if (posted_.exchange(true)) return;
-    const int64_t wait = lastAnnounced_ + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
-    const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
-    notices_.later([this, waitMs] {
-        QTimer::singleShot(waitMs, this, [this] {
-            posted_ = false;
-            lastAnnounced_ = nowNs();
+        notices_.later([this] {
+            pace_.said();
+            emit runningChanged(running_);
             emit progressChanged(progress());
         });
-    });
+        return;
+    }
+    pace_.progressed([this] { emit progressChanged(progress()); });
 }

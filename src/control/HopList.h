@@ -8,6 +8,7 @@
 // lock; what changes is announced on the list's own thread once the lock is
 // free, progress at most ten times a second.
 #include "control/Notices.h"
+#include "control/ProgressPace.h"
 #include "control/SweepTimer.h"
 
 #include <QObject>
@@ -153,6 +154,5 @@ private:
     std::atomic<bool> running_ = false;
     std::atomic<bool> waiting_ = false;
     std::atomic<uint64_t> ended_ = 0;
-    std::atomic<bool> posted_ = false;
-    std::atomic<int64_t> lastAnnounced_ = 0;  // steady clock, ns
+    control::ProgressPace pace_{notices_, this, kProgressInterval};
 };

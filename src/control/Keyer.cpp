@@ -8,13 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-}  // namespace
-
 Keyer::Keyer(Transmitter& tx, control::Notices& notices, Hooks hooks, QObject* parent, SweepTimer::TimeSource now)
     : QObject(parent), tx_(tx), notices_(notices), hooks_(std::move(hooks)), timer_(nullptr, std::move(now)), pattern_(*keying::parsePattern("PRBS7").pattern) {
     timer_.setTick([this](uint64_t generation, uint64_t index) { tick(generation, index); });
@@ -150,23 +143,13 @@ std::string Keyer::lastFailure() const {
 // that comes too soon is said when the interval is up, so the last symbol
 // always shows however slow the keying.
 void Keyer::changed(bool announceState) {
-    const auto announceAll = [this] {
-        lastAnnounced_ = nowNs();
-        emit runningChanged(running_);
-        emit progressChanged(progress());
-    };
     if (announceState) {
-        notices_.later(announceAll);
-        return;
-    }
-    if (posted_.exchange(true)) return;
-    const int64_t wait = lastAnnounced_ + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
-    const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
-    notices_.later([this, waitMs] {
-        QTimer::singleShot(waitMs, this, [this] {
-            posted_ = false;
-            lastAnnounced_ = nowNs();
+        notices_.later([this] {
+            pace_.said();
+            emit runningChanged(running_);
             emit progressChanged(progress());
         });
-    });
+        return;
+    }
+    pace_.progressed([this] { emit progressChanged(progress()); });
 }

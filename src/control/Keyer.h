@@ -7,6 +7,7 @@
 // second.
 #include "control/KeyingPattern.h"
 #include "control/Notices.h"
+#include "control/ProgressPace.h"
 #include "control/SweepTimer.h"
 
 #include <QObject>
@@ -117,6 +118,5 @@ private:
     std::string failure_;
     std::atomic<bool> running_ = false;
     std::atomic<uint64_t> ended_ = 0;
-    std::atomic<bool> posted_ = false;
-    std::atomic<int64_t> lastAnnounced_ = 0;  // steady clock, ns
+    control::ProgressPace pace_{notices_, this, kProgressInterval};
 };

@@ -2,13 +2,6 @@
 
 #include <QTimer>
 
-namespace {
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-}  // namespace
-
 SweepEngine::SweepEngine(std::recursive_mutex& portLock, control::Notices& notices,
                          std::function<void(int, float)> load, QObject* parent)
     : QObject(parent),
@@ -80,18 +73,7 @@ void SweepEngine::stateChanged(int g) {
 // to the last, except the one that ends a sweep; one that comes too soon is
 // said when the interval is up, so the last step always shows.
 void SweepEngine::stepped(int g) {
-    const bool ended = !sweeping(g);
-    if (posted_[g].exchange(true)) return;
-    const int64_t wait =
-        ended ? 0 : lastAnnounced_[g] + std::chrono::nanoseconds(kProgressInterval).count() - nowNs();
-    const int waitMs = wait > 0 ? static_cast<int>((wait + 999'999) / 1'000'000) : 0;
-    notices_.later([this, g, waitMs] {
-        QTimer::singleShot(waitMs, this, [this, g] {
-            posted_[g] = false;
-            lastAnnounced_[g] = nowNs();
-            emit progressChanged(g, progress(g));
-        });
-    });
+    pace_[g].progressed([this, g] { emit progressChanged(g, progress(g)); }, !sweeping(g));
 }
 
 void SweepEngine::announce(int g) {

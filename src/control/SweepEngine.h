@@ -4,6 +4,7 @@
 // thread under the port's lock; what they change is announced on the
 // engine's own thread once the lock is free.
 #include "control/Notices.h"
+#include "control/ProgressPace.h"
 #include "control/SweepRunner.h"
 #include "control/SweepTimer.h"
 
@@ -85,6 +86,5 @@ private:
     std::function<bool()> gate_;
     bool started_[2] = {false, false};  // the engine's thread only
     sweep::FieldTexts settings_[2] = {sweep::kDefaultTexts, sweep::kDefaultTexts};  // the engine's thread only
-    std::atomic<bool> posted_[2] = {false, false};
-    std::atomic<int64_t> lastAnnounced_[2] = {0, 0};  // steady clock, ns
+    control::ProgressPace pace_[2] = {{notices_, this, kProgressInterval}, {notices_, this, kProgressInterval}};
 };
