@@ -12,7 +12,6 @@ export CCACHE_NOHASHDIR=1
 # for backtraces, and a third quicker to compile than -O2 -g (a CI run
 # compiles the program four ways). The Debian package takes Debian's flags.
 QZ_RELEASE=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
-QZ_DEBUG=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g1")
 # qz_configure DIR CMAKE_ARGS...: configures DIR.
 qz_configure() {
   local dir=$1; shift
