@@ -16,25 +16,15 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "vxi11"))
-from support import SKIP, start, stop  # noqa: E402
+from support import SKIP, start, stop, wait_until  # noqa: E402
 
 PROGRAM, REFUSED, ALLOWED = "10.47.71.1", "10.47.71.2", "10.47.71.3"
 BUS = """<busconfig><type>system</type><listen>unix:path={}</listen><auth>EXTERNAL</auth>
 <policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
 <allow receive_sender="*"/></policy></busconfig>"""
 AVAHI = "[server]\nhost-name=qz-{}\nuse-ipv6=no\nallow-interfaces={}\n[publish]\npublish-workstation=no\n"
-
-
-def wait_until(condition, seconds=6):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.02)
-    return True
 
 
 def client(source, port, text):

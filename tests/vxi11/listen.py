@@ -14,9 +14,8 @@ import socket
 import struct
 import sys
 import tempfile
-import time
 
-from support import rpcbind_answers, start, stop, vxi11_registered
+from support import rpcbind_answers, start, stop, vxi11_registered, wait_until
 
 ALLOWED, REFUSED = "127.0.0.2", "127.0.0.3"
 
@@ -62,15 +61,6 @@ def create_link(source, port):
         if len(reply) < 32:
             return None
         return struct.unpack(">i", reply[28:32])[0]
-
-
-def wait_until(condition, seconds=5):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.02)
-    return True
 
 
 def check(program, listen, with_vxi11):

@@ -71,3 +71,13 @@ def vxi11_registered():
         if len(f) >= 4 and f[0] == "395183" and f[2] == "tcp":
             return int(f[3])
     return None
+
+
+def wait_until(condition, seconds=6):
+    """True once condition() holds, False after `seconds` without it."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.02)
+    return True
